@@ -1,0 +1,46 @@
+# make demo | make test | make bench | make fuzz | make install
+BUILD      ?= build
+ASAN_BUILD ?= build-asan
+BENCH_BUILD ?= build-bench
+FUZZ_BUILD ?= build-fuzz
+JOBS       ?= $(shell nproc)
+PREFIX     ?= /usr/local
+
+.PHONY: all deps build build-asan test bench bench-peers demo fuzz install clean
+
+all: build
+
+deps:
+	@bash tools/install-deps.sh
+
+build: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=$(PREFIX)
+	cmake --build $(BUILD) -j$(JOBS)
+
+build-asan: deps
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMOJIRO_SANITIZE=ON
+	cmake --build $(ASAN_BUILD) -j$(JOBS)
+
+test: build build-asan
+	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
+	cd $(ASAN_BUILD) && ctest --output-on-failure -j$(JOBS)
+
+bench: deps
+	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DMOJIRO_BENCH=ON -DMOJIRO_TESTS=OFF -DMOJIRO_GUI=OFF
+	cmake --build $(BENCH_BUILD) -j$(JOBS) --target mojiro_bench
+	$(BENCH_BUILD)/bench/mojiro_bench
+
+fuzz: deps
+	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DMOJIRO_FUZZ=ON -DMOJIRO_TESTS=OFF -DMOJIRO_GUI=OFF
+	cmake --build $(FUZZ_BUILD) -j$(JOBS)
+	$(FUZZ_BUILD)/fuzz/convert_fuzz -max_total_time=$${FUZZ_SECONDS:-60} fuzz/corpus
+
+demo: build
+	@bash tools/demo.sh $(BUILD)
+
+install: build
+	cmake --install $(BUILD)
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD)

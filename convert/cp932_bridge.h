@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+// Code page 932 <-> UTF-16, from the generated table.
+namespace cp932 {
+
+// Decodes nLength bytes into UTF-16LE at pUtf16le (room for nLength units,
+// any alignment). Returns the number of units written. Each undefined or incomplete lead byte becomes
+// U+FFFD alone and decoding resumes at the next byte.
+std::int64_t Decode(const std::uint8_t* pBytes, std::int64_t nLength, std::uint8_t* pUtf16le);
+
+// The CP932 form (1 or 2 bytes) written for a character that cannot be encoded.
+struct Substitute {
+    std::uint8_t bytes[2] = {0x5F, 0};
+    int length = 1; // 0: unmappable characters are dropped
+};
+
+// The substitute for the first character of strUtf8 ("_" when that character
+// has no CP932 form; nothing when the text is empty).
+Substitute MakeSubstitute(std::string_view strUtf8);
+
+// Encodes nUnits UTF-16LE units read at pUtf16le (any alignment) into pBytes
+// (room for 2 * nUnits bytes).
+// Returns the number of bytes written. A valid surrogate pair is one
+// character; a lone surrogate is one unmappable character.
+std::int64_t Encode(const std::uint8_t* pUtf16le, std::int64_t nUnits, const Substitute& substitute,
+                    std::uint8_t* pBytes);
+
+// Single-code-point lookups (0 bytes: not mappable), for tests and tools.
+int EncodeOne(std::uint32_t codePoint, std::uint8_t out[2]);
+
+} // namespace cp932

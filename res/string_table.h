@@ -1,0 +1,23 @@
+#pragma once
+
+// String table (UTF-8).
+#define IDS_ABOUTBOX 101
+#define IDS_CONVERT_SUCCEEDED 102
+#define IDS_CONVERT_FAILED 103
+#define IDS_FILE_FILTER 104
+#define IDS_COMPANY_NAME 105
+#define IDS_DETECT_FAILED 106
+
+struct StringTableEntry {
+    int nID;
+    const char* pszText;
+};
+
+inline constexpr StringTableEntry kStringTable[] = {
+    {IDS_ABOUTBOX, "Mojiro のバージョン情報(&A)..."},
+    {IDS_CONVERT_SUCCEEDED, "正常に変換しました"},
+    {IDS_CONVERT_FAILED, "変換に失敗しました"},
+    {IDS_FILE_FILTER, "テキストファイル (*.txt)|*.txt|HTMLファイル (*.html *.htm)|*.html;*.htm|全てのファイル (*.*)|*.*||"},
+    {IDS_COMPANY_NAME, "Tarnwell Software"},
+    {IDS_DETECT_FAILED, "文字コードの自動判別に失敗しました。"},
+};

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs, with apt only, whatever the build, the tests and the windows need
+# and this machine lacks. Safe to run again: it does nothing when all is there.
+#   tools/install-deps.sh           build and test dependencies
+#   tools/install-deps.sh --peers   also the converters the peer benchmark runs
+set -euo pipefail
+
+packages=(
+  g++ make cmake pkg-config
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  fonts-ipafont-gothic
+  python3 libc-bin
+)
+if [[ "${1:-}" == "--peers" ]]; then
+  packages+=(nkf icu-devtools time hyperfine)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo=()
+if [[ $(id -u) -ne 0 ]]; then sudo=(sudo); fi
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -qq
+"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
