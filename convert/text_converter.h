@@ -67,3 +67,16 @@ bool ShiftJisToUnicode(const std::uint8_t*, std::int64_t, CByteBuffer*, CTextCon
 bool UnicodeToShiftJis(const std::uint8_t*, std::int64_t, CByteBuffer*, CTextConverter*);
 bool UnicodeToUtf8(const std::uint8_t*, std::int64_t, CByteBuffer*, CTextConverter*);
 bool Utf8ToUnicode(const std::uint8_t*, std::int64_t, CByteBuffer*, CTextConverter*);
+// Chained cells.
+bool ShiftJisToUtf8(const std::uint8_t*, std::int64_t, CByteBuffer*, CTextConverter*);
+bool EucJpToJis(const std::uint8_t*, std::int64_t, CByteBuffer*, CTextConverter*);
+bool EucJpToUnicode(const std::uint8_t*, std::int64_t, CByteBuffer*, CTextConverter*);
+bool EucJpToUtf8(const std::uint8_t*, std::int64_t, CByteBuffer*, CTextConverter*);
+bool JisToEucJp(const std::uint8_t*, std::int64_t, CByteBuffer*, CTextConverter*);
+bool JisToUnicode(const std::uint8_t*, std::int64_t, CByteBuffer*, CTextConverter*);
+bool JisToUtf8(const std::uint8_t*, std::int64_t, CByteBuffer*, CTextConverter*);
+bool UnicodeToEucJp(const std::uint8_t*, std::int64_t, CByteBuffer*, CTextConverter*);
+bool UnicodeToJis(const std::uint8_t*, std::int64_t, CByteBuffer*, CTextConverter*);
+bool Utf8ToShiftJis(const std::uint8_t*, std::int64_t, CByteBuffer*, CTextConverter*);
+bool Utf8ToEucJp(const std::uint8_t*, std::int64_t, CByteBuffer*, CTextConverter*);
+bool Utf8ToJis(const std::uint8_t*, std::int64_t, CByteBuffer*, CTextConverter*);

@@ -1,0 +1,236 @@
+#include <cstring>
+
+#include "text_converter.h"
+
+// The line-ending pass walks the text in the units of its encoding so that a
+// CR or LF byte inside a multibyte unit is never taken for a line ending.
+// Where a unit begins too close to the end of the input to be whole, the
+// bytes that remain are copied unchanged: nothing is lost, nothing is read
+// beyond the input.
+
+namespace {
+
+constexpr std::uint8_t CR = 0x0D;
+constexpr std::uint8_t LF = 0x0A;
+constexpr std::uint8_t ESC = 0x1B;
+constexpr std::uint8_t SO = 0x0E;
+constexpr std::uint8_t SI = 0x0F;
+
+inline std::uint8_t* PutNewLine(std::uint8_t* pOut, NLCode nCode)
+{
+    switch (nCode) {
+    case NewLine::CrLf:
+        *pOut++ = CR;
+        *pOut++ = LF;
+        break;
+    case NewLine::Lf:
+        *pOut++ = LF;
+        break;
+    case NewLine::Cr:
+        *pOut++ = CR;
+        break;
+    default: // any other code drops line endings
+        break;
+    }
+    return pOut;
+}
+
+inline std::uint8_t* PutNewLineWide(std::uint8_t* pOut, NLCode nCode)
+{
+    switch (nCode) {
+    case NewLine::CrLf:
+        *pOut++ = CR;
+        *pOut++ = 0;
+        *pOut++ = LF;
+        *pOut++ = 0;
+        break;
+    case NewLine::Lf:
+        *pOut++ = LF;
+        *pOut++ = 0;
+        break;
+    case NewLine::Cr:
+        *pOut++ = CR;
+        *pOut++ = 0;
+        break;
+    default:
+        break;
+    }
+    return pOut;
+}
+
+// Length of the run at p of bytes below 0x80 that are neither CR nor LF, the
+// bytes every byte-oriented walk copies one for one.
+inline std::int64_t PlainRun(const std::uint8_t* p, std::int64_t n)
+{
+    std::int64_t i = 0;
+    while (i < n) {
+        const std::uint8_t b = p[i];
+        if (b >= 0x80 || b == CR || b == LF)
+            break;
+        ++i;
+    }
+    return i;
+}
+
+// Handles the CR / CR LF / LF at pIn[i]; returns the new input position.
+inline std::int64_t LineEnding(const std::uint8_t* pIn, std::int64_t i, std::int64_t n, std::uint8_t*& pOut,
+                               NLCode nCode)
+{
+    pOut = PutNewLine(pOut, nCode);
+    if (pIn[i] == CR && i + 1 < n && pIn[i + 1] == LF)
+        return i + 2;
+    return i + 1;
+}
+
+std::uint8_t* WalkDoubleByte(const std::uint8_t* pIn, std::int64_t n, std::uint8_t* pOut, NLCode nCode)
+{
+    std::int64_t i = 0;
+    while (i < n) {
+        const std::int64_t run = PlainRun(pIn + i, n - i);
+        std::memcpy(pOut, pIn + i, static_cast<std::size_t>(run));
+        pOut += run;
+        i += run;
+        if (i >= n)
+            break;
+        const std::uint8_t b = pIn[i];
+        if (b >= 0x80) {
+            // Every high-bit byte leads a pair; the trail is never examined.
+            *pOut++ = b;
+            if (i + 1 < n)
+                *pOut++ = pIn[i + 1];
+            i += 2;
+        } else {
+            i = LineEnding(pIn, i, n, pOut, nCode);
+        }
+    }
+    return pOut;
+}
+
+std::uint8_t* WalkJis(const std::uint8_t* pIn, std::int64_t n, std::uint8_t* pOut, NLCode nCode)
+{
+    bool bDoubleByte = false;
+    std::int64_t i = 0;
+    while (i < n) {
+        const std::uint8_t b = pIn[i];
+        if (b == ESC) {
+            *pOut++ = ESC;
+            if (n - i - 1 < 2)
+                break; // an escape cut off by the end: the rest is dropped
+            const std::uint8_t c1 = pIn[i + 1];
+            const std::uint8_t c2 = pIn[i + 2];
+            if ((c1 == 0x24 && (c2 == 0x40 || c2 == 0x42 || c2 == 0x44)) || (c1 == 0x26 && c2 == 0x40)) {
+                *pOut++ = c1;
+                *pOut++ = c2;
+                bDoubleByte = true;
+                i += 3;
+            } else if (c1 == 0x28 && (c2 == 0x42 || c2 == 0x4A || c2 == 0x48 || c2 == 0x49)) {
+                *pOut++ = c1;
+                *pOut++ = c2;
+                bDoubleByte = false;
+                i += 3;
+            } else {
+                bDoubleByte = false;
+                i += 1;
+            }
+        } else if (b == SO || b == SI) {
+            *pOut++ = b;
+            bDoubleByte = false;
+            i += 1;
+        } else if (bDoubleByte) {
+            *pOut++ = b;
+            if (i + 1 < n)
+                *pOut++ = pIn[i + 1];
+            i += 2;
+        } else if (b == CR || b == LF) {
+            i = LineEnding(pIn, i, n, pOut, nCode);
+        } else {
+            *pOut++ = b;
+            i += 1;
+        }
+    }
+    return pOut;
+}
+
+std::uint8_t* WalkUtf16(const std::uint8_t* pIn, std::int64_t n, std::uint8_t* pOut, NLCode nCode)
+{
+    std::int64_t i = 0;
+    while (i + 1 < n) {
+        const unsigned u = pIn[i] | (pIn[i + 1] << 8);
+        if (u == CR) {
+            pOut = PutNewLineWide(pOut, nCode);
+            i += (i + 3 < n && pIn[i + 2] == LF && pIn[i + 3] == 0) ? 4 : 2;
+        } else if (u == LF) {
+            pOut = PutNewLineWide(pOut, nCode);
+            i += 2;
+        } else {
+            *pOut++ = pIn[i];
+            *pOut++ = pIn[i + 1];
+            i += 2;
+        }
+    }
+    if (i < n)
+        *pOut++ = pIn[i]; // odd length: the last byte is no whole unit
+    return pOut;
+}
+
+std::uint8_t* WalkUtf8(const std::uint8_t* pIn, std::int64_t n, std::uint8_t* pOut, NLCode nCode)
+{
+    std::int64_t i = 0;
+    while (i < n) {
+        const std::int64_t run = PlainRun(pIn + i, n - i);
+        std::memcpy(pOut, pIn + i, static_cast<std::size_t>(run));
+        pOut += run;
+        i += run;
+        if (i >= n)
+            break;
+        const std::uint8_t b = pIn[i];
+        if (b >= 0xC0) {
+            const std::int64_t step = b >= 0xE0 ? 3 : 2;
+            const std::int64_t take = step < n - i ? step : n - i;
+            std::memcpy(pOut, pIn + i, static_cast<std::size_t>(take));
+            pOut += take;
+            i += step;
+        } else if (b >= 0x80) {
+            *pOut++ = b; // a stray continuation byte stands alone
+            i += 1;
+        } else {
+            i = LineEnding(pIn, i, n, pOut, nCode);
+        }
+    }
+    return pOut;
+}
+
+} // namespace
+
+void CTextConverter::NormalizeLineEndings(const std::uint8_t* pInput, std::int64_t nLength, CharsetId nCharset,
+                                          CByteBuffer* pResult) const
+{
+    *pResult = CByteBuffer();
+    if (nLength <= 0) {
+        *pResult = CByteBuffer::Allocate(0);
+        return;
+    }
+    // No step writes more than twice what it consumes.
+    CByteBuffer work = CByteBuffer::Allocate(2 * nLength);
+    std::uint8_t* const pBegin = work.Data();
+    std::uint8_t* pEnd = pBegin;
+    switch (nCharset) {
+    case Charset::ShiftJis:
+    case Charset::EucJp:
+        pEnd = WalkDoubleByte(pInput, nLength, pBegin, m_nNLCode);
+        break;
+    case Charset::Jis:
+        pEnd = WalkJis(pInput, nLength, pBegin, m_nNLCode);
+        break;
+    case Charset::Unicode:
+        pEnd = WalkUtf16(pInput, nLength, pBegin, m_nNLCode);
+        break;
+    case Charset::Utf8:
+        pEnd = WalkUtf8(pInput, nLength, pBegin, m_nNLCode);
+        break;
+    default:
+        break;
+    }
+    work.Trim(pEnd - pBegin);
+    *pResult = std::move(work);
+}

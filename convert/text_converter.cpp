@@ -1,0 +1,88 @@
+#include "text_converter.h"
+
+#include <cstring>
+
+bool CopyUnchanged(const std::uint8_t* pSource, std::int64_t n, CByteBuffer* pOutput, CTextConverter*)
+{
+    *pOutput = CByteBuffer::CopyOf(pSource, n);
+    return true;
+}
+
+namespace {
+
+// The temporary buffer lives only until the second stage returns.
+template <ConversionRoutine First, ConversionRoutine Second>
+bool Chain(const std::uint8_t* pSource, std::int64_t n, CByteBuffer* pOutput, CTextConverter* pConverter)
+{
+    CByteBuffer temp;
+    if (!First(pSource, n, &temp, pConverter))
+        return false;
+    return Second(temp.Data(), temp.Size(), pOutput, pConverter);
+}
+
+} // namespace
+
+bool ShiftJisToUtf8(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter* c)
+{
+    return Chain<ShiftJisToUnicode, UnicodeToUtf8>(p, n, o, c);
+}
+bool EucJpToJis(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter* c)
+{
+    return Chain<EucJpToShiftJis, ShiftJisToJis>(p, n, o, c);
+}
+bool EucJpToUnicode(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter* c)
+{
+    return Chain<EucJpToShiftJis, ShiftJisToUnicode>(p, n, o, c);
+}
+bool EucJpToUtf8(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter* c)
+{
+    return Chain<EucJpToUnicode, UnicodeToUtf8>(p, n, o, c);
+}
+bool JisToEucJp(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter* c)
+{
+    return Chain<JisToShiftJis, ShiftJisToEucJp>(p, n, o, c);
+}
+bool JisToUnicode(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter* c)
+{
+    return Chain<JisToShiftJis, ShiftJisToUnicode>(p, n, o, c);
+}
+bool JisToUtf8(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter* c)
+{
+    return Chain<JisToUnicode, UnicodeToUtf8>(p, n, o, c);
+}
+bool UnicodeToEucJp(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter* c)
+{
+    return Chain<UnicodeToShiftJis, ShiftJisToEucJp>(p, n, o, c);
+}
+bool UnicodeToJis(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter* c)
+{
+    return Chain<UnicodeToShiftJis, ShiftJisToJis>(p, n, o, c);
+}
+bool Utf8ToShiftJis(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter* c)
+{
+    return Chain<Utf8ToUnicode, UnicodeToShiftJis>(p, n, o, c);
+}
+bool Utf8ToEucJp(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter* c)
+{
+    return Chain<Utf8ToShiftJis, ShiftJisToEucJp>(p, n, o, c);
+}
+bool Utf8ToJis(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter* c)
+{
+    return Chain<Utf8ToShiftJis, ShiftJisToJis>(p, n, o, c);
+}
+
+const ConversionRoutine ConversionTable[Charset::Count * Charset::Count] = {
+    CopyUnchanged,     ShiftJisToEucJp, ShiftJisToJis,  ShiftJisToUnicode, ShiftJisToUtf8, // from Shift_JIS
+    EucJpToShiftJis,   CopyUnchanged,   EucJpToJis,     EucJpToUnicode,    EucJpToUtf8,    // from EUC-JP
+    JisToShiftJis,     JisToEucJp,      CopyUnchanged,  JisToUnicode,      JisToUtf8,      // from ISO-2022-JP
+    UnicodeToShiftJis, UnicodeToEucJp,  UnicodeToJis,   CopyUnchanged,     UnicodeToUtf8,  // from Unicode
+    Utf8ToShiftJis,    Utf8ToEucJp,     Utf8ToJis,      Utf8ToUnicode,     CopyUnchanged,  // from UTF-8
+};
+
+bool CTextConverter::Convert(CByteBuffer* pOutput)
+{
+    CByteBuffer intermediate;
+    NormalizeLineEndings(m_pInputData, m_nInputLength, m_nInputCharset, &intermediate);
+    const ConversionRoutine routine = ConversionTable[m_nInputCharset * Charset::Count + m_nOutputCharset];
+    return routine(intermediate.Data(), intermediate.Size(), pOutput, this);
+}
