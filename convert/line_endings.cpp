@@ -1,5 +1,8 @@
+#include "line_endings.h"
+
 #include <cstring>
 
+#include "byte_search.h"
 #include "text_converter.h"
 
 // The line-ending pass walks the text in the units of its encoding so that a
@@ -200,7 +203,200 @@ std::uint8_t* WalkUtf8(const std::uint8_t* pIn, std::int64_t n, std::uint8_t* pO
     return pOut;
 }
 
+
+// Fast walks: copy whole stretches up to the next CR or LF byte and only then
+// decide whether that byte starts a unit. Position i is always a known unit
+// start.
+
+// In Shift_JIS and EUC-JP a position q is a unit start when the byte before
+// it is below 0x80 (a single byte or a trail); a run of high-bit bytes from
+// such a start pairs up, so q is a start when that run has even length.
+inline bool DoubleByteUnitStart(const std::uint8_t* pIn, std::int64_t i, std::int64_t q)
+{
+    std::int64_t k = q;
+    while (k > i && pIn[k - 1] >= 0x80)
+        --k;
+    return ((q - k) & 1) == 0;
+}
+
+std::uint8_t* FastDoubleByte(const std::uint8_t* pIn, std::int64_t n, std::uint8_t* pOut, NLCode nCode)
+{
+    std::int64_t i = 0;
+    while (i < n) {
+        const std::int64_t c = i + byte_search::FindCrLf(pIn + i, n - i);
+        std::memcpy(pOut, pIn + i, static_cast<std::size_t>(c - i));
+        pOut += c - i;
+        if (c >= n)
+            break;
+        if (DoubleByteUnitStart(pIn, i, c)) {
+            i = LineEnding(pIn, c, n, pOut, nCode);
+        } else {
+            *pOut++ = pIn[c]; // the trail of a pair
+            i = c + 1;
+        }
+    }
+    return pOut;
+}
+
+// In UTF-8 a position q is owned by a lead one byte back (C0-FF) or two bytes
+// back (E0-FF); with neither, it is a start. Otherwise walk from i.
+inline bool Utf8UnitStart(const std::uint8_t* pIn, std::int64_t i, std::int64_t q)
+{
+    if (q == i)
+        return true;
+    if (q - i >= 2 && pIn[q - 1] < 0xC0 && pIn[q - 2] < 0xE0)
+        return true;
+    std::int64_t p = i;
+    while (p < q) {
+        const std::uint8_t b = pIn[p];
+        p += b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 1;
+    }
+    return p == q;
+}
+
+std::uint8_t* FastUtf8(const std::uint8_t* pIn, std::int64_t n, std::uint8_t* pOut, NLCode nCode)
+{
+    std::int64_t i = 0;
+    while (i < n) {
+        const std::int64_t c = i + byte_search::FindCrLf(pIn + i, n - i);
+        std::memcpy(pOut, pIn + i, static_cast<std::size_t>(c - i));
+        pOut += c - i;
+        if (c >= n)
+            break;
+        if (Utf8UnitStart(pIn, i, c)) {
+            i = LineEnding(pIn, c, n, pOut, nCode);
+        } else {
+            // Inside a multibyte form: copy to the end of that form.
+            std::int64_t p = i;
+            while (true) {
+                const std::uint8_t b = pIn[p];
+                const std::int64_t next = p + (b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 1);
+                if (next > c) {
+                    p = next;
+                    break;
+                }
+                p = next;
+            }
+            const std::int64_t end = p < n ? p : n;
+            std::memcpy(pOut, pIn + c, static_cast<std::size_t>(end - c));
+            pOut += end - c;
+            i = p;
+        }
+    }
+    return pOut;
+}
+
+std::uint8_t* FastUtf16(const std::uint8_t* pIn, std::int64_t n, std::uint8_t* pOut, NLCode nCode)
+{
+    std::int64_t i = 0;
+    while (i + 1 < n) {
+        const std::int64_t c = i + byte_search::FindCrLfUnit(pIn + i, n - i);
+        std::memcpy(pOut, pIn + i, static_cast<std::size_t>(c - i));
+        pOut += c - i;
+        if (c + 1 >= n) {
+            i = c;
+            break;
+        }
+        pOut = PutNewLineWide(pOut, nCode);
+        if (pIn[c] == CR && c + 3 < n && pIn[c + 2] == LF && pIn[c + 3] == 0)
+            i = c + 4;
+        else
+            i = c + 2;
+    }
+    if (i < n)
+        *pOut++ = pIn[i];
+    return pOut;
+}
+
+std::uint8_t* FastJis(const std::uint8_t* pIn, std::int64_t n, std::uint8_t* pOut, NLCode nCode)
+{
+    bool bDoubleByte = false;
+    std::int64_t i = 0;
+    while (i < n) {
+        if (!bDoubleByte) {
+            const std::int64_t c = i + byte_search::FindJisSpecial(pIn + i, n - i);
+            std::memcpy(pOut, pIn + i, static_cast<std::size_t>(c - i));
+            pOut += c - i;
+            i = c;
+            if (i >= n)
+                break;
+        }
+        const std::uint8_t b = pIn[i];
+        if (b == ESC) {
+            *pOut++ = ESC;
+            if (n - i - 1 < 2)
+                break;
+            const std::uint8_t c1 = pIn[i + 1];
+            const std::uint8_t c2 = pIn[i + 2];
+            if ((c1 == 0x24 && (c2 == 0x40 || c2 == 0x42 || c2 == 0x44)) || (c1 == 0x26 && c2 == 0x40)) {
+                *pOut++ = c1;
+                *pOut++ = c2;
+                bDoubleByte = true;
+                i += 3;
+            } else if (c1 == 0x28 && (c2 == 0x42 || c2 == 0x4A || c2 == 0x48 || c2 == 0x49)) {
+                *pOut++ = c1;
+                *pOut++ = c2;
+                bDoubleByte = false;
+                i += 3;
+            } else {
+                bDoubleByte = false;
+                i += 1;
+            }
+        } else if (b == SO || b == SI) {
+            *pOut++ = b;
+            bDoubleByte = false;
+            i += 1;
+        } else if (bDoubleByte) {
+            *pOut++ = b;
+            if (i + 1 < n)
+                *pOut++ = pIn[i + 1];
+            i += 2;
+        } else {
+            i = LineEnding(pIn, i, n, pOut, nCode);
+        }
+    }
+    return pOut;
+}
+
 } // namespace
+
+namespace line_endings {
+
+Walk ReferenceWalk(CharsetId nCharset)
+{
+    switch (nCharset) {
+    case Charset::ShiftJis:
+    case Charset::EucJp:
+        return WalkDoubleByte;
+    case Charset::Jis:
+        return WalkJis;
+    case Charset::Unicode:
+        return WalkUtf16;
+    case Charset::Utf8:
+        return WalkUtf8;
+    default:
+        return nullptr;
+    }
+}
+
+Walk FastWalk(CharsetId nCharset)
+{
+    switch (nCharset) {
+    case Charset::ShiftJis:
+    case Charset::EucJp:
+        return FastDoubleByte;
+    case Charset::Jis:
+        return FastJis;
+    case Charset::Unicode:
+        return FastUtf16;
+    case Charset::Utf8:
+        return FastUtf8;
+    default:
+        return nullptr;
+    }
+}
+
+} // namespace line_endings
 
 void CTextConverter::NormalizeLineEndings(const std::uint8_t* pInput, std::int64_t nLength, CharsetId nCharset,
                                           CByteBuffer* pResult) const
@@ -214,23 +410,8 @@ void CTextConverter::NormalizeLineEndings(const std::uint8_t* pInput, std::int64
     CByteBuffer work = CByteBuffer::Allocate(2 * nLength);
     std::uint8_t* const pBegin = work.Data();
     std::uint8_t* pEnd = pBegin;
-    switch (nCharset) {
-    case Charset::ShiftJis:
-    case Charset::EucJp:
-        pEnd = WalkDoubleByte(pInput, nLength, pBegin, m_nNLCode);
-        break;
-    case Charset::Jis:
-        pEnd = WalkJis(pInput, nLength, pBegin, m_nNLCode);
-        break;
-    case Charset::Unicode:
-        pEnd = WalkUtf16(pInput, nLength, pBegin, m_nNLCode);
-        break;
-    case Charset::Utf8:
-        pEnd = WalkUtf8(pInput, nLength, pBegin, m_nNLCode);
-        break;
-    default:
-        break;
-    }
+    if (const line_endings::Walk walk = line_endings::FastWalk(nCharset))
+        pEnd = walk(pInput, nLength, pBegin, m_nNLCode);
     work.Trim(pEnd - pBegin);
     *pResult = std::move(work);
 }
