@@ -59,6 +59,29 @@ inline std::int64_t FindJisSpecial(const std::uint8_t* p, std::int64_t n)
     return n;
 }
 
+// Offset of the first ESC, SO or SI in p[0, n), or n.
+inline std::int64_t FindEscSoSi(const std::uint8_t* p, std::int64_t n)
+{
+    std::int64_t i = 0;
+#if defined(__SSE2__)
+    const __m128i esc = _mm_set1_epi8(0x1B);
+    const __m128i so = _mm_set1_epi8(0x0E);
+    const __m128i si = _mm_set1_epi8(0x0F);
+    for (; i + 16 <= n; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        const __m128i hit =
+            _mm_or_si128(_mm_cmpeq_epi8(v, esc), _mm_or_si128(_mm_cmpeq_epi8(v, so), _mm_cmpeq_epi8(v, si)));
+        const int m = _mm_movemask_epi8(hit);
+        if (m != 0)
+            return i + __builtin_ctz(static_cast<unsigned>(m));
+    }
+#endif
+    for (; i < n; ++i)
+        if (p[i] == 0x1B || p[i] == 0x0E || p[i] == 0x0F)
+            return i;
+    return n;
+}
+
 // Offset (even) of the first 16-bit little-endian unit 000D or 000A in
 // p[0, n), or the offset past the last whole unit.
 inline std::int64_t FindCrLfUnit(const std::uint8_t* p, std::int64_t n)

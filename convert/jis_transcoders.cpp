@@ -1,5 +1,8 @@
+#include <array>
 #include <cstring>
 
+#include "byte_search.h"
+#include "reference_kernels.h"
 #include "text_converter.h"
 
 // Conversions among Shift_JIS, EUC-JP and ISO-2022-JP by arithmetic on the
@@ -76,6 +79,8 @@ inline void Put3(std::uint8_t*& p, std::uint8_t a, std::uint8_t b, std::uint8_t 
 }
 
 } // namespace
+
+namespace reference {
 
 bool ShiftJisToEucJp(const std::uint8_t* pSource, std::int64_t n, CByteBuffer* pOutput, CTextConverter*)
 {
@@ -202,6 +207,160 @@ bool JisToShiftJis(const std::uint8_t* pSource, std::int64_t n, CByteBuffer* pOu
             } else {
                 *q++ = b;
             }
+            i += 2;
+        } else {
+            *q++ = b;
+            i += 1;
+        }
+    }
+    work.Trim(q - pBegin);
+    *pOutput = std::move(work);
+    return true;
+}
+
+} // namespace reference
+
+// The fast routines look pairs up in tables derived from the arithmetic
+// above, so that each pair costs one load instead of data-dependent branches.
+namespace {
+
+struct PairTables {
+    // Shift_JIS (s1 << 8 | s2) -> row << 8 | cell.
+    std::array<std::uint16_t, 65536> toRowCell;
+    // row << 8 | cell, raw bytes -> s1 << 8 | s2.
+    std::array<std::uint16_t, 65536> toShiftJis;
+
+    PairTables()
+    {
+        for (unsigned a = 0; a < 256; ++a) {
+            for (unsigned b = 0; b < 256; ++b) {
+                const RowCell rc = ShiftJisToRowCell(static_cast<std::uint8_t>(a), static_cast<std::uint8_t>(b));
+                toRowCell[a << 8 | b] = static_cast<std::uint16_t>(rc.j1 << 8 | rc.j2);
+                const LeadTrail lt = RowCellToShiftJis(static_cast<std::uint8_t>(a), static_cast<std::uint8_t>(b));
+                toShiftJis[a << 8 | b] = static_cast<std::uint16_t>(lt.s1 << 8 | lt.s2);
+            }
+        }
+    }
+};
+
+const PairTables& Tables()
+{
+    static const PairTables tables;
+    return tables;
+}
+
+inline void PutPair(std::uint8_t* q, std::uint16_t v)
+{
+    q[0] = static_cast<std::uint8_t>(v >> 8);
+    q[1] = static_cast<std::uint8_t>(v);
+}
+
+// Same-length conversion: pairs at high-bit bytes through the table, with
+// extra bits or-ed in; a last high-bit byte without a trail stays as it is.
+template <unsigned MaskIn, std::uint16_t OrOut, bool ToRowCell>
+void SameLength(const std::uint8_t* p, std::int64_t n, std::uint8_t* q)
+{
+    const std::uint16_t* table = ToRowCell ? Tables().toRowCell.data() : Tables().toShiftJis.data();
+    std::int64_t i = 0;
+    while (i < n) {
+        const std::int64_t run = byte_search::AsciiRun(p + i, n - i);
+        std::memcpy(q + i, p + i, static_cast<std::size_t>(run));
+        i += run;
+        // Japanese text is mostly long runs of pairs: step by two while the
+        // next unit still starts with a high-bit byte.
+        while (i + 1 < n && p[i] >= 0x80) {
+            PutPair(q + i, static_cast<std::uint16_t>(table[((p[i] & MaskIn) << 8) | (p[i + 1] & MaskIn)] | OrOut));
+            i += 2;
+        }
+        if (i + 1 == n && p[i] >= 0x80) {
+            q[i] = p[i]; // a last lead byte without its trail
+            ++i;
+        }
+    }
+}
+
+} // namespace
+
+bool ShiftJisToEucJp(const std::uint8_t* pSource, std::int64_t n, CByteBuffer* pOutput, CTextConverter*)
+{
+    CByteBuffer out = CByteBuffer::Allocate(n);
+    SameLength<0xFF, 0x8080, true>(pSource, n, out.Data());
+    *pOutput = std::move(out);
+    return true;
+}
+
+bool EucJpToShiftJis(const std::uint8_t* pSource, std::int64_t n, CByteBuffer* pOutput, CTextConverter*)
+{
+    CByteBuffer out = CByteBuffer::Allocate(n);
+    SameLength<0x7F, 0, false>(pSource, n, out.Data());
+    *pOutput = std::move(out);
+    return true;
+}
+
+bool ShiftJisToJis(const std::uint8_t* pSource, std::int64_t n, CByteBuffer* pOutput, CTextConverter*)
+{
+    // A lone pair costs 8 bytes (two escapes around it) for 2 in; nothing
+    // costs more per input byte, a last unpaired byte included.
+    CByteBuffer work = CByteBuffer::Allocate(4 * n);
+    const std::uint16_t* table = Tables().toRowCell.data();
+    std::uint8_t* const pBegin = work.Data();
+    std::uint8_t* q = pBegin;
+    std::int64_t i = 0;
+    while (i < n) {
+        const std::int64_t run = byte_search::AsciiRun(pSource + i, n - i);
+        std::memcpy(q, pSource + i, static_cast<std::size_t>(run));
+        q += run;
+        i += run;
+        if (i + 1 < n) { // a run of pairs, between one escape pair
+            Put3(q, ESC, 0x24, 0x42);
+            do {
+                PutPair(q, table[pSource[i] << 8 | pSource[i + 1]]);
+                q += 2;
+                i += 2;
+            } while (i + 1 < n && pSource[i] >= 0x80);
+            Put3(q, ESC, 0x28, 0x42);
+        } else if (i < n) {
+            *q++ = pSource[i++]; // a last lead byte without its trail
+        }
+    }
+    work.Trim(q - pBegin);
+    *pOutput = std::move(work);
+    return true;
+}
+
+bool JisToShiftJis(const std::uint8_t* pSource, std::int64_t n, CByteBuffer* pOutput, CTextConverter*)
+{
+    // Escapes are dropped and pairs stay pairs, so the output never exceeds
+    // the input.
+    CByteBuffer work = CByteBuffer::Allocate(n);
+    const std::uint16_t* table = Tables().toShiftJis.data();
+    std::uint8_t* const pBegin = work.Data();
+    std::uint8_t* q = pBegin;
+    bool bDoubleByte = false;
+    std::int64_t i = 0;
+    while (i < n) {
+        if (!bDoubleByte) {
+            const std::int64_t k = i + byte_search::FindEscSoSi(pSource + i, n - i);
+            std::memcpy(q, pSource + i, static_cast<std::size_t>(k - i));
+            q += k - i;
+            i = k;
+            if (i >= n)
+                break;
+        }
+        const std::uint8_t b = pSource[i];
+        if (b == ESC) {
+            if (i + 2 >= n)
+                break; // a cut-off escape ends the text
+            const std::uint8_t c1 = pSource[i + 1];
+            const std::uint8_t c2 = pSource[i + 2];
+            bDoubleByte = (c1 == 0x24 && (c2 == 0x40 || c2 == 0x42 || c2 == 0x44)) || (c1 == 0x26 && c2 == 0x40);
+            i += 3;
+        } else if (b == SO || b == SI) {
+            bDoubleByte = false;
+            i += 1;
+        } else if (i + 1 < n) {
+            PutPair(q, table[b << 8 | pSource[i + 1]]);
+            q += 2;
             i += 2;
         } else {
             *q++ = b;

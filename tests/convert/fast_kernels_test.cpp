@@ -3,6 +3,7 @@
 // at the end, long runs of high-bit bytes).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <vector>
 
@@ -75,6 +76,69 @@ TEST(FastLineEndings, LongRunsOfHighBitBytesBeforeALineEnd)
                 << "run " << run << " charset " << cs;
         }
     }
+}
+
+} // namespace
+
+#include "reference_kernels.h"
+#include "text_converter.h"
+
+namespace {
+
+struct KernelPair {
+    const char* name;
+    ConversionRoutine fast;
+    ConversionRoutine reference;
+    Bytes alphabet;
+};
+
+Bytes RunStage(ConversionRoutine routine, const Bytes& in)
+{
+    CTextConverter converter;
+    CByteBuffer out;
+    EXPECT_TRUE(routine(in.data(), static_cast<std::int64_t>(in.size()), &out, &converter));
+    return Bytes(out.Data(), out.Data() + out.Size());
+}
+
+class FastStages : public ::testing::TestWithParam<KernelPair> {};
+
+TEST_P(FastStages, MatchReferenceOnRandomText)
+{
+    const KernelPair& k = GetParam();
+    std::mt19937 rng(99);
+    for (int round = 0; round < 3000; ++round) {
+        // Long inputs too, so the vector loops and their tails both run.
+        const std::size_t n = round < 100 ? static_cast<std::size_t>(round) : rng() % (round % 10 == 0 ? 4000 : 200);
+        const Bytes in = RandomText(rng, n, k.alphabet);
+        ASSERT_EQ(RunStage(k.fast, in), RunStage(k.reference, in)) << k.name << " round " << round;
+    }
+}
+
+const Bytes kAscii = {0x41, 0x20, 0x0D, 0x0A, 0x7E};
+
+INSTANTIATE_TEST_SUITE_P(
+    AllStages, FastStages,
+    ::testing::Values(
+        KernelPair{"ShiftJisToEucJp", ShiftJisToEucJp, reference::ShiftJisToEucJp, {0x41, 0x88, 0x9F, 0xE0, 0x7F, 0x80}},
+        KernelPair{"EucJpToShiftJis", EucJpToShiftJis, reference::EucJpToShiftJis, {0x41, 0xB0, 0xA1, 0x8E, 0x8F, 0x21}},
+        KernelPair{"ShiftJisToJis", ShiftJisToJis, reference::ShiftJisToJis, {0x41, 0x88, 0x9F, 0xFC, 0x0D, 0x40}},
+        KernelPair{"JisToShiftJis", JisToShiftJis, reference::JisToShiftJis,
+                   {0x1B, 0x24, 0x42, 0x28, 0x26, 0x40, 0x30, 0x21, 0x0E, 0x0F, 0x41}},
+        KernelPair{"UnicodeToUtf8", UnicodeToUtf8, reference::UnicodeToUtf8, {0x00, 0x41, 0x30, 0x07, 0xD8, 0xFF}},
+        KernelPair{"Utf8ToUnicode", Utf8ToUnicode, reference::Utf8ToUnicode, {0x41, 0xE3, 0x81, 0xC3, 0xA9, 0xF0, 0xBF}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(FastStages, AsciiOnlyIsUnchangedByEveryByteStage)
+{
+    std::mt19937 rng(5);
+    const Bytes in = RandomText(rng, 5000, kAscii);
+    Bytes ascii = in;
+    for (auto& b : ascii)
+        b &= 0x7F;
+    ascii.erase(std::remove_if(ascii.begin(), ascii.end(), [](std::uint8_t b) { return b == 0x1B || b == 0x0E || b == 0x0F; }),
+                ascii.end());
+    for (ConversionRoutine r : {ShiftJisToEucJp, EucJpToShiftJis, ShiftJisToJis, JisToShiftJis})
+        EXPECT_EQ(RunStage(r, ascii), ascii);
 }
 
 } // namespace

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cstdint>
+
+#include "byte_buffer.h"
+
+class CTextConverter;
+
+// The plain one-unit-at-a-time kernels: the readable definition of each
+// stage, kept beside the fast ones that the table runs, which must match
+// them byte for byte.
+namespace reference {
+
+bool ShiftJisToEucJp(const std::uint8_t*, std::int64_t, CByteBuffer*, CTextConverter*);
+bool ShiftJisToJis(const std::uint8_t*, std::int64_t, CByteBuffer*, CTextConverter*);
+bool EucJpToShiftJis(const std::uint8_t*, std::int64_t, CByteBuffer*, CTextConverter*);
+bool JisToShiftJis(const std::uint8_t*, std::int64_t, CByteBuffer*, CTextConverter*);
+bool UnicodeToUtf8(const std::uint8_t*, std::int64_t, CByteBuffer*, CTextConverter*);
+bool Utf8ToUnicode(const std::uint8_t*, std::int64_t, CByteBuffer*, CTextConverter*);
+
+} // namespace reference
