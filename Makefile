@@ -36,6 +36,10 @@ fuzz: deps
 	cmake --build $(FUZZ_BUILD) -j$(JOBS)
 	$(FUZZ_BUILD)/fuzz/convert_fuzz -max_total_time=$${FUZZ_SECONDS:-60} fuzz/corpus
 
+bench-peers: build
+	@bash tools/install-deps.sh --peers
+	python3 tools/bench_peers.py --mojiro $(BUILD)/app/mojiro $(PEERS_ARGS)
+
 demo: build
 	@bash tools/demo.sh $(BUILD)
 

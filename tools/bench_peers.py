@@ -1,0 +1,228 @@
+#!/usr/bin/env python3
+"""Times `mojiro /AUTO` against the converters a user would reach for instead.
+
+Each tool runs as a whole process on the same input, several rounds
+interleaved so that no tool gets a warmer cache than another; the table shows
+the median wall time, throughput, peak resident memory, and whether the output
+is byte-identical to mojiro's. Nothing is written into the repository.
+
+    tools/bench_peers.py --mojiro build/app/mojiro [--size-mib 128] [--rounds 5]
+                         [--small-files 2000] [--huge-gib 3]
+"""
+import argparse
+import os
+import random
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+KANJI_ROWS = range(0x88, 0x98)  # JIS level 1 kanji leads
+HIRAGANA = [(0x82, t) for t in range(0x9F, 0xF2)]
+KATAKANA = [(0x83, t) for t in range(0x40, 0x97) if t != 0x7F]
+PUNCT = [(0x81, 0x41), (0x81, 0x42), (0x81, 0x75), (0x81, 0x76)]
+ASCII_WORDS = [b"Mojiro", b"2026", b"OK", b"test", b"UTF-8", b"file", b"data", b"(1)"]
+
+
+def japanese_sjis(size, seed=7):
+    """Shift_JIS prose made of JIS X 0208 characters every converter maps alike."""
+    rng = random.Random(seed)
+    lead_trails = [(l, t) for l in KANJI_ROWS for t in list(range(0x40, 0x7F)) + list(range(0x80, 0xFD))]
+    out = bytearray()
+    line = bytearray()
+    while len(out) < size:
+        r = rng.random()
+        if r < 0.45:
+            pair = rng.choice(HIRAGANA)
+        elif r < 0.80:
+            pair = rng.choice(lead_trails)
+        elif r < 0.88:
+            pair = rng.choice(KATAKANA)
+        elif r < 0.94:
+            pair = rng.choice(PUNCT)
+        else:
+            line += b" " + rng.choice(ASCII_WORDS) + b" "
+            continue
+        line += bytes(pair)
+        if len(line) > rng.randint(60, 120):
+            out += line + b"\r\n"
+            line = bytearray()
+    return bytes(out[:size - (size % 2)])
+
+
+def peak_run(argv, stdin_path=None, stdout_path=None):
+    """Runs argv; returns (seconds, peak RSS in KiB, exit status)."""
+    fin = open(stdin_path, "rb") if stdin_path else subprocess.DEVNULL
+    fout = open(stdout_path, "wb") if stdout_path else subprocess.DEVNULL
+    env = dict(os.environ)
+    env.pop("DISPLAY", None)
+    env.pop("WAYLAND_DISPLAY", None)
+    t0 = time.perf_counter()
+    proc = subprocess.Popen(argv, stdin=fin, stdout=fout, stderr=subprocess.DEVNULL, env=env)
+    _, status, usage = os.wait4(proc.pid, 0)
+    elapsed = time.perf_counter() - t0
+    for f in (fin, fout):
+        if hasattr(f, "close"):
+            f.close()
+    return elapsed, usage.ru_maxrss, os.waitstatus_to_exitcode(status)
+
+
+MOJIRO_NAMES = {"sjis": "Shift_JIS", "euc": "EUC-JP", "jis": "ISO-2022-JP", "uni": "Unicode", "utf8": "UTF-8"}
+ICONV_NAMES = {"sjis": "CP932", "euc": "EUC-JP", "jis": "ISO-2022-JP", "uni": "UTF-16LE", "utf8": "UTF-8"}
+UCONV_NAMES = {"sjis": "windows-31j", "euc": "EUC-JP", "jis": "ISO-2022-JP", "uni": "UTF-16LE", "utf8": "UTF-8"}
+NKF_OUT = {"sjis": "-s", "euc": "-e", "jis": "-j", "uni": "-w16L0", "utf8": "-w"}
+NKF_IN = {"sjis": "-S", "euc": "-E", "jis": "-J", "uni": "-W16L", "utf8": "-W"}
+PY_NAMES = {"sjis": "cp932", "euc": "euc_jp", "jis": "iso2022_jp", "uni": "utf-16-le", "utf8": "utf-8"}
+
+
+def peers_for(src, dst, nl, infile, outfile):
+    """Commands for each peer: (name, argv, stdin, stdout) or None."""
+    peers = []
+    if nl is None:
+        if shutil.which("iconv"):
+            peers.append(("iconv", ["iconv", "-f", ICONV_NAMES[src], "-t", ICONV_NAMES[dst], infile], None, outfile))
+        if shutil.which("uconv"):
+            peers.append(("uconv", ["uconv", "-f", UCONV_NAMES[src], "-t", UCONV_NAMES[dst], infile], None, outfile))
+        if shutil.which("nkf"):
+            peers.append(("nkf", ["nkf", NKF_IN[src], NKF_OUT[dst], "--cp932", infile], None, outfile))
+        code = (f"import sys;d=open(sys.argv[1],'rb').read();"
+                f"sys.stdout.buffer.write(d.decode('{PY_NAMES[src]}').encode('{PY_NAMES[dst]}'))")
+        peers.append(("python3", [sys.executable, "-c", code, infile], None, outfile))
+    else:
+        if shutil.which("nkf"):
+            peers.append(("nkf -Lu", ["nkf", "-Lu", "--cp932", "-S", "-s", infile], None, outfile))
+        peers.append(("tr -d '\\r'", ["tr", "-d", "\\r"], infile, outfile))
+    if shutil.which("cp") and src == dst:
+        pass
+    peers.append(("cp", ["cp", infile, outfile], None, None))
+    return peers
+
+
+def convert_with_mojiro(mojiro, src, dst, infile, outfile, nl="CRLF"):
+    argv = [mojiro, "/AUTO", "/Roff", f"/S{MOJIRO_NAMES[src]}", f"/O{MOJIRO_NAMES[dst]}", f"/N{nl}", f"/F{outfile}",
+            "--", infile]
+    return argv
+
+
+def strip_bom(path, target):
+    if target != "uni":
+        return open(path, "rb").read()
+    data = open(path, "rb").read()
+    return data[2:] if data.startswith(b"\xff\xfe") else data
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--mojiro", default="build/app/mojiro")
+    ap.add_argument("--size-mib", type=int, default=128)
+    ap.add_argument("--rounds", type=int, default=5)
+    ap.add_argument("--small-files", type=int, default=2000)
+    ap.add_argument("--huge-gib", type=float, default=0, help="also convert a file this large (e.g. 3)")
+    args = ap.parse_args()
+    mojiro = os.path.abspath(args.mojiro)
+
+    work = tempfile.mkdtemp(prefix="mojiro-peers-")
+    try:
+        size = args.size_mib << 20
+        sjis = japanese_sjis(size)
+        inputs = {"sjis": os.path.join(work, "in.sjis")}
+        open(inputs["sjis"], "wb").write(sjis)
+        # Derive the other encodings with mojiro itself (checked against peers below).
+        for enc in ("euc", "jis", "uni", "utf8"):
+            path = os.path.join(work, "in." + enc)
+            subprocess.run(convert_with_mojiro(mojiro, "sjis", enc, inputs["sjis"], path), check=True)
+            if enc == "uni":  # the benchmark input carries no mark
+                data = open(path, "rb").read()
+                open(path, "wb").write(data[2:])
+            inputs[enc] = path
+
+        cells = [("sjis", "utf8", None), ("utf8", "sjis", None), ("sjis", "euc", None), ("euc", "sjis", None),
+                 ("sjis", "jis", None), ("jis", "sjis", None), ("uni", "utf8", None), ("utf8", "uni", None),
+                 ("sjis", "sjis", "LF")]
+        print(f"Input: {args.size_mib} MiB of Japanese text per cell, {args.rounds} rounds, median wall time.\n")
+        print("| cell | tool | median s | MB/s | peak RSS MiB | output | vs mojiro |")
+        print("|---|---|---:|---:|---:|---|---:|")
+        for src, dst, nl in cells:
+            infile = inputs[src]
+            nbytes = os.path.getsize(infile)
+            mout = os.path.join(work, "out.mojiro")
+            tools = [("mojiro", convert_with_mojiro(mojiro, src, dst, infile, mout, nl or "CRLF"), None, None)]
+            tools += peers_for(src, dst, nl, infile, os.path.join(work, "out.peer"))
+            times = {name: [] for name, *_ in tools}
+            rss = {}
+            same = {}
+            for _ in range(args.rounds):
+                for name, argv, stdin, stdout in tools:
+                    t, peak, status = peak_run(argv, stdin, stdout)
+                    if status != 0:
+                        times[name].append(float("nan"))
+                        continue
+                    times[name].append(t)
+                    rss[name] = max(rss.get(name, 0), peak)
+                    if name != "mojiro" and name not in same:
+                        mine = strip_bom(mout, dst if nl is None else src)
+                        theirs_path = os.path.join(work, "out.peer")
+                        theirs = open(theirs_path, "rb").read() if os.path.exists(theirs_path) else b""
+                        same[name] = "same" if mine == theirs else "differs"
+                        if name == "cp":
+                            same[name] = "(copy)"
+                    if os.path.exists(os.path.join(work, "out.peer")):
+                        os.remove(os.path.join(work, "out.peer"))
+            base = statistics.median(times["mojiro"])
+            label = f"{src}→{dst}" if nl is None else f"CRLF→LF ({src})"
+            for name, *_ in tools:
+                med = statistics.median(times[name])
+                print(f"| {label} | {name} | {med:.3f} | {nbytes / med / 1e6:.0f} | {rss.get(name, 0) / 1024:.0f} | "
+                      f"{same.get(name, '') if name != 'mojiro' else ''} | {med / base:.1f}× |")
+
+        if args.small_files:
+            small_dir = os.path.join(work, "small")
+            os.mkdir(small_dir)
+            chunk = japanese_sjis(4096, seed=11)
+            names = []
+            for k in range(args.small_files):
+                p = os.path.join(small_dir, f"f{k:05d}.txt")
+                open(p, "wb").write(chunk)
+                names.append(p)
+            print(f"\n{args.small_files} files of 4 KiB, Shift_JIS → UTF-8, one call:\n")
+            print("| tool | median s | files/s |")
+            print("|---|---:|---:|")
+            rows = {"mojiro (new files)": [], "mojiro (replace)": [], "nkf --overwrite": []}
+            for _ in range(args.rounds):
+                for p in names:
+                    open(p, "wb").write(chunk)
+                for f in os.listdir(small_dir):
+                    if f.endswith(".utf8"):
+                        os.remove(os.path.join(small_dir, f))
+                t, _, _ = peak_run([mojiro, "/AUTO", "/Roff", "/SShift_JIS", "/OUTF-8", "--"] + names)
+                rows["mojiro (new files)"].append(t)
+                t, _, _ = peak_run([mojiro, "/AUTO", "/Roff", "/SShift_JIS", "/OUTF-8", "/F%SOURCE%", "--"] + names)
+                rows["mojiro (replace)"].append(t)
+                if shutil.which("nkf"):
+                    for p in names:
+                        open(p, "wb").write(chunk)
+                    t, _, _ = peak_run(["nkf", "--overwrite", "-S", "-w", "--cp932"] + names)
+                    rows["nkf --overwrite"].append(t)
+            for name, ts in rows.items():
+                if ts:
+                    med = statistics.median(ts)
+                    print(f"| {name} | {med:.3f} | {args.small_files / med:.0f} |")
+
+        if args.huge_gib:
+            huge = os.path.join(work, "huge.sjis")
+            block = japanese_sjis(64 << 20, seed=3)
+            with open(huge, "wb") as f:
+                for _ in range(int(args.huge_gib * 16)):
+                    f.write(block)
+            out = os.path.join(work, "huge.utf8")
+            t, peak, status = peak_run(convert_with_mojiro(mojiro, "sjis", "utf8", huge, out))
+            print(f"\n{args.huge_gib} GiB Shift_JIS → UTF-8: exit {status}, {t:.1f} s, peak RSS {peak / 1024:.0f} MiB, "
+                  f"output {os.path.getsize(out) if os.path.exists(out) else 0} bytes")
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    main()
