@@ -28,7 +28,8 @@ test: build build-asan
 bench: deps
 	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DMOJIRO_BENCH=ON -DMOJIRO_TESTS=OFF -DMOJIRO_GUI=OFF
 	cmake --build $(BENCH_BUILD) -j$(JOBS) --target mojiro_bench
-	$(BENCH_BUILD)/bench/mojiro_bench
+	$(BENCH_BUILD)/bench/mojiro_bench --benchmark_out=$(BENCH_BUILD)/bench.json --benchmark_out_format=json
+	python3 bench/ratio.py $(BENCH_BUILD)/bench.json
 
 fuzz: deps
 	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \

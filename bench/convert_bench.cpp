@@ -1,0 +1,166 @@
+// Throughput of every conversion-table cell, run the way a user runs it
+// (SetInput, SetOutput, Convert: the line-ending pass included), beside
+// glibc's iconv(3) on the same bytes. Rates are of input bytes.
+//
+//   mojiro/<source>><target>/<corpus>/NL<code>
+//   iconv/<source>><target>/<corpus>          (no line-ending pass)
+//
+// bench/ratio.py turns --benchmark_format=json output into a table.
+
+#include <benchmark/benchmark.h>
+
+#include <array>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "corpus.h"
+#include "iconv_converter.h"
+#include "text_converter.h"
+
+namespace {
+
+constexpr std::int64_t kCorpusBytes = 10 << 20;
+// iconv's names for the five charsets, indexed by CharsetId.
+constexpr const char* const kIconvNames[Charset::Count] = {"CP932", "EUC-JP", "ISO-2022-JP", "UTF-16LE", "UTF-8"};
+constexpr NLCode kNLCodes[] = {NewLine::CrLf, NewLine::Lf};
+constexpr const char* kDefaultMinTime = "--benchmark_min_time=0.2";
+
+// Every corpus in every source charset, derived from its Shift_JIS form by
+// the engine itself (line endings kept), so each cell reads what the
+// engine would have written.
+class Inputs {
+public:
+    Inputs()
+    {
+        for (int k = 0; k < corpus::kKindCount; ++k) {
+            auto& row = m_buffers[static_cast<std::size_t>(k)];
+            row[Charset::ShiftJis] = corpus::MakeShiftJis(static_cast<corpus::Kind>(k), kCorpusBytes);
+            for (CharsetId cs = Charset::EucJp; cs < Charset::Count; ++cs) {
+                const CByteBuffer& sjis = row[Charset::ShiftJis];
+                CTextConverter converter;
+                converter.SetInput(sjis.Data(), sjis.Size(), Charset::ShiftJis);
+                converter.SetOutput(cs, NewLine::CrLf);
+                converter.Convert(&row[static_cast<std::size_t>(cs)]);
+            }
+        }
+    }
+
+    const CByteBuffer& Get(int kind, CharsetId cs) const
+    {
+        return m_buffers[static_cast<std::size_t>(kind)][static_cast<std::size_t>(cs)];
+    }
+
+private:
+    std::array<std::array<CByteBuffer, Charset::Count>, corpus::kKindCount> m_buffers;
+};
+
+const Inputs* g_pInputs = nullptr;
+
+void MojiroCell(benchmark::State& state, int kind, CharsetId source, CharsetId target, NLCode nl)
+{
+    const CByteBuffer& input = g_pInputs->Get(kind, source);
+    std::int64_t nOutput = 0;
+    for (auto _ : state) {
+        CTextConverter converter;
+        converter.SetInput(input.Data(), input.Size(), source);
+        converter.SetOutput(target, nl);
+        CByteBuffer output;
+        if (!converter.Convert(&output)) {
+            state.SkipWithError("Convert returned false");
+            return;
+        }
+        nOutput = output.Size();
+        benchmark::DoNotOptimize(output.Data());
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(state.iterations() * input.Size());
+    state.counters["out/in"] = static_cast<double>(nOutput) / static_cast<double>(input.Size());
+}
+
+void IconvCell(benchmark::State& state, int kind, CharsetId source, CharsetId target)
+{
+    const CByteBuffer& input = g_pInputs->Get(kind, source);
+    CIconvConverter iconv(kIconvNames[source], kIconvNames[target]);
+    CByteBuffer trial;
+    // A pair iconv cannot finish on this text is reported, not timed.
+    if (!iconv.IsOpen() || !iconv.Convert(input.Data(), input.Size(), &trial)) {
+        state.SkipWithError(("iconv: " + iconv.Error()).c_str());
+        return;
+    }
+    std::int64_t nOutput = trial.Size();
+    trial.Reset();
+    for (auto _ : state) {
+        CByteBuffer output;
+        if (!iconv.Convert(input.Data(), input.Size(), &output)) {
+            state.SkipWithError(("iconv: " + iconv.Error()).c_str());
+            return;
+        }
+        nOutput = output.Size();
+        benchmark::DoNotOptimize(output.Data());
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(state.iterations() * input.Size());
+    state.counters["out/in"] = static_cast<double>(nOutput) / static_cast<double>(input.Size());
+    state.SetLabel("no line-ending pass");
+}
+
+std::string CellName(CharsetId source, CharsetId target)
+{
+    return std::string(Charset::kShortNames[source]) + ">" + Charset::kShortNames[target];
+}
+
+void RegisterAll()
+{
+    for (int kind = 0; kind < corpus::kKindCount; ++kind) {
+        const std::string corpusName = corpus::kKindNames[kind];
+        for (CharsetId source = 0; source < Charset::Count; ++source) {
+            for (CharsetId target = 0; target < Charset::Count; ++target) {
+                const std::string cell = CellName(source, target) + "/" + corpusName;
+                for (const NLCode nl : kNLCodes) {
+                    const std::string name = "mojiro/" + cell + "/NL" + std::to_string(nl);
+                    benchmark::RegisterBenchmark(name.c_str(), MojiroCell, kind, source, target, nl)
+                        ->Unit(benchmark::kMillisecond);
+                }
+                // iconv's same-charset "conversion" is a full decode and
+                // re-encode, not the copy the engine does: nothing to compare.
+                if (source != target)
+                    benchmark::RegisterBenchmark(("iconv/" + cell).c_str(), IconvCell, kind, source, target)
+                        ->Unit(benchmark::kMillisecond);
+            }
+        }
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::vector<char*> args(argv, argv + argc);
+    bool bMinTimeGiven = false;
+    for (const char* arg : args)
+        bMinTimeGiven = bMinTimeGiven || std::string_view(arg).starts_with("--benchmark_min_time");
+    std::string minTime = kDefaultMinTime;
+    if (!bMinTimeGiven)
+        args.insert(args.begin() + 1, minTime.data());
+    int nArgs = static_cast<int>(args.size());
+    benchmark::Initialize(&nArgs, args.data());
+    if (benchmark::ReportUnrecognizedArguments(nArgs, args.data()))
+        return 1;
+
+    const Inputs inputs;
+    g_pInputs = &inputs;
+    for (int kind = 0; kind < corpus::kKindCount; ++kind) {
+        std::string sizes;
+        for (CharsetId cs = 0; cs < Charset::Count; ++cs)
+            sizes += std::string(cs ? " " : "") + Charset::kShortNames[cs] + "=" +
+                     std::to_string(inputs.Get(kind, cs).Size());
+        benchmark::AddCustomContext(std::string("corpus_") + corpus::kKindNames[kind] + "_bytes", sizes);
+    }
+    benchmark::AddCustomContext("iconv_rows", "glibc iconv(3), no line-ending pass");
+
+    RegisterAll();
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
