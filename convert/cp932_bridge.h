@@ -17,8 +17,9 @@ struct Substitute {
     int length = 1; // 0: unmappable characters are dropped
 };
 
-// The substitute for the first character of strUtf8 ("_" when that character
-// has no CP932 form; nothing when the text is empty).
+// The substitute for the first character of strUtf8: "_" when that character
+// has no CP932 form or the text is not valid UTF-8; nothing when the text is
+// empty or starts with NUL.
 Substitute MakeSubstitute(std::string_view strUtf8);
 
 // Encodes nUnits UTF-16LE units read at pUtf16le (any alignment) into pBytes
