@@ -1,0 +1,170 @@
+// libFuzzer target for the whole engine. Input layout:
+//   byte 0 source charset (mod 5), byte 1 target charset (mod 5),
+//   byte 2 line-ending code (mod 4; 3 drops line endings),
+//   byte 3 substitute setting (mod the list below), then the text.
+// Besides the sanitizers, it aborts when a property that holds for every
+// input fails: the fast kernels and walks against the one-unit-at-a-time
+// ones, exact lengths of the length-keeping cells, round trips the
+// arithmetic guarantees, and repeatability of Convert.
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "line_endings.h"
+#include "reference_kernels.h"
+#include "text_converter.h"
+
+namespace {
+
+const std::string kSubstitutes[] = {
+    "_", "", "?", "\xE3\x80\x93" /* 〓 */, "\xC3\xA9" /* é: no CP932 form */, "\xFF", "ab",
+    "\xEF\xBD\xB1" /* ｱ */, std::string("\0_", 2), "\xF0\x9F\x98\x80" /* beyond the BMP */,
+};
+constexpr std::size_t kSubstituteCount = sizeof(kSubstitutes) / sizeof(kSubstitutes[0]);
+
+[[noreturn]] void Fail(const char* what, CharsetId source, CharsetId target, NLCode nl)
+{
+    std::fprintf(stderr, "invariant broken: %s (source %d, target %d, NL %d)\n", what, source, target, nl);
+    std::abort();
+}
+
+bool Same(const CByteBuffer& a, const CByteBuffer& b)
+{
+    return a.Size() == b.Size() && (a.Size() == 0 || std::memcmp(a.Data(), b.Data(), static_cast<std::size_t>(a.Size())) == 0);
+}
+
+bool Same(const CByteBuffer& a, const std::uint8_t* p, std::int64_t n)
+{
+    return a.Size() == n && (n == 0 || std::memcmp(a.Data(), p, static_cast<std::size_t>(n)) == 0);
+}
+
+// A fast kernel of the table and its readable definition must agree.
+void CheckKernel(ConversionRoutine fast, ConversionRoutine reference, const char* what, const std::uint8_t* p,
+                 std::int64_t n, CTextConverter* pConverter)
+{
+    CByteBuffer a;
+    CByteBuffer b;
+    if (!fast(p, n, &a, pConverter) || !reference(p, n, &b, pConverter))
+        Fail(what, -1, -1, -1);
+    if (!Same(a, b))
+        Fail(what, -1, -1, -1);
+}
+
+// Shift_JIS whose every lead is 81-9F or E0-EF with a trail of 40-7E or
+// 80-FC, and with no byte that ISO-2022-JP reads as a shift (ESC, SO, SI):
+// for such text the JIS X 0208 arithmetic is exactly invertible.
+bool IsPlainShiftJis(const std::uint8_t* p, std::int64_t n)
+{
+    for (std::int64_t i = 0; i < n; ++i) {
+        const std::uint8_t b = p[i];
+        if (b == 0x1B || b == 0x0E || b == 0x0F)
+            return false;
+        if (b < 0x80)
+            continue;
+        if (!((b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xEF)) || i + 1 >= n)
+            return false;
+        const std::uint8_t t = p[++i];
+        if (t < 0x40 || t == 0x7F || t > 0xFC)
+            return false;
+    }
+    return true;
+}
+
+void CheckRoundTrips(const std::uint8_t* p, std::int64_t n, CTextConverter* pConverter)
+{
+    CByteBuffer there;
+    CByteBuffer back;
+    if (IsPlainShiftJis(p, n)) {
+        ShiftJisToEucJp(p, n, &there, pConverter);
+        EucJpToShiftJis(there.Data(), there.Size(), &back, pConverter);
+        if (!Same(back, p, n))
+            Fail("Shift_JIS -> EUC-JP -> Shift_JIS changed plain text", 0, 1, -1);
+        ShiftJisToJis(p, n, &there, pConverter);
+        JisToShiftJis(there.Data(), there.Size(), &back, pConverter);
+        if (!Same(back, p, n))
+            Fail("Shift_JIS -> ISO-2022-JP -> Shift_JIS changed plain text", 0, 2, -1);
+    }
+    // Every unit has a one- to three-byte form and back, surrogates included.
+    const std::int64_t nEven = n & ~std::int64_t{1};
+    UnicodeToUtf8(p, nEven, &there, pConverter);
+    Utf8ToUnicode(there.Data(), there.Size(), &back, pConverter);
+    if (!Same(back, p, nEven))
+        Fail("UTF-16 -> UTF-8 -> UTF-16 changed the units", 3, 4, -1);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSize)
+{
+    if (nSize < 4)
+        return 0;
+    const CharsetId source = pData[0] % Charset::Count;
+    const CharsetId target = pData[1] % Charset::Count;
+    const NLCode nl = pData[2] % 4;
+    const std::string& substitute = kSubstitutes[pData[3] % kSubstituteCount];
+    const std::uint8_t* const pText = pData + 4;
+    const auto n = static_cast<std::int64_t>(nSize - 4);
+
+    CTextConverter converter;
+    converter.SetInput(pText, n, source);
+    converter.m_strUnmappableDefaultChar = substitute;
+    converter.SetOutput(target, nl);
+
+    const CharsetId detected = converter.DetectCharset(pText, n);
+    if (detected < Charset::None || detected > Charset::Jis)
+        Fail("DetectCharset outside -1..2", source, target, nl);
+
+    // The line-ending pass: fast walk against the reference walk.
+    CByteBuffer normalized;
+    converter.NormalizeLineEndings(pText, n, source, &normalized);
+    if (normalized.Size() > 2 * n)
+        Fail("line-ending pass grew the text more than twice", source, target, nl);
+    {
+        CByteBuffer work = CByteBuffer::Allocate(2 * n);
+        const std::uint8_t* pEnd = line_endings::ReferenceWalk(source)(pText, n, work.Data(), nl);
+        if (!Same(normalized, work.Data(), pEnd - work.Data()))
+            Fail("fast line-ending walk differs from the reference walk", source, target, nl);
+    }
+
+    CByteBuffer output;
+    if (!converter.Convert(&output))
+        Fail("Convert returned false", source, target, nl);
+
+    const std::int64_t nNorm = normalized.Size();
+    const int cell = source * Charset::Count + target;
+    if (source == target && !Same(output, normalized))
+        Fail("same-charset cell changed more than the line endings", source, target, nl);
+    if ((cell == 1 || cell == 5) && output.Size() != nNorm)
+        Fail("length-keeping cell changed the length", source, target, nl);
+    if (target == Charset::Unicode && source != target && output.Size() % 2 != 0)
+        Fail("UTF-16 output of odd length", source, target, nl);
+    // The bounds each basic stage's work buffer is sized by.
+    if ((cell == 3 && output.Size() > 2 * nNorm) || (cell == 10 && output.Size() > nNorm) ||
+        (cell == 15 && output.Size() > nNorm) || (cell == 19 && output.Size() > 3 * (nNorm / 2)) ||
+        (cell == 23 && output.Size() > 2 * nNorm))
+        Fail("output longer than the stage's bound", source, target, nl);
+
+    // Convert changes no field: again, and on a fresh converter, the same bytes.
+    CByteBuffer again;
+    if (!converter.Convert(&again) || !Same(output, again))
+        Fail("second Convert gave other bytes", source, target, nl);
+    CTextConverter fresh;
+    fresh.SetInput(pText, n, source);
+    fresh.m_strUnmappableDefaultChar = substitute;
+    fresh.SetOutput(target, nl);
+    CByteBuffer other;
+    if (!fresh.Convert(&other) || !Same(output, other))
+        Fail("a fresh converter gave other bytes", source, target, nl);
+
+    const std::uint8_t* const pNorm = normalized.Data();
+    CheckKernel(ShiftJisToEucJp, reference::ShiftJisToEucJp, "fast ShiftJisToEucJp", pNorm, nNorm, &converter);
+    CheckKernel(ShiftJisToJis, reference::ShiftJisToJis, "fast ShiftJisToJis", pNorm, nNorm, &converter);
+    CheckKernel(EucJpToShiftJis, reference::EucJpToShiftJis, "fast EucJpToShiftJis", pNorm, nNorm, &converter);
+    CheckKernel(JisToShiftJis, reference::JisToShiftJis, "fast JisToShiftJis", pNorm, nNorm, &converter);
+    CheckKernel(UnicodeToUtf8, reference::UnicodeToUtf8, "fast UnicodeToUtf8", pNorm, nNorm, &converter);
+    CheckKernel(Utf8ToUnicode, reference::Utf8ToUnicode, "fast Utf8ToUnicode", pNorm, nNorm, &converter);
+    CheckRoundTrips(pNorm, nNorm, &converter);
+    return 0;
+}
