@@ -6,14 +6,19 @@
 //   iconv/<source>><target>/<corpus>          (no line-ending pass)
 //
 // bench/ratio.py turns --benchmark_format=json output into a table.
+//
+// Buffers (the engine's and the iconv rows' alike) come from the program's
+// large-block allocator; --mojiro_allocator=malloc measures plain malloc.
 
 #include <benchmark/benchmark.h>
 
 #include <array>
+#include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "../framework/large_block_allocator.h"
 #include "corpus.h"
 #include "iconv_converter.h"
 #include "text_converter.h"
@@ -136,10 +141,24 @@ void RegisterAll()
 
 int main(int argc, char** argv)
 {
-    std::vector<char*> args(argv, argv + argc);
+    std::vector<char*> args;
     bool bMinTimeGiven = false;
-    for (const char* arg : args)
-        bMinTimeGiven = bMinTimeGiven || std::string_view(arg).starts_with("--benchmark_min_time");
+    std::string allocator = "large";
+    for (int i = 0; i < argc; ++i) {
+        const std::string_view arg(argv[i]);
+        if (arg.starts_with("--mojiro_allocator=")) {
+            allocator = arg.substr(arg.find('=') + 1);
+            continue;
+        }
+        bMinTimeGiven = bMinTimeGiven || arg.starts_with("--benchmark_min_time");
+        args.push_back(argv[i]);
+    }
+    if (allocator == "large") {
+        InstallLargeBlockAllocator();
+    } else if (allocator != "malloc") {
+        std::fprintf(stderr, "--mojiro_allocator: large or malloc, not %s\n", allocator.c_str());
+        return 1;
+    }
     std::string minTime = kDefaultMinTime;
     if (!bMinTimeGiven)
         args.insert(args.begin() + 1, minTime.data());
@@ -158,6 +177,7 @@ int main(int argc, char** argv)
         benchmark::AddCustomContext(std::string("corpus_") + corpus::kKindNames[kind] + "_bytes", sizes);
     }
     benchmark::AddCustomContext("iconv_rows", "glibc iconv(3), no line-ending pass");
+    benchmark::AddCustomContext("buffer_allocator", allocator);
 
     RegisterAll();
     benchmark::RunSpecifiedBenchmarks();
