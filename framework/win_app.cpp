@@ -1,0 +1,166 @@
+#include "win_app.h"
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+#include <QApplication>
+
+#include "afx_string.h"
+#include "command_line_info.h"
+#include "profile.h"
+
+namespace {
+
+CWinApp* g_pApp = nullptr;
+std::unique_ptr<QApplication> g_pGuiApp;
+
+std::string NameWithoutExtension(const std::string& strPath)
+{
+    const std::size_t nSlash = strPath.rfind('/');
+    std::string strName = nSlash == std::string::npos ? strPath : strPath.substr(nSlash + 1);
+    const std::size_t nDot = strName.rfind('.');
+    if (nDot != std::string::npos && nDot > 0)
+        strName.resize(nDot);
+    return strName;
+}
+
+} // namespace
+
+CWinApp::CWinApp(const char* pszAppName)
+{
+    g_pApp = this;
+    if (pszAppName != nullptr) {
+        m_strAppName = pszAppName;
+        m_bAppNameGiven = true;
+    }
+    m_pszAppName = m_strAppName.c_str();
+    // The profile learns the name in AfxWinMain: this runs during static
+    // initialisation, before other files' globals may exist.
+}
+
+CWinApp::~CWinApp()
+{
+    if (g_pApp == this)
+        g_pApp = nullptr;
+}
+
+bool CWinApp::InitInstance() { return true; }
+
+void CWinApp::WinHelp(std::uintptr_t, unsigned) {}
+
+void CWinApp::OnHelp() { WinHelp(0, HELP_CONTEXT); }
+
+bool CWinApp::OnCmdMsg(unsigned nID)
+{
+    if (nID == ID_HELP) {
+        OnHelp();
+        return true;
+    }
+    return false;
+}
+
+void CWinApp::ParseCommandLine(CCommandLineInfo& rCmdInfo)
+{
+    bool bSwitches = true;
+    for (std::size_t i = 1; i < m_args.size(); ++i) {
+        const std::string& strWord = m_args[i];
+        const bool bLast = i + 1 == m_args.size();
+        if (bSwitches && strWord == "--") {
+            bSwitches = false;
+            continue;
+        }
+        if (bSwitches && !strWord.empty() && (strWord[0] == '/' || strWord[0] == '-'))
+            rCmdInfo.ParseParam(strWord.c_str() + 1, true, bLast);
+        else
+            rCmdInfo.ParseParam(strWord.c_str(), false, bLast);
+    }
+}
+
+void CWinApp::SetRegistryKey(int nIDRegistryKey) { SetRegistryKey(afx::LoadString(nIDRegistryKey).c_str()); }
+
+void CWinApp::SetRegistryKey(const char* pszRegistryKey)
+{
+    profile::SetRegistryKey(pszRegistryKey != nullptr ? pszRegistryKey : "");
+    profile::SetApplicationName(m_strAppName);
+}
+
+int CWinApp::GetProfileInt(const char* pszSection, const char* pszEntry, int nDefault)
+{
+    return profile::GetProfileInt(pszSection, pszEntry, nDefault);
+}
+
+std::string CWinApp::GetProfileString(const char* pszSection, const char* pszEntry, const char* pszDefault)
+{
+    return profile::GetProfileString(pszSection, pszEntry, pszDefault != nullptr ? pszDefault : "");
+}
+
+bool CWinApp::WriteProfileInt(const char* pszSection, const char* pszEntry, int nValue)
+{
+    return profile::WriteProfileInt(pszSection, pszEntry, nValue);
+}
+
+bool CWinApp::WriteProfileString(const char* pszSection, const char* pszEntry, const char* pszValue)
+{
+    return profile::WriteProfileString(pszSection, pszEntry, pszValue != nullptr ? pszValue : "");
+}
+
+void CWinApp::SetArguments(int argc, char** argv)
+{
+    m_args.assign(argv, argv + argc);
+    m_argv.clear();
+    for (std::string& strArg : m_args)
+        m_argv.push_back(strArg.data());
+    m_argv.push_back(nullptr);
+    m_argc = argc;
+    if (!m_bAppNameGiven && !m_args.empty()) {
+        m_strAppName = NameWithoutExtension(m_args[0]);
+        m_pszAppName = m_strAppName.c_str();
+    }
+    profile::SetApplicationName(m_strAppName);
+}
+
+CWinApp* AfxGetApp() { return g_pApp; }
+
+int AfxWinMain(int argc, char** argv)
+{
+    // A file-size limit then fails the write with EFBIG instead of killing
+    // the run halfway through.
+    std::signal(SIGXFSZ, SIG_IGN);
+    CWinApp* pApp = AfxGetApp();
+    if (pApp == nullptr) {
+        std::fputs("no application object\n", stderr);
+        return EXIT_FAILURE;
+    }
+    pApp->SetArguments(argc, argv);
+    // There is no message loop: whatever InitInstance returns ends the program.
+    (void)pApp->InitInstance();
+    g_pGuiApp.reset();
+    std::fflush(stdout);
+    return pApp->m_nExitCode;
+}
+
+bool AfxHasDisplay()
+{
+    for (const char* pszName : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+        const char* pszValue = std::getenv(pszName);
+        if (pszValue != nullptr && *pszValue != '\0')
+            return true;
+    }
+    return false;
+}
+
+void AfxEnsureGuiApplication()
+{
+    if (QCoreApplication::instance() != nullptr)
+        return;
+    static int s_argc = 1;
+    static char s_name[] = "mojiro";
+    static char* s_argv[] = {s_name, nullptr};
+    CWinApp* pApp = AfxGetApp();
+    if (pApp != nullptr && !pApp->m_argv.empty())
+        g_pGuiApp = std::make_unique<QApplication>(pApp->m_argc, pApp->m_argv.data());
+    else
+        g_pGuiApp = std::make_unique<QApplication>(s_argc, s_argv);
+}

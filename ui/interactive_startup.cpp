@@ -1,0 +1,82 @@
+#include "interactive_startup.h"
+
+#include <cstdio>
+#include <new>
+
+#include <QApplication>
+
+#include "../app/convert_command_line_info.h"
+#include "../convert/charset.h"
+#include "../convert/text_converter.h"
+#include "../framework/afx_string.h"
+#include "../framework/win_app.h"
+#include "convert_dlg.h"
+
+namespace {
+
+// FF FE first, then the byte-pattern guess; undecided means Shift_JIS. A file
+// that cannot be read leaves the source not given.
+CharsetId DetectSource(const std::string& strPath, IFileSystem& fileSystem)
+{
+    CByteBuffer contents;
+    try {
+        if (!fileSystem.TryReadWholeFile(strPath, &contents))
+            return Charset::None;
+    } catch (const std::bad_alloc&) {
+        return Charset::None;
+    }
+    if (contents.Size() >= 2 && contents.Data()[0] == 0xFF && contents.Data()[1] == 0xFE)
+        return Charset::Unicode;
+    CTextConverter converter;
+    const CharsetId nDetected = converter.DetectCharset(contents.Data(), contents.Size());
+    return nDetected == Charset::None ? Charset::ShiftJis : nDetected;
+}
+
+} // namespace
+
+void SeedConvertDlg(CConvertDlg& dlg, const CConvertCommandLineInfo& cmdInfo, IFileSystem& fileSystem)
+{
+    dlg.m_nInputCharset = cmdInfo.m_nInputCharset;
+    dlg.m_nOutputCharset = cmdInfo.m_nOutputCharset;
+    dlg.m_nNLCode = cmdInfo.m_nNLCode;
+    if (!cmdInfo.m_listFiles.empty())
+        dlg.m_strInputFilename = cmdInfo.m_listFiles.front();
+
+    if (dlg.m_nInputCharset == Charset::None) {
+        if (dlg.m_strInputFilename.empty())
+            dlg.m_nInputCharset = Charset::ShiftJis;
+        else
+            dlg.m_nInputCharset = DetectSource(dlg.m_strInputFilename, fileSystem);
+    }
+    if (dlg.m_nOutputCharset == Charset::None)
+        dlg.m_nOutputCharset = Charset::ShiftJis;
+    if (dlg.m_nNLCode == NewLine::None)
+        dlg.m_nNLCode = NewLine::DefaultFor(dlg.m_nOutputCharset);
+
+    // /F names the output as in a batch run; the user who gives it with an
+    // input expects it used.
+    if (!cmdInfo.m_strOutputPattern.empty() && !dlg.m_strInputFilename.empty() &&
+        Charset::IsValid(dlg.m_nOutputCharset)) {
+        std::string strOutput = cmdInfo.m_strOutputPattern;
+        afx::Replace(strOutput, "%SUFFIX%", Charset::kShortNames[dlg.m_nOutputCharset]);
+        afx::Replace(strOutput, "%SOURCE%", dlg.m_strInputFilename);
+        dlg.m_strOutputFilename = strOutput;
+    }
+}
+
+void RunInteractiveStartup(const CConvertCommandLineInfo& cmdInfo)
+{
+    if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) {
+        if (QCoreApplication::instance() != nullptr || !AfxHasDisplay()) {
+            std::fputs("mojiro: no display to open the window on; use /AUTO to convert without one.\n", stderr);
+            if (CWinApp* pApp = AfxGetApp())
+                pApp->m_nExitCode = 1;
+            return;
+        }
+        AfxEnsureGuiApplication();
+    }
+
+    CConvertDlg dlg;
+    SeedConvertDlg(dlg, cmdInfo, RealFileSystem());
+    dlg.DoModal();
+}
