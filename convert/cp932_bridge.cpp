@@ -5,6 +5,10 @@
 
 #include "cp932_table.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace cp932 {
 namespace {
 
@@ -107,51 +111,156 @@ Substitute MakeSubstitute(std::string_view strUtf8)
     return substitute; // "_" otherwise
 }
 
+namespace {
+
+// The one decoding step every direction shares: the unit for the character
+// at p[i] (i < n) and the position after it. An undefined or broken pair, or
+// a lead at the end, gives U+FFFD for the lead alone.
+inline std::int64_t DecodeStep(const std::uint8_t* p, std::int64_t i, std::int64_t n, std::uint16_t* pUnit)
+{
+    const std::uint8_t b = p[i];
+    if (b < 0x80) {
+        *pUnit = b;
+        return i + 1;
+    }
+    const std::uint8_t row = table::kLeadRow[b];
+    // Row 0 is all zero and trail 00 is never part of a pair, so single
+    // bytes and a lead at the end both fall through to the single-byte case.
+    const std::uint16_t cp = table::kDoubleByte[row][i + 1 < n ? p[i + 1] : 0];
+    if (cp != 0) {
+        *pUnit = cp;
+        return i + 2;
+    }
+    *pUnit = row != 0 ? kReplacement : table::kSingleByte[b];
+    return i + 1;
+}
+
+// Sixteen bytes below 0x80 at p? (A plain test where SSE2 is missing.)
+inline bool Ascii16(const std::uint8_t* p)
+{
+#if defined(__SSE2__)
+    return _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))) == 0;
+#else
+    return ((Load64(p) | Load64(p + 8)) & kHighBits) == 0;
+#endif
+}
+
+inline std::uint8_t* PutUtf8(std::uint8_t* q, unsigned u)
+{
+    if (u <= 0x7F) {
+        *q++ = static_cast<std::uint8_t>(u);
+    } else if (u <= 0x7FF) {
+        q[0] = static_cast<std::uint8_t>(0xC0 | (u >> 6));
+        q[1] = static_cast<std::uint8_t>(0x80 | (u & 0x3F));
+        q += 2;
+    } else {
+        q[0] = static_cast<std::uint8_t>(0xE0 | (u >> 12));
+        q[1] = static_cast<std::uint8_t>(0x80 | ((u >> 6) & 0x3F));
+        q[2] = static_cast<std::uint8_t>(0x80 | (u & 0x3F));
+        q += 3;
+    }
+    return q;
+}
+
+// The engine's UTF-8 decoding of the form at p[i] (i < n): one- to three-byte
+// forms, nothing checked, missing continuation bytes at the end read as zero
+// bits.
+inline std::int64_t Utf8Step(const std::uint8_t* p, std::int64_t i, std::int64_t n, std::uint16_t* pUnit)
+{
+    const std::uint8_t b = p[i];
+    const unsigned c1 = i + 1 < n ? p[i + 1] : 0;
+    if ((b & 0xE0) == 0xE0) {
+        const unsigned c2 = i + 2 < n ? p[i + 2] : 0;
+        *pUnit = static_cast<std::uint16_t>(((b & 0x0Fu) << 12) | ((c1 & 0x3Fu) << 6) | (c2 & 0x3Fu));
+        return i + 3;
+    }
+    if ((b & 0xC0) == 0xC0) {
+        *pUnit = static_cast<std::uint16_t>(((b & 0x1Fu) << 6) | (c1 & 0x3Fu));
+        return i + 2;
+    }
+    *pUnit = b & 0x7Fu;
+    return i + 1;
+}
+
+// Writes the CP932 form of a non-ASCII unit, or the substitute; a high
+// surrogate followed by a low one (peeked through nextUnit) is one character.
+template <class PeekNext>
+inline std::uint8_t* EncodeUnit(std::uint8_t* out, std::uint16_t unit, const std::uint8_t* sub, int nSub,
+                                PeekNext&& consumeLowSurrogate)
+{
+    const std::uint16_t code = Lookup(unit);
+    if (code >= 0x100) {
+        out[0] = static_cast<std::uint8_t>(code >> 8);
+        out[1] = static_cast<std::uint8_t>(code);
+        return out + 2;
+    }
+    if (code != 0) {
+        *out = static_cast<std::uint8_t>(code);
+        return out + 1;
+    }
+    if (IsHighSurrogate(unit))
+        consumeLowSurrogate();
+    for (int k = 0; k < nSub; ++k)
+        *out++ = sub[k];
+    return out;
+}
+
+inline int ClampSubstitute(const Substitute& substitute)
+{
+    // At most 2 bytes per unit, whatever the caller put in the struct.
+    return substitute.length < 0 ? 0 : (substitute.length > 2 ? 2 : substitute.length);
+}
+
+} // namespace
+
 std::int64_t Decode(const std::uint8_t* pBytes, std::int64_t nLength, std::uint8_t* pUtf16le)
 {
     std::uint8_t* out = pUtf16le;
     std::int64_t i = 0;
     while (i < nLength) {
-        while (nLength - i >= 8 && (Load64(pBytes + i) & kHighBits) == 0) {
-            for (int k = 0; k < 8; ++k) {
+        while (i + 16 <= nLength && Ascii16(pBytes + i)) {
+            for (int k = 0; k < 16; ++k) {
                 out[2 * k] = pBytes[i + k];
                 out[2 * k + 1] = 0;
             }
-            i += 8;
-            out += 16;
+            i += 16;
+            out += 32;
         }
-        if (i >= nLength)
-            break;
-        const std::uint8_t b = pBytes[i];
-        if (b < 0x80) {
-            StoreUnit(out, b);
-            ++i;
-        } else if (const std::uint8_t row = table::kLeadRow[b]; row == 0) {
-            StoreUnit(out, table::kSingleByte[b]);
-            ++i;
-        } else {
-            // Trail 00 is never part of a pair, so it stands for the end of input.
-            const std::uint8_t trail = i + 1 < nLength ? pBytes[i + 1] : 0;
-            const std::uint16_t cp = table::kDoubleByte[row][trail];
-            if (cp != 0) {
-                StoreUnit(out, cp);
-                i += 2;
-            } else {
-                // Only the lead is consumed, so a line ending after it survives.
-                StoreUnit(out, kReplacement);
-                ++i;
-            }
+        const std::int64_t stop = i + 16 < nLength ? i + 16 : nLength;
+        while (i < stop) {
+            std::uint16_t unit;
+            i = DecodeStep(pBytes, i, nLength, &unit);
+            StoreUnit(out, unit);
+            out += 2;
         }
-        out += 2;
     }
     return (out - pUtf16le) / 2;
+}
+
+std::int64_t DecodeToUtf8(const std::uint8_t* pBytes, std::int64_t nLength, std::uint8_t* pUtf8)
+{
+    std::uint8_t* out = pUtf8;
+    std::int64_t i = 0;
+    while (i < nLength) {
+        while (i + 16 <= nLength && Ascii16(pBytes + i)) {
+            std::memcpy(out, pBytes + i, 16);
+            i += 16;
+            out += 16;
+        }
+        const std::int64_t stop = i + 16 < nLength ? i + 16 : nLength;
+        while (i < stop) {
+            std::uint16_t unit;
+            i = DecodeStep(pBytes, i, nLength, &unit);
+            out = PutUtf8(out, unit);
+        }
+    }
+    return out - pUtf8;
 }
 
 std::int64_t Encode(const std::uint8_t* pUtf16le, std::int64_t nUnits, const Substitute& substitute,
                     std::uint8_t* pBytes)
 {
-    // At most 2 bytes per unit, whatever the caller put in the struct.
-    const int nSubstitute = substitute.length < 0 ? 0 : (substitute.length > 2 ? 2 : substitute.length);
+    const int nSub = ClampSubstitute(substitute);
     std::uint8_t* out = pBytes;
     std::int64_t i = 0;
     while (i < nUnits) {
@@ -164,30 +273,52 @@ std::int64_t Encode(const std::uint8_t* pUtf16le, std::int64_t nUnits, const Sub
             i += 4;
             out += 4;
         }
-        if (i >= nUnits)
-            break;
-        const std::uint16_t unit = LoadUnit(pUtf16le + 2 * i);
-        ++i;
-        if (unit < 0x80) {
-            *out++ = static_cast<std::uint8_t>(unit);
-            continue;
-        }
-        const std::uint16_t code = Lookup(unit);
-        if (code >= 0x100) {
-            out[0] = static_cast<std::uint8_t>(code >> 8);
-            out[1] = static_cast<std::uint8_t>(code);
-            out += 2;
-            continue;
-        }
-        if (code != 0) {
-            *out++ = static_cast<std::uint8_t>(code);
-            continue;
-        }
-        // A surrogate pair is one character beyond the BMP: one substitute.
-        if (IsHighSurrogate(unit) && i < nUnits && IsLowSurrogate(LoadUnit(pUtf16le + 2 * i)))
+        const std::int64_t stop = i + 8 < nUnits ? i + 8 : nUnits;
+        while (i < stop) {
+            const std::uint16_t unit = LoadUnit(pUtf16le + 2 * i);
             ++i;
-        for (int k = 0; k < nSubstitute; ++k)
-            *out++ = substitute.bytes[k];
+            if (unit < 0x80) {
+                *out++ = static_cast<std::uint8_t>(unit);
+                continue;
+            }
+            out = EncodeUnit(out, unit, substitute.bytes, nSub, [&] {
+                if (i < nUnits && IsLowSurrogate(LoadUnit(pUtf16le + 2 * i)))
+                    ++i;
+            });
+        }
+    }
+    return out - pBytes;
+}
+
+std::int64_t EncodeFromUtf8(const std::uint8_t* pUtf8, std::int64_t nLength, const Substitute& substitute,
+                            std::uint8_t* pBytes)
+{
+    const int nSub = ClampSubstitute(substitute);
+    std::uint8_t* out = pBytes;
+    std::int64_t i = 0;
+    while (i < nLength) {
+        while (i + 16 <= nLength && Ascii16(pUtf8 + i)) {
+            std::memcpy(out, pUtf8 + i, 16);
+            i += 16;
+            out += 16;
+        }
+        const std::int64_t stop = i + 16 < nLength ? i + 16 : nLength;
+        while (i < stop) {
+            std::uint16_t unit;
+            i = Utf8Step(pUtf8, i, nLength, &unit);
+            if (unit < 0x80) {
+                *out++ = static_cast<std::uint8_t>(unit);
+                continue;
+            }
+            out = EncodeUnit(out, unit, substitute.bytes, nSub, [&] {
+                if (i < nLength) {
+                    std::uint16_t next;
+                    const std::int64_t after = Utf8Step(pUtf8, i, nLength, &next);
+                    if (IsLowSurrogate(next))
+                        i = after;
+                }
+            });
+        }
     }
     return out - pBytes;
 }

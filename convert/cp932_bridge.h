@@ -29,6 +29,16 @@ Substitute MakeSubstitute(std::string_view strUtf8);
 std::int64_t Encode(const std::uint8_t* pUtf16le, std::int64_t nUnits, const Substitute& substitute,
                     std::uint8_t* pBytes);
 
+// The same units Decode gives, each written as UTF-8 (room for 3 * nLength
+// bytes). Returns the number of bytes written.
+std::int64_t DecodeToUtf8(const std::uint8_t* pBytes, std::int64_t nLength, std::uint8_t* pUtf8);
+
+// Encode applied to the units that the engine's UTF-8 decoder makes of
+// pUtf8 (one- to three-byte forms, nothing checked, a cut-off last form
+// completed with zero bits). Room for nLength + 2 bytes.
+std::int64_t EncodeFromUtf8(const std::uint8_t* pUtf8, std::int64_t nLength, const Substitute& substitute,
+                            std::uint8_t* pBytes);
+
 // Single-code-point lookups (0 bytes: not mappable), for tests and tools.
 int EncodeOne(std::uint32_t codePoint, std::uint8_t out[2]);
 

@@ -17,5 +17,8 @@ bool EucJpToShiftJis(const std::uint8_t*, std::int64_t, CByteBuffer*, CTextConve
 bool JisToShiftJis(const std::uint8_t*, std::int64_t, CByteBuffer*, CTextConverter*);
 bool UnicodeToUtf8(const std::uint8_t*, std::int64_t, CByteBuffer*, CTextConverter*);
 bool Utf8ToUnicode(const std::uint8_t*, std::int64_t, CByteBuffer*, CTextConverter*);
+// Through a UTF-16 buffer, stage by stage.
+bool ShiftJisToUtf8(const std::uint8_t*, std::int64_t, CByteBuffer*, CTextConverter*);
+bool Utf8ToShiftJis(const std::uint8_t*, std::int64_t, CByteBuffer*, CTextConverter*);
 
 } // namespace reference

@@ -2,6 +2,9 @@
 
 #include <cstring>
 
+#include "cp932_bridge.h"
+#include "reference_kernels.h"
+
 bool CopyUnchanged(const std::uint8_t* pSource, std::int64_t n, CByteBuffer* pOutput, CTextConverter*)
 {
     *pOutput = CByteBuffer::CopyOf(pSource, n);
@@ -22,9 +25,30 @@ bool Chain(const std::uint8_t* pSource, std::int64_t n, CByteBuffer* pOutput, CT
 
 } // namespace
 
+// The chains as written: Shift_JIS -> UTF-16 -> UTF-8 and back.
+namespace reference {
 bool ShiftJisToUtf8(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter* c)
 {
     return Chain<ShiftJisToUnicode, UnicodeToUtf8>(p, n, o, c);
+}
+bool Utf8ToShiftJis(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter* c)
+{
+    CByteBuffer work = CByteBuffer::Allocate(n + 2);
+    const cp932::Substitute substitute = cp932::MakeSubstitute(c->m_strUnmappableDefaultChar);
+    work.Trim(cp932::EncodeFromUtf8(p, n, substitute, work.Data()));
+    *o = std::move(work);
+    return true;
+}
+} // namespace reference
+
+// The same two chains in one pass each: every UTF-16 unit the first stage
+// would write goes straight to the second, with no buffer between them.
+bool ShiftJisToUtf8(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter*)
+{
+    CByteBuffer work = CByteBuffer::Allocate(3 * n);
+    work.Trim(cp932::DecodeToUtf8(p, n, work.Data()));
+    *o = std::move(work);
+    return true;
 }
 bool EucJpToJis(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter* c)
 {
@@ -36,7 +60,7 @@ bool EucJpToUnicode(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CText
 }
 bool EucJpToUtf8(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter* c)
 {
-    return Chain<EucJpToUnicode, UnicodeToUtf8>(p, n, o, c);
+    return Chain<EucJpToShiftJis, ShiftJisToUtf8>(p, n, o, c);
 }
 bool JisToEucJp(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter* c)
 {
@@ -48,7 +72,7 @@ bool JisToUnicode(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextCo
 }
 bool JisToUtf8(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter* c)
 {
-    return Chain<JisToUnicode, UnicodeToUtf8>(p, n, o, c);
+    return Chain<JisToShiftJis, ShiftJisToUtf8>(p, n, o, c);
 }
 bool UnicodeToEucJp(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter* c)
 {
@@ -60,7 +84,11 @@ bool UnicodeToJis(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextCo
 }
 bool Utf8ToShiftJis(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter* c)
 {
-    return Chain<Utf8ToUnicode, UnicodeToShiftJis>(p, n, o, c);
+    CByteBuffer work = CByteBuffer::Allocate(n + 2);
+    const cp932::Substitute substitute = cp932::MakeSubstitute(c->m_strUnmappableDefaultChar);
+    work.Trim(cp932::EncodeFromUtf8(p, n, substitute, work.Data()));
+    *o = std::move(work);
+    return true;
 }
 bool Utf8ToEucJp(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter* c)
 {
