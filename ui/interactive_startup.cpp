@@ -67,7 +67,8 @@ void SeedConvertDlg(CConvertDlg& dlg, const CConvertCommandLineInfo& cmdInfo, IF
 void RunInteractiveStartup(const CConvertCommandLineInfo& cmdInfo)
 {
     if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) {
-        if (QCoreApplication::instance() != nullptr || !AfxHasDisplay()) {
+        const bool bCanShow = AfxHasDisplay() || !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+        if (QCoreApplication::instance() != nullptr || !bCanShow) {
             std::fputs("mojiro: no display to open the window on; use /AUTO to convert without one.\n", stderr);
             if (CWinApp* pApp = AfxGetApp())
                 pApp->m_nExitCode = 1;

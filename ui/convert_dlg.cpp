@@ -1,0 +1,305 @@
+#include "convert_dlg.h"
+
+#include <new>
+
+#include <QWidget>
+
+#include "../convert/charset.h"
+#include "../convert/text_converter.h"
+#include "../framework/afx_string.h"
+#include "../framework/app_icon.h"
+#include "../framework/ddx.h"
+#include "../framework/file_dialog.h"
+#include "../framework/message_box.h"
+#include "../framework/url_opener.h"
+#include "../res/dialog_templates.h"
+#include "../res/string_table.h"
+#include "about_dlg.h"
+#include "option_dlg.h"
+#include "../app/settings.h"
+
+namespace {
+
+constexpr const char* kDefaultExtension = "*.txt";
+
+// Values of nOutputFilename; any other value means no automatic name.
+constexpr int kOutputNameSuffix = 1;
+constexpr int kOutputNameSame = 2;
+
+bool StartsWithByteOrderMark(const CByteBuffer& buffer)
+{
+    return buffer.Size() >= 2 && buffer.Data()[0] == 0xFF && buffer.Data()[1] == 0xFE;
+}
+
+} // namespace
+
+CConvertDlg::CConvertDlg(CDialog* pParent, IFileSystem& fileSystem) : CDialog(IDD, pParent), m_fileSystem(fileSystem)
+{
+    m_hIcon = LoadAppIcon(IDR_MAINFRAME);
+    LoadSettings();
+
+    OnEditChange(IDC_INPUT_FILENAME, &CConvertDlg::OnChangeInputFilename);
+    OnEditChange(IDC_OUTPUT_FILENAME, &CConvertDlg::OnChangeOutputFilename);
+    OnClicked(IDC_BROWSE_INPUT, &CConvertDlg::OnBrowseInput);
+    OnClicked(IDC_BROWSE_OUTPUT, &CConvertDlg::OnBrowseOutput);
+    OnClicked(IDC_CONVERT, &CConvertDlg::OnConvert);
+    OnClicked(IDC_OPTION, &CConvertDlg::OnOption);
+    OnClicked(IDC_HOWTOUSE, &CConvertDlg::OnHowToUse);
+    OnSelChange(IDC_OUTPUT_CHARSET, &CConvertDlg::OnSelchangeOutputCharset);
+}
+
+CConvertDlg::~CConvertDlg() = default;
+
+void CConvertDlg::LoadSettings()
+{
+    const CSettings settings = CSettings::Load();
+    m_bAutoDetermineCharset = settings.bAutoDetermineCharset;
+    m_bAutoNLCode = settings.bAutoNLCode;
+    m_bClearFilename = settings.bClearFilename;
+    m_nOutputFilename = settings.nOutputFilename;
+    m_strUnmappableDefaultChar = settings.strUnmappableDefaultChar;
+}
+
+void CConvertDlg::DoDataExchange(CDataExchange* pDX)
+{
+    CDialog::DoDataExchange(pDX);
+    DDX_Text(pDX, IDC_INPUT_FILENAME, m_strInputFilename);
+    DDX_CBIndex(pDX, IDC_INPUT_CHARSET, m_nInputCharset);
+    DDX_Text(pDX, IDC_OUTPUT_FILENAME, m_strOutputFilename);
+    DDX_CBIndex(pDX, IDC_OUTPUT_CHARSET, m_nOutputCharset);
+    DDX_CBIndex(pDX, IDC_NLCODE, m_nNLCode);
+}
+
+bool CConvertDlg::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    DragAcceptFiles(true);
+
+    // The window manager owns the real window menu; this one is the dialog's
+    // context menu.
+    if (CMenu* pSysMenu = GetSystemMenu()) {
+        const std::string strAboutMenu = afx::LoadString(IDS_ABOUTBOX);
+        if (!strAboutMenu.empty()) {
+            pSysMenu->AppendMenu(MF_SEPARATOR);
+            pSysMenu->AppendMenu(MF_STRING, IDM_ABOUTBOX, strAboutMenu);
+        }
+    }
+    SetIcon(m_hIcon, true);
+    SetIcon(m_hIcon, false);
+
+    // Names seeded by start-up (/F) make Convert usable at once; without
+    // them the button keeps the template's disabled state.
+    if (!m_strInputFilename.empty() && !m_strOutputFilename.empty())
+        UpdateConvertState();
+    return true;
+}
+
+void CConvertDlg::OnSysCommand(unsigned nID, long lParam)
+{
+    if ((nID & 0xFFF0) == IDM_ABOUTBOX) {
+        CAboutDlg dlgAbout;
+        dlgAbout.DoModal();
+    } else {
+        CDialog::OnSysCommand(nID, lParam);
+    }
+}
+
+void CConvertDlg::UpdateConvertState()
+{
+    if (QWidget* pConvert = GetDlgItem(IDC_CONVERT))
+        pConvert->setEnabled(!m_strInputFilename.empty() && !m_strOutputFilename.empty());
+}
+
+void CConvertDlg::OnChangeInputFilename()
+{
+    UpdateData(true);
+    if (!m_strInputFilename.empty()) {
+        if (m_nOutputFilename == kOutputNameSuffix) {
+            m_strOutputFilename = m_strInputFilename;
+            if (Charset::IsValid(m_nOutputCharset))
+                m_strOutputFilename += Charset::kOutputSuffixes[m_nOutputCharset];
+        } else if (m_nOutputFilename == kOutputNameSame) {
+            m_strOutputFilename = m_strInputFilename;
+        }
+    }
+    UpdateConvertState();
+    UpdateData(false);
+}
+
+void CConvertDlg::OnChangeOutputFilename()
+{
+    UpdateData(true);
+    UpdateConvertState();
+}
+
+void CConvertDlg::OnSelchangeOutputCharset()
+{
+    UpdateData(true);
+    OnChangeInputFilename();
+    if (m_bAutoNLCode != 0) {
+        m_nNLCode = NewLine::DefaultFor(m_nOutputCharset);
+        UpdateData(false);
+    }
+}
+
+void CConvertDlg::AutoDetermineCharset()
+{
+    if (m_bAutoDetermineCharset == 0)
+        return;
+    CByteBuffer contents;
+    try {
+        if (!m_fileSystem.TryReadWholeFile(m_strInputFilename, &contents))
+            return;
+    } catch (const std::bad_alloc&) {
+        return; // too large to hold: detection gives up as for an unreadable file
+    }
+    if (StartsWithByteOrderMark(contents)) {
+        m_nInputCharset = Charset::Unicode;
+        return;
+    }
+    CTextConverter converter;
+    m_nInputCharset = converter.DetectCharset(contents.Data(), contents.Size());
+    if (m_nInputCharset == Charset::None) {
+        AfxMessageBox(IDS_DETECT_FAILED, MB_OK);
+        m_nInputCharset = Charset::ShiftJis;
+    }
+}
+
+void CConvertDlg::OnBrowseInput()
+{
+    UpdateData(true);
+    const std::string strFilter = afx::LoadString(IDS_FILE_FILTER);
+    CFileDialog dlgFile(true, kDefaultExtension, nullptr, OFN_HIDEREADONLY | OFN_ENABLESIZING, strFilter.c_str());
+    if (dlgFile.DoModal() != IDOK)
+        return;
+    m_strInputFilename = dlgFile.GetPathName();
+    AutoDetermineCharset();
+    UpdateData(false);
+    OnChangeInputFilename();
+}
+
+void CConvertDlg::OnBrowseOutput()
+{
+    UpdateData(true);
+    const std::string strFilter = afx::LoadString(IDS_FILE_FILTER);
+    CFileDialog dlgFile(false, kDefaultExtension, nullptr, OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_ENABLESIZING,
+                        strFilter.c_str());
+    if (dlgFile.DoModal() != IDOK)
+        return;
+    m_strOutputFilename = dlgFile.GetPathName();
+    UpdateData(false);
+    OnChangeOutputFilename();
+}
+
+void CConvertDlg::OnDropFiles(const std::vector<std::string>& files)
+{
+    UpdateData(true);
+    if (files.empty())
+        return;
+    m_strInputFilename = files.front();
+    AutoDetermineCharset();
+    UpdateData(false);
+    OnChangeInputFilename();
+}
+
+void CConvertDlg::OnConvert()
+{
+    UpdateData(true);
+    // The converter indexes its table with these; a value outside the lists
+    // (no selection) must never reach it.
+    if (!Charset::IsValid(m_nInputCharset)) {
+        AfxMessageBox("入力ファイルの文字セットを選択してください。");
+        return;
+    }
+    if (!Charset::IsValid(m_nOutputCharset)) {
+        AfxMessageBox("出力ファイルの文字セットを選択してください。");
+        return;
+    }
+    if (m_nNLCode < 0 || m_nNLCode >= NewLine::Count) {
+        AfxMessageBox("改行コードを選択してください。");
+        return;
+    }
+
+    // An input that cannot be opened raises CFileException: the handler
+    // guard reports it and nothing below runs.
+    CByteBuffer input;
+    try {
+        input = m_fileSystem.ReadWholeFile(m_strInputFilename);
+    } catch (const std::bad_alloc&) {
+        AfxMessageBox(IDS_CONVERT_FAILED, MB_OK);
+        return;
+    }
+
+    {
+        CTextConverter converter;
+        if (m_nInputCharset == Charset::Unicode && StartsWithByteOrderMark(input))
+            converter.SetInput(input.Data() + 2, input.Size() - 2, m_nInputCharset);
+        else
+            converter.SetInput(input.Data(), input.Size(), m_nInputCharset);
+        converter.m_strUnmappableDefaultChar = m_strUnmappableDefaultChar;
+        converter.SetOutput(m_nOutputCharset, m_nNLCode);
+
+        CByteBuffer output;
+        bool bConverted = false;
+        try {
+            bConverted = converter.Convert(&output);
+        } catch (const std::bad_alloc&) {
+            bConverted = false;
+        }
+        if (!bConverted) {
+            AfxMessageBox(IDS_CONVERT_FAILED, MB_OK);
+        } else {
+            static constexpr std::uint8_t kByteOrderMark[2] = {0xFF, 0xFE};
+            std::vector<IFileSystem::Part> parts;
+            if (m_nOutputCharset == Charset::Unicode)
+                parts.push_back({kByteOrderMark, 2});
+            parts.push_back({output.Data(), output.Size()});
+            // Written in full beside the target and then renamed over it, so
+            // an output named like the input never loses the input.
+            std::string strError;
+            if (m_fileSystem.WriteWholeFile(m_strOutputFilename, parts, &strError)) {
+                AfxMessageBox(IDS_CONVERT_SUCCEEDED, MB_OK);
+            } else {
+                std::string strText = "出力ファイル " + m_strOutputFilename + " を作成できませんでした。";
+                if (!strError.empty())
+                    strText += "\n" + strError;
+                AfxMessageBox(strText);
+            }
+        }
+        output.Reset();
+    }
+    input.Reset();
+
+    if (m_bClearFilename != 0) {
+        m_strInputFilename.clear();
+        m_strOutputFilename.clear();
+        UpdateData(false);
+        UpdateConvertState();
+    }
+}
+
+void CConvertDlg::OnOption()
+{
+    // The box shows the stored values, not this dialog's copies.
+    const CSettings stored = CSettings::Load();
+    COptionDlg dlgOption(this);
+    dlgOption.m_bAutoDetermineCharset = stored.bAutoDetermineCharset;
+    dlgOption.m_bAutoNLCode = stored.bAutoNLCode;
+    dlgOption.m_bClearFilename = stored.bClearFilename;
+    dlgOption.m_nOutputFilename = stored.nOutputFilename;
+    dlgOption.m_strUnmappableDefaultChar = stored.strUnmappableDefaultChar;
+
+    if (dlgOption.DoModal() != IDOK)
+        return;
+    CSettings edited;
+    edited.bAutoDetermineCharset = dlgOption.m_bAutoDetermineCharset;
+    edited.bAutoNLCode = dlgOption.m_bAutoNLCode;
+    edited.bClearFilename = dlgOption.m_bClearFilename;
+    edited.nOutputFilename = dlgOption.m_nOutputFilename;
+    edited.strUnmappableDefaultChar = dlgOption.m_strUnmappableDefaultChar;
+    edited.Save();
+    // Read back: the copies hold what the store actually kept.
+    LoadSettings();
+}
+
+void CConvertDlg::OnHowToUse() { OpenUrl(kProductUrl); }
