@@ -358,9 +358,69 @@ std::uint8_t* FastJis(const std::uint8_t* pIn, std::int64_t n, std::uint8_t* pOu
     return pOut;
 }
 
+// Whether the recognised line ending at c already has the requested form;
+// sets *pNext past it.
+inline bool EndingKept(const std::uint8_t* pIn, std::int64_t c, std::int64_t n, NLCode nCode, std::int64_t* pNext)
+{
+    const bool crlf = pIn[c] == CR && c + 1 < n && pIn[c + 1] == LF;
+    *pNext = c + (crlf ? 2 : 1);
+    switch (nCode) {
+    case NewLine::CrLf:
+        return crlf;
+    case NewLine::Lf:
+        return pIn[c] == LF;
+    case NewLine::Cr:
+        return pIn[c] == CR && !crlf;
+    default:
+        return false;
+    }
+}
+
 } // namespace
 
 namespace line_endings {
+
+bool IsUnchanged(const std::uint8_t* pIn, std::int64_t n, CharsetId nCharset, NLCode nCode)
+{
+    std::int64_t i = 0;
+    switch (nCharset) {
+    case Charset::ShiftJis:
+    case Charset::EucJp:
+    case Charset::Utf8:
+        while (i < n) {
+            const std::int64_t c = i + byte_search::FindCrLf(pIn + i, n - i);
+            if (c >= n)
+                return true;
+            const bool start =
+                nCharset == Charset::Utf8 ? Utf8UnitStart(pIn, i, c) : DoubleByteUnitStart(pIn, i, c);
+            if (!start) {
+                if (nCharset == Charset::Utf8)
+                    return false; // rare in real text; leave it to the walk
+                i = c + 1;
+            } else if (!EndingKept(pIn, c, n, nCode, &i)) {
+                return false;
+            }
+        }
+        return true;
+    case Charset::Unicode:
+        while (i + 1 < n) {
+            const std::int64_t c = i + byte_search::FindCrLfUnit(pIn + i, n - i);
+            if (c + 1 >= n)
+                return true;
+            const bool crlf = pIn[c] == CR && c + 3 < n && pIn[c + 2] == LF && pIn[c + 3] == 0;
+            const bool kept = nCode == NewLine::CrLf ? crlf
+                              : nCode == NewLine::Lf ? pIn[c] == LF
+                              : nCode == NewLine::Cr ? pIn[c] == CR && !crlf
+                                                     : false;
+            if (!kept)
+                return false;
+            i = c + (crlf ? 4 : 2);
+        }
+        return true;
+    default:
+        return false; // ISO-2022-JP: escapes cut off at the end change the text
+    }
+}
 
 Walk ReferenceWalk(CharsetId nCharset)
 {

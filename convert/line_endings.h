@@ -16,4 +16,8 @@ using Walk = std::uint8_t* (*)(const std::uint8_t* pIn, std::int64_t n, std::uin
 Walk ReferenceWalk(CharsetId nCharset);
 Walk FastWalk(CharsetId nCharset);
 
+// True when the pass would write exactly its input (every line ending
+// already in the requested form). May answer false when unsure.
+bool IsUnchanged(const std::uint8_t* pIn, std::int64_t n, CharsetId nCharset, NLCode nCode);
+
 } // namespace line_endings

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "cp932_bridge.h"
+#include "line_endings.h"
 #include "reference_kernels.h"
 
 bool CopyUnchanged(const std::uint8_t* pSource, std::int64_t n, CByteBuffer* pOutput, CTextConverter*)
@@ -109,8 +110,13 @@ const ConversionRoutine ConversionTable[Charset::Count * Charset::Count] = {
 
 bool CTextConverter::Convert(CByteBuffer* pOutput)
 {
+    const ConversionRoutine routine = ConversionTable[m_nInputCharset * Charset::Count + m_nOutputCharset];
+    // Most files already have the line endings asked for: then the pass
+    // would only copy, and the routine can read the input itself.
+    if (m_nInputLength > 0 &&
+        line_endings::IsUnchanged(m_pInputData, m_nInputLength, m_nInputCharset, m_nNLCode))
+        return routine(m_pInputData, m_nInputLength, pOutput, this);
     CByteBuffer intermediate;
     NormalizeLineEndings(m_pInputData, m_nInputLength, m_nInputCharset, &intermediate);
-    const ConversionRoutine routine = ConversionTable[m_nInputCharset * Charset::Count + m_nOutputCharset];
     return routine(intermediate.Data(), intermediate.Size(), pOutput, this);
 }

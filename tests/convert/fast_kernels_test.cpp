@@ -63,6 +63,29 @@ INSTANTIATE_TEST_SUITE_P(
                       Alphabet{Charset::Utf8, {0x0D, 0x0A, 0x41, 0xE3, 0x81, 0x82, 0xC3, 0xA9, 0xF0, 0x80}}),
     [](const auto& info) { return std::string(Charset::kShortNames[info.param.charset]); });
 
+TEST_P(FastLineEndings, UnchangedOnlyWhenThePassWouldCopy)
+{
+    // Convert skips the pass when IsUnchanged says so: it must never be wrong,
+    // and it must say so for ordinary files already in the requested form.
+    const Alphabet& a = GetParam();
+    std::mt19937 rng(77 + a.charset);
+    const auto reference = line_endings::ReferenceWalk(a.charset);
+    int unchanged = 0;
+    for (int round = 0; round < 3000; ++round) {
+        Bytes in = RandomText(rng, rng() % 120, a.bytes);
+        const NLCode code = static_cast<NLCode>(rng() % 4);
+        if (round % 2 == 0) // many texts already normalised to the code
+            in = Walk(reference, in, code);
+        if (line_endings::IsUnchanged(in.data(), static_cast<std::int64_t>(in.size()), a.charset, code)) {
+            ++unchanged;
+            ASSERT_EQ(Walk(reference, in, code), in) << "round " << round << " code " << code;
+        }
+    }
+    if (a.charset != Charset::Jis) {
+        EXPECT_GT(unchanged, 300);
+    }
+}
+
 TEST(FastLineEndings, LongRunsOfHighBitBytesBeforeALineEnd)
 {
     // Parity of the run decides whether the CR is a trail or a line ending.
