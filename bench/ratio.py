@@ -61,6 +61,8 @@ def main():
 
     print(f"Machine: {context.get('num_cpus', '?')} CPUs at {context.get('mhz_per_cpu', '?')} MHz; "
           f"benchmark library built as {context.get('library_build_type', '?')}")
+    print(f"Buffers: {context.get('buffer_allocator', '?')} allocator. MB/s = 10^6 input bytes per CPU second; "
+          "ratio = mojiro / iconv; iconv does no line-ending pass.")
     print()
     print("| cell | corpus | NL | mojiro MB/s | iconv MB/s | ratio |")
     print("|---|---|---|---:|---:|---:|")
