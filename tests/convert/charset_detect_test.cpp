@@ -1,0 +1,109 @@
+// Detection decides on the first decisive byte; everything before it is
+// ASCII or skipped pairs.
+#include <gtest/gtest.h>
+
+#include "engine_harness.h"
+#include "random_text.h"
+#include "reference_model.h"
+
+namespace {
+
+using harness::RunDetect;
+using model::Bytes;
+using model::FromHex;
+
+struct Case {
+    const char* input;
+    CharsetId expected;
+    const char* why;
+};
+
+constexpr CharsetId SJ = Charset::ShiftJis;
+constexpr CharsetId EU = Charset::EucJp;
+constexpr CharsetId JI = Charset::Jis;
+constexpr CharsetId NONE = Charset::None;
+
+const Case kCases[] = {
+    {"", NONE, "empty"},
+    {"48 65 6C 6C 6F 0D 0A 7F 00", NONE, "pure ASCII"},
+    {"82 A0", SJ, "hiragana in Shift_JIS"},
+    {"41 42 81 40", SJ, "81 after ASCII"},
+    {"9F", SJ, "9F, last byte"},
+    {"A4 A2", EU, "hiragana in EUC-JP"},
+    {"A1", EU, "A1, last byte"},
+    {"DF", EU, "DF"},
+    {"1B 24 42 30 21 1B 28 42", JI, "ESC $ B"},
+    {"41 0E", JI, "SO"},
+    {"0F 82", JI, "SI before a Shift_JIS byte"},
+    {"82 A0 1B 24 42", SJ, "an ESC after a decisive byte is never reached"},
+    {"E3 81 82", SJ, "UTF-8 hiragana: E3 then 81"},
+    {"E0 A1 41 42", NONE, "E0 A1 skipped, then ASCII"},
+    {"E0 A1 1B", JI, "E0 A1 skipped, then ESC"},
+    {"E0 1B", SJ, "ESC as the second byte of a pair is a byte <= A0"},
+    {"FF FE 1B", JI, "skipped pair, then ESC"},
+    {"E0 A1 A1", EU, "skipped pair, then A1"},
+    {"B1 B2 82", EU, "half-width katakana first"},
+    {"8E B1", SJ, "EUC-JP single shift 8E"},
+    {"8F A1 A1", SJ, "EUC-JP 8F"},
+    {"80 A0", SJ, "80 with A0 after it"},
+    {"80 A1 82", SJ, "80 pair skipped, then 82"},
+    {"A0 A1 A4", EU, "A0 pair skipped, then A4"},
+    {"A0 00", SJ, "A0 then 00"},
+    {"FF A1 41", NONE, "FF pair skipped"},
+    {"FF FE 41 00", NONE, "UTF-16 mark and ASCII unit"},
+    {"FF FE AB 30", EU, "UTF-16 mark and katakana unit"},
+    {"FF FE E5 65", SJ, "UTF-16 mark and kanji unit"},
+    {"FF", NONE, "FF alone: nothing follows, undecided"},
+    {"41 E0", NONE, "E0 last"},
+    {"80", NONE, "80 last"},
+    {"E0 A1 A0", NONE, "A0 last after a skipped pair"},
+    {"EF BB BF 41", EU, "UTF-8 mark: EF BB skipped, then BF decides"},
+    {"EF BB 41", NONE, "EF BB skipped, then ASCII"},
+};
+
+TEST(DetectCharset, SpecifiedBytes)
+{
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(testing::Message() << c.input << " (" << c.why << ")");
+        EXPECT_EQ(RunDetect(FromHex(c.input)), c.expected);
+        EXPECT_EQ(model::DetectCharset(FromHex(c.input)), c.expected);
+    }
+}
+
+TEST(DetectCharset, NegativeLengthIsUndecided)
+{
+    const std::uint8_t bytes[] = {0x82, 0xA0};
+    const CTextConverter converter;
+    EXPECT_EQ(converter.DetectCharset(bytes, -1), Charset::None);
+    EXPECT_EQ(converter.DetectCharset(bytes, 0), Charset::None);
+}
+
+TEST(DetectCharset, MatchesModelOnRandomInput)
+{
+    CRandomText random(2301);
+    // Mostly ASCII so that the scan gets past the first bytes.
+    const Bytes alphabet = FromHex("41 42 20 0D 0A 00 7F 1B 0E 0F 80 81 9F A0 A1 DF E0 FF");
+    for (int round = 0; round < 4000; ++round) {
+        const std::size_t n = random.Below(40);
+        Bytes input = random.FromAlphabet(n, alphabet);
+        for (auto& b : input)
+            if (b >= 0x80 && random.Below(3) != 0)
+                b = 0x41;
+        ASSERT_EQ(RunDetect(input), model::DetectCharset(input)) << model::ToHex(input);
+    }
+}
+
+TEST(DetectCharset, JapaneseTextInEachEncoding)
+{
+    CRandomText random(2302);
+    for (int round = 0; round < 20; ++round) {
+        const Bytes sjis = random.ShiftJisText(200);
+        const Bytes euc = model::ShiftJisToEucJp(sjis);
+        const Bytes jis = model::ShiftJisToJis(sjis);
+        EXPECT_EQ(RunDetect(sjis), model::DetectCharset(sjis));
+        EXPECT_EQ(RunDetect(euc), model::DetectCharset(euc));
+        EXPECT_EQ(RunDetect(jis), model::DetectCharset(jis));
+    }
+}
+
+} // namespace

@@ -1,0 +1,521 @@
+#include "reference_model.h"
+
+#include <cctype>
+#include <cstdio>
+#include <stdexcept>
+
+#include "cp932_bridge.h"
+
+namespace model {
+
+namespace {
+
+constexpr std::uint8_t CR = 0x0D;
+constexpr std::uint8_t LF = 0x0A;
+constexpr std::uint8_t ESC = 0x1B;
+constexpr std::uint8_t SO = 0x0E;
+constexpr std::uint8_t SI = 0x0F;
+
+std::size_t Size(const Bytes& in) { return in.size(); }
+
+std::uint8_t Low8(int value) { return static_cast<std::uint8_t>(value & 0xFF); }
+
+int HexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    throw std::invalid_argument("not a hex digit");
+}
+
+// ---- line endings ---------------------------------------------------------
+
+void WriteLineEnding(Bytes& out, NLCode code, bool bUtf16)
+{
+    auto put = [&](std::uint8_t b) {
+        out.push_back(b);
+        if (bUtf16)
+            out.push_back(0x00);
+    };
+    switch (code) {
+    case 0:
+        put(CR);
+        put(LF);
+        break;
+    case 1:
+        put(LF);
+        break;
+    case 2:
+        put(CR);
+        break;
+    default:
+        break; // dropped
+    }
+}
+
+// Copies in[i .. i+count), clipped to the input; returns how many were copied.
+std::size_t CopyClipped(const Bytes& in, std::size_t i, std::size_t count, Bytes& out)
+{
+    std::size_t copied = 0;
+    while (copied < count && i + copied < Size(in)) {
+        out.push_back(in[i + copied]);
+        ++copied;
+    }
+    return copied;
+}
+
+// Shared by every byte-oriented walk: CR LF, lone CR, lone LF, or a plain byte.
+std::size_t StepSingleByte(const Bytes& in, std::size_t i, NLCode code, Bytes& out)
+{
+    const std::uint8_t b = in[i];
+    if (b == CR && i + 1 < Size(in) && in[i + 1] == LF) {
+        WriteLineEnding(out, code, false);
+        return 2;
+    }
+    if (b == CR || b == LF) {
+        WriteLineEnding(out, code, false);
+        return 1;
+    }
+    out.push_back(b);
+    return 1;
+}
+
+Bytes WalkShiftJisOrEucJp(const Bytes& in, NLCode code)
+{
+    Bytes out;
+    std::size_t i = 0;
+    while (i < Size(in)) {
+        if (in[i] >= 0x80)
+            i += CopyClipped(in, i, 2, out); // a last lead is copied alone
+        else
+            i += StepSingleByte(in, i, code, out);
+    }
+    return out;
+}
+
+Bytes WalkJis(const Bytes& in, NLCode code)
+{
+    Bytes out;
+    bool bTwoByte = false;
+    std::size_t i = 0;
+    while (i < Size(in)) {
+        const std::uint8_t b = in[i];
+        if (b == ESC) {
+            out.push_back(ESC);
+            if (i + 2 >= Size(in))
+                break; // whatever follows the ESC is dropped
+            const std::uint8_t c1 = in[i + 1];
+            const std::uint8_t c2 = in[i + 2];
+            const bool bDesignatesTwoByte = (c1 == 0x24 && (c2 == 0x40 || c2 == 0x42 || c2 == 0x44)) ||
+                                            (c1 == 0x26 && c2 == 0x40);
+            const bool bDesignatesOneByte = c1 == 0x28 && (c2 == 0x42 || c2 == 0x4A || c2 == 0x48 || c2 == 0x49);
+            if (bDesignatesTwoByte || bDesignatesOneByte) {
+                out.push_back(c1);
+                out.push_back(c2);
+                bTwoByte = bDesignatesTwoByte;
+                i += 3;
+            } else {
+                bTwoByte = false;
+                i += 1;
+            }
+        } else if (b == SO || b == SI) {
+            out.push_back(b);
+            bTwoByte = false;
+            i += 1;
+        } else if (bTwoByte) {
+            i += CopyClipped(in, i, 2, out);
+        } else {
+            i += StepSingleByte(in, i, code, out);
+        }
+    }
+    return out;
+}
+
+Bytes WalkUtf16(const Bytes& in, NLCode code)
+{
+    Bytes out;
+    auto unitAt = [&](std::size_t p) { return in[p] | (in[p + 1] << 8); };
+    std::size_t p = 0;
+    while (p < Size(in)) {
+        if (p + 1 >= Size(in)) {
+            out.push_back(in[p]); // an odd last byte is no unit
+            p += 1;
+        } else if (unitAt(p) == 0x000D) {
+            WriteLineEnding(out, code, true);
+            p += (p + 3 < Size(in) && unitAt(p + 2) == 0x000A) ? 4 : 2;
+        } else if (unitAt(p) == 0x000A) {
+            WriteLineEnding(out, code, true);
+            p += 2;
+        } else {
+            out.push_back(in[p]);
+            out.push_back(in[p + 1]);
+            p += 2;
+        }
+    }
+    return out;
+}
+
+Bytes WalkUtf8(const Bytes& in, NLCode code)
+{
+    Bytes out;
+    std::size_t i = 0;
+    while (i < Size(in)) {
+        const std::uint8_t b = in[i];
+        if (b >= 0xE0)
+            i += CopyClipped(in, i, 3, out);
+        else if (b >= 0xC0)
+            i += CopyClipped(in, i, 2, out);
+        else
+            i += StepSingleByte(in, i, code, out);
+    }
+    return out;
+}
+
+// ---- JIS X 0208 row and cell ----------------------------------------------
+
+struct RowCell {
+    std::uint8_t j1;
+    std::uint8_t j2;
+};
+
+struct LeadTrail {
+    std::uint8_t s1;
+    std::uint8_t s2;
+};
+
+RowCell ShiftJisToRowCell(std::uint8_t s1, std::uint8_t s2)
+{
+    int j1 = s1 <= 0x9F ? s1 - 0x71 : s1 - 0xB1;
+    j1 = Low8(2 * j1 + 1);
+    int t = s2;
+    if (t >= 0x80)
+        t -= 1;
+    int j2;
+    if (t >= 0x9E) {
+        j2 = t - 0x7D;
+        j1 = j1 + 1;
+    } else {
+        j2 = t - 0x1F;
+    }
+    return {Low8(j1), Low8(j2)};
+}
+
+int FloorHalf(int value) { return value >= 0 ? value / 2 : -((-value + 1) / 2); }
+
+LeadTrail RowCellToShiftJis(std::uint8_t j1, std::uint8_t j2)
+{
+    int s2 = Low8((j1 % 2 == 1) ? j2 + 0x1F : j2 + 0x7D);
+    if (s2 >= 0x7F)
+        s2 = Low8(s2 + 1);
+    int s1 = Low8(FloorHalf(static_cast<int>(j1) - 0x21) + 0x81);
+    if (s1 > 0x9F)
+        s1 = Low8(s1 + 0x40);
+    return {Low8(s1), Low8(s2)};
+}
+
+void PutEscape(Bytes& out, std::uint8_t c1, std::uint8_t c2)
+{
+    out.push_back(ESC);
+    out.push_back(c1);
+    out.push_back(c2);
+}
+
+Bytes Chain(const Bytes& in, CharsetId source, CharsetId via, CharsetId target, const std::string& strSubstitute)
+{
+    return ConvertCell(ConvertCell(in, source, via, strSubstitute), via, target, strSubstitute);
+}
+
+} // namespace
+
+Bytes FromHex(std::string_view hex)
+{
+    Bytes out;
+    int pending = -1;
+    for (char c : hex) {
+        if (std::isspace(static_cast<unsigned char>(c)))
+            continue;
+        const int digit = HexDigit(c);
+        if (pending < 0) {
+            pending = digit;
+        } else {
+            out.push_back(static_cast<std::uint8_t>(pending * 16 + digit));
+            pending = -1;
+        }
+    }
+    if (pending >= 0)
+        throw std::invalid_argument("odd number of hex digits");
+    return out;
+}
+
+std::string ToHex(const Bytes& bytes)
+{
+    std::string text;
+    char cell[4];
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        std::snprintf(cell, sizeof cell, "%02X", bytes[i]);
+        if (i > 0)
+            text += ' ';
+        text += cell;
+    }
+    return text;
+}
+
+Bytes NormalizeLineEndings(const Bytes& in, CharsetId charset, NLCode code)
+{
+    switch (charset) {
+    case Charset::ShiftJis:
+    case Charset::EucJp:
+        return WalkShiftJisOrEucJp(in, code);
+    case Charset::Jis:
+        return WalkJis(in, code);
+    case Charset::Unicode:
+        return WalkUtf16(in, code);
+    case Charset::Utf8:
+        return WalkUtf8(in, code);
+    default:
+        return {};
+    }
+}
+
+CharsetId DetectCharset(const Bytes& in)
+{
+    std::size_t i = 0;
+    while (i < Size(in)) {
+        const std::uint8_t b = in[i];
+        if (b == ESC || b == SO || b == SI)
+            return Charset::Jis;
+        if (b < 0x80) {
+            i += 1;
+        } else if (b >= 0x81 && b <= 0x9F) {
+            return Charset::ShiftJis;
+        } else if (b >= 0xA1 && b <= 0xDF) {
+            return Charset::EucJp;
+        } else {
+            // 80, A0, E0-FF: the next byte decides; at the very end nothing does.
+            if (i + 1 >= Size(in))
+                return Charset::None;
+            if (in[i + 1] <= 0xA0)
+                return Charset::ShiftJis;
+            i += 2;
+        }
+    }
+    return Charset::None;
+}
+
+Bytes ShiftJisToEucJp(const Bytes& in)
+{
+    Bytes out(in);
+    std::size_t i = 0;
+    while (i < Size(in)) {
+        if (in[i] >= 0x80 && i + 1 < Size(in)) {
+            const RowCell rc = ShiftJisToRowCell(in[i], in[i + 1]);
+            out[i] = rc.j1 | 0x80;
+            out[i + 1] = rc.j2 | 0x80;
+            i += 2;
+        } else {
+            i += 1;
+        }
+    }
+    return out;
+}
+
+Bytes ShiftJisToJis(const Bytes& in)
+{
+    Bytes out;
+    bool bTwoByte = false;
+    std::size_t i = 0;
+    while (i < Size(in)) {
+        const std::uint8_t b = in[i];
+        if (b >= 0x80 && i + 1 < Size(in)) {
+            if (!bTwoByte) {
+                PutEscape(out, 0x24, 0x42);
+                bTwoByte = true;
+            }
+            const RowCell rc = ShiftJisToRowCell(b, in[i + 1]);
+            out.push_back(rc.j1);
+            out.push_back(rc.j2);
+            i += 2;
+        } else {
+            // A byte below 80, or a last lead without its trail: both single-byte.
+            if (bTwoByte) {
+                PutEscape(out, 0x28, 0x42);
+                bTwoByte = false;
+            }
+            out.push_back(b);
+            i += 1;
+        }
+    }
+    if (bTwoByte)
+        PutEscape(out, 0x28, 0x42);
+    return out;
+}
+
+Bytes EucJpToShiftJis(const Bytes& in)
+{
+    Bytes out(in);
+    std::size_t i = 0;
+    while (i < Size(in)) {
+        if (in[i] >= 0x80 && i + 1 < Size(in)) {
+            const LeadTrail lt = RowCellToShiftJis(in[i] & 0x7F, in[i + 1] & 0x7F);
+            out[i] = lt.s1;
+            out[i + 1] = lt.s2;
+            i += 2;
+        } else {
+            i += 1;
+        }
+    }
+    return out;
+}
+
+Bytes JisToShiftJis(const Bytes& in)
+{
+    Bytes out;
+    bool bTwoByte = false;
+    std::size_t i = 0;
+    while (i < Size(in)) {
+        const std::uint8_t b = in[i];
+        if (b == ESC) {
+            if (i + 2 >= Size(in))
+                break;
+            const std::uint8_t c1 = in[i + 1];
+            const std::uint8_t c2 = in[i + 2];
+            bTwoByte = (c1 == 0x24 && (c2 == 0x40 || c2 == 0x42 || c2 == 0x44)) || (c1 == 0x26 && c2 == 0x40);
+            i += 3;
+        } else if (b == SO || b == SI) {
+            bTwoByte = false;
+            i += 1;
+        } else if (bTwoByte && i + 1 < Size(in)) {
+            const LeadTrail lt = RowCellToShiftJis(b, in[i + 1]);
+            out.push_back(lt.s1);
+            out.push_back(lt.s2);
+            i += 2;
+        } else {
+            out.push_back(b); // single-byte mode, or a lone last byte
+            i += 1;
+        }
+    }
+    return out;
+}
+
+Bytes ShiftJisToUnicode(const Bytes& in)
+{
+    if (in.empty())
+        return {};
+    Bytes work(2 * in.size());
+    const std::int64_t units = cp932::Decode(in.data(), static_cast<std::int64_t>(in.size()), work.data());
+    work.resize(static_cast<std::size_t>(2 * units));
+    return work;
+}
+
+Bytes UnicodeToShiftJis(const Bytes& in, const std::string& strSubstitute)
+{
+    const std::size_t units = in.size() / 2;
+    if (units == 0)
+        return {};
+    Bytes work(2 * units);
+    const std::int64_t written = cp932::Encode(in.data(), static_cast<std::int64_t>(units),
+                                               cp932::MakeSubstitute(strSubstitute), work.data());
+    work.resize(static_cast<std::size_t>(written));
+    return work;
+}
+
+Bytes UnicodeToUtf8(const Bytes& in)
+{
+    Bytes out;
+    for (std::size_t i = 0; i + 1 < Size(in); i += 2) {
+        const unsigned u = in[i] | (in[i + 1] << 8);
+        if (u <= 0x7F) {
+            out.push_back(Low8(static_cast<int>(u)));
+        } else if (u <= 0x7FF) {
+            out.push_back(Low8(static_cast<int>(0xC0 | (u >> 6))));
+            out.push_back(Low8(static_cast<int>(0x80 | (u & 0x3F))));
+        } else {
+            out.push_back(Low8(static_cast<int>(0xE0 | (u >> 12))));
+            out.push_back(Low8(static_cast<int>(0x80 | ((u >> 6) & 0x3F))));
+            out.push_back(Low8(static_cast<int>(0x80 | (u & 0x3F))));
+        }
+    }
+    return out; // an odd last byte is no unit and is dropped
+}
+
+Bytes Utf8ToUnicode(const Bytes& in)
+{
+    // A continuation byte missing at the end counts as 80: it adds no bits.
+    auto at = [&](std::size_t p) -> unsigned { return p < Size(in) ? in[p] : 0x80u; };
+    Bytes out;
+    std::size_t i = 0;
+    while (i < Size(in)) {
+        const unsigned b = in[i];
+        unsigned u;
+        if ((b & 0xE0) == 0xE0) {
+            u = ((b & 0x0F) << 12) | ((at(i + 1) & 0x3F) << 6) | (at(i + 2) & 0x3F);
+            i += 3;
+        } else if ((b & 0xC0) == 0xC0) {
+            u = ((b & 0x1F) << 6) | (at(i + 1) & 0x3F);
+            i += 2;
+        } else {
+            u = b & 0x7F;
+            i += 1;
+        }
+        out.push_back(Low8(static_cast<int>(u)));
+        out.push_back(Low8(static_cast<int>(u >> 8)));
+    }
+    return out;
+}
+
+Bytes ConvertCell(const Bytes& in, CharsetId source, CharsetId target, const std::string& strSubstitute)
+{
+    using namespace Charset;
+    if (source == target)
+        return in;
+    switch (source * 5 + target) {
+    case ShiftJis * 5 + EucJp:
+        return ShiftJisToEucJp(in);
+    case ShiftJis * 5 + Jis:
+        return ShiftJisToJis(in);
+    case ShiftJis * 5 + Unicode:
+        return ShiftJisToUnicode(in);
+    case ShiftJis * 5 + Utf8:
+        return Chain(in, ShiftJis, Unicode, Utf8, strSubstitute);
+    case EucJp * 5 + ShiftJis:
+        return EucJpToShiftJis(in);
+    case EucJp * 5 + Jis:
+    case EucJp * 5 + Unicode:
+        return Chain(in, EucJp, ShiftJis, target, strSubstitute);
+    case EucJp * 5 + Utf8:
+        return Chain(in, EucJp, Unicode, Utf8, strSubstitute);
+    case Jis * 5 + ShiftJis:
+        return JisToShiftJis(in);
+    case Jis * 5 + EucJp:
+    case Jis * 5 + Unicode:
+        return Chain(in, Jis, ShiftJis, target, strSubstitute);
+    case Jis * 5 + Utf8:
+        return Chain(in, Jis, Unicode, Utf8, strSubstitute);
+    case Unicode * 5 + ShiftJis:
+        return UnicodeToShiftJis(in, strSubstitute);
+    case Unicode * 5 + EucJp:
+    case Unicode * 5 + Jis:
+        return Chain(in, Unicode, ShiftJis, target, strSubstitute);
+    case Unicode * 5 + Utf8:
+        return UnicodeToUtf8(in);
+    case Utf8 * 5 + ShiftJis:
+        return Chain(in, Utf8, Unicode, ShiftJis, strSubstitute);
+    case Utf8 * 5 + EucJp:
+    case Utf8 * 5 + Jis:
+        return Chain(in, Utf8, ShiftJis, target, strSubstitute);
+    case Utf8 * 5 + Unicode:
+        return Utf8ToUnicode(in);
+    default:
+        throw std::invalid_argument("charset outside 0..4");
+    }
+}
+
+Bytes Convert(const Bytes& in, CharsetId source, CharsetId target, NLCode code, const std::string& strSubstitute)
+{
+    return ConvertCell(NormalizeLineEndings(in, source, code), source, target, strSubstitute);
+}
+
+} // namespace model

@@ -1,0 +1,330 @@
+// The converter end to end: the 25 cells, their chains, the line-ending pass
+// in front of them, and the substitute for characters code page 932 lacks.
+// Random texts run through every cell and line-ending code, which under the
+// sanitizers doubles as the bounds check of every stage.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+
+#include "cp932_bridge.h"
+#include "engine_harness.h"
+#include "random_text.h"
+#include "reference_model.h"
+
+namespace {
+
+using harness::RunConvert;
+using harness::RunStage;
+using harness::SameBytes;
+using model::Bytes;
+using model::FromHex;
+
+constexpr CharsetId SJ = Charset::ShiftJis;
+constexpr CharsetId EU = Charset::EucJp;
+constexpr CharsetId JI = Charset::Jis;
+constexpr CharsetId U16 = Charset::Unicode;
+constexpr CharsetId U8 = Charset::Utf8;
+
+struct Cell {
+    ConversionRoutine routine;
+    // Null for a basic stage or a copy.
+    ConversionRoutine first;
+    ConversionRoutine second;
+    const char* name;
+};
+
+const Cell kCells[Charset::Count * Charset::Count] = {
+    {CopyUnchanged, nullptr, nullptr, "CopyUnchanged"},
+    {ShiftJisToEucJp, nullptr, nullptr, "ShiftJisToEucJp"},
+    {ShiftJisToJis, nullptr, nullptr, "ShiftJisToJis"},
+    {ShiftJisToUnicode, nullptr, nullptr, "ShiftJisToUnicode"},
+    {ShiftJisToUtf8, ShiftJisToUnicode, UnicodeToUtf8, "ShiftJisToUtf8"},
+    {EucJpToShiftJis, nullptr, nullptr, "EucJpToShiftJis"},
+    {CopyUnchanged, nullptr, nullptr, "CopyUnchanged"},
+    {EucJpToJis, EucJpToShiftJis, ShiftJisToJis, "EucJpToJis"},
+    {EucJpToUnicode, EucJpToShiftJis, ShiftJisToUnicode, "EucJpToUnicode"},
+    {EucJpToUtf8, EucJpToUnicode, UnicodeToUtf8, "EucJpToUtf8"},
+    {JisToShiftJis, nullptr, nullptr, "JisToShiftJis"},
+    {JisToEucJp, JisToShiftJis, ShiftJisToEucJp, "JisToEucJp"},
+    {CopyUnchanged, nullptr, nullptr, "CopyUnchanged"},
+    {JisToUnicode, JisToShiftJis, ShiftJisToUnicode, "JisToUnicode"},
+    {JisToUtf8, JisToUnicode, UnicodeToUtf8, "JisToUtf8"},
+    {UnicodeToShiftJis, nullptr, nullptr, "UnicodeToShiftJis"},
+    {UnicodeToEucJp, UnicodeToShiftJis, ShiftJisToEucJp, "UnicodeToEucJp"},
+    {UnicodeToJis, UnicodeToShiftJis, ShiftJisToJis, "UnicodeToJis"},
+    {CopyUnchanged, nullptr, nullptr, "CopyUnchanged"},
+    {UnicodeToUtf8, nullptr, nullptr, "UnicodeToUtf8"},
+    {Utf8ToShiftJis, Utf8ToUnicode, UnicodeToShiftJis, "Utf8ToShiftJis"},
+    {Utf8ToEucJp, Utf8ToShiftJis, ShiftJisToEucJp, "Utf8ToEucJp"},
+    {Utf8ToJis, Utf8ToShiftJis, ShiftJisToJis, "Utf8ToJis"},
+    {Utf8ToUnicode, nullptr, nullptr, "Utf8ToUnicode"},
+    {CopyUnchanged, nullptr, nullptr, "CopyUnchanged"},
+};
+
+// A conversion passes through UnicodeToShiftJis, where the substitute is used.
+bool UsesSubstitute(CharsetId source, CharsetId target)
+{
+    return (source == U16 || source == U8) && (target == SJ || target == EU || target == JI);
+}
+
+std::string CellName(CharsetId source, CharsetId target)
+{
+    return std::string(Charset::kNames[source]) + " -> " + Charset::kNames[target];
+}
+
+TEST(ConversionTable, HoldsTheNamedRoutineInEachCell)
+{
+    for (int index = 0; index < Charset::Count * Charset::Count; ++index)
+        EXPECT_EQ(ConversionTable[index], kCells[index].routine) << "cell " << index << " " << kCells[index].name;
+}
+
+TEST(TextConverter, StartsWithNoInputAndTheDefaultSubstitute)
+{
+    const CTextConverter converter;
+    EXPECT_EQ(converter.m_pInputData, nullptr);
+    EXPECT_EQ(converter.m_nInputLength, -1);
+    EXPECT_EQ(converter.m_nInputCharset, Charset::None);
+    EXPECT_EQ(converter.m_strUnmappableDefaultChar, "_");
+}
+
+TEST(TextConverter, EveryCellGivesEmptyOutputForEmptyInput)
+{
+    for (CharsetId source = 0; source < Charset::Count; ++source)
+        for (CharsetId target = 0; target < Charset::Count; ++target)
+            for (NLCode code = 0; code <= 3; ++code)
+                EXPECT_TRUE(RunConvert({}, source, target, code).empty()) << CellName(source, target) << ", " << code;
+}
+
+struct Example {
+    CharsetId source;
+    CharsetId target;
+    NLCode code;
+    const char* input;
+    const char* expected;
+};
+
+const Example kExamples[] = {
+    {SJ, U8, 1, "88 9F 41 0D 0A", "E4 BA 9C 41 0A"},
+    {SJ, U16, 0, "88 9F 41", "9C 4E 41 00"},
+    {U16, SJ, 0, "9C 4E 41 00", "88 9F 41"},
+    {U16, SJ, 0, "41 00 42", "41"},
+    {U16, U16, 0, "41 00 0A 00", "41 00 0D 00 0A 00"},
+    {U16, U8, 0, "41 00 E9 00 9C 4E", "41 C3 A9 E4 BA 9C"},
+    // The converter never looks for a byte-order mark: callers strip and add it.
+    {U16, U8, 0, "FF FE 41 00", "EF BB BF 41"},
+    {U8, U16, 0, "EF BB BF 41", "FF FE 41 00"},
+    {U8, SJ, 2, "E4 BA 9C 0D 0A", "88 9F 0D"},
+    {U8, EU, 1, "E4 BA 9C 0D 0A", "B0 A1 0A"},
+    {U8, JI, 0, "E4 BA 9C 41", "1B 24 42 30 21 1B 28 42 41"},
+    {EU, JI, 0, "B0 A1 0A", "1B 24 42 30 21 1B 28 42 0D 0A"},
+    {EU, U16, 0, "B0 A1", "9C 4E"},
+    {EU, U8, 1, "B0 A1 0D 0A", "E4 BA 9C 0A"},
+    {JI, EU, 1, "1B 24 42 30 21 0D 0A 1B 28 42 0D 0A", "B0 A1 77 29 0A"},
+    {JI, U16, 0, "1B 24 42 30 21 1B 28 42", "9C 4E"},
+    {JI, U8, 0, "1B 24 42 30 21 1B 28 42", "E4 BA 9C"},
+    {U16, EU, 0, "9C 4E", "B0 A1"},
+    {U16, JI, 0, "9C 4E", "1B 24 42 30 21 1B 28 42"},
+    {SJ, SJ, 1, "41 0D 0A 82 0D 0A", "41 0A 82 0D 0A"},
+};
+
+TEST(TextConverter, SpecifiedConversions)
+{
+    for (const Example& e : kExamples) {
+        SCOPED_TRACE(testing::Message() << CellName(e.source, e.target) << ", code " << e.code << ": " << e.input);
+        EXPECT_TRUE(SameBytes(RunConvert(FromHex(e.input), e.source, e.target, e.code), FromHex(e.expected)));
+    }
+}
+
+TEST(TextConverter, SameSourceAndTargetOnlyRewritesLineEndings)
+{
+    CRandomText random(2101);
+    for (CharsetId charset = 0; charset < Charset::Count; ++charset) {
+        for (NLCode code = 0; code <= 3; ++code) {
+            SCOPED_TRACE(testing::Message() << Charset::kNames[charset] << ", code " << code);
+            for (const Bytes& input : {random.JapaneseText(charset, 2000), random.Hostile(charset, 500)}) {
+                const Bytes got = RunConvert(input, charset, charset, code);
+                EXPECT_TRUE(SameBytes(got, harness::RunNormalize(input, charset, code)));
+                EXPECT_TRUE(SameBytes(got, model::NormalizeLineEndings(input, charset, code)));
+            }
+        }
+    }
+}
+
+TEST(TextConverter, ChainedCellsAreTheirStagesInOrder)
+{
+    CRandomText random(2102);
+    for (int index = 0; index < Charset::Count * Charset::Count; ++index) {
+        const Cell& cell = kCells[index];
+        if (cell.first == nullptr)
+            continue;
+        const CharsetId source = index / Charset::Count;
+        SCOPED_TRACE(cell.name);
+        for (const char* substitute : {"_", "#"}) {
+            for (const Bytes& input : {random.JapaneseText(source, 3000), random.Hostile(source, 3000),
+                                       random.AnyBytes(3000), random.AnyBytes(1), random.AnyBytes(7)}) {
+                const Bytes chained = RunStage(cell.routine, input, substitute);
+                const Bytes staged = RunStage(cell.second, RunStage(cell.first, input, substitute), substitute);
+                ASSERT_TRUE(SameBytes(chained, staged)) << "input " << model::ToHex(input);
+            }
+        }
+    }
+}
+
+TEST(TextConverter, InPlaceStagesKeepTheInputLength)
+{
+    CRandomText random(2103);
+    for (ConversionRoutine routine : {CopyUnchanged, ShiftJisToEucJp, EucJpToShiftJis}) {
+        for (std::size_t n = 0; n < 200; ++n) {
+            const Bytes input = random.AnyBytes(n);
+            EXPECT_EQ(RunStage(routine, input).size(), n);
+        }
+    }
+    const Bytes input = random.AnyBytes(1000);
+    EXPECT_TRUE(SameBytes(RunStage(CopyUnchanged, input), input));
+}
+
+// Every cell and line-ending code against the model, on random bytes of
+// every short length, hostile bytes and Japanese text in the source encoding.
+TEST(TextConverter, EveryCellMatchesModel)
+{
+    CRandomText random(2104);
+    for (CharsetId source = 0; source < Charset::Count; ++source) {
+        for (CharsetId target = 0; target < Charset::Count; ++target) {
+            for (NLCode code = 0; code <= 3; ++code) {
+                SCOPED_TRACE(testing::Message() << CellName(source, target) << ", code " << code);
+                for (std::size_t n = 1; n < 48; ++n) {
+                    const Bytes input = n % 2 == 0 ? random.AnyBytes(n) : random.Hostile(source, n);
+                    ASSERT_TRUE(SameBytes(RunConvert(input, source, target, code),
+                                          model::Convert(input, source, target, code, "_")))
+                        << "input " << model::ToHex(input);
+                }
+                for (std::size_t n : {700u, 2500u}) {
+                    const Bytes text = random.JapaneseText(source, n);
+                    ASSERT_TRUE(SameBytes(RunConvert(text, source, target, code),
+                                          model::Convert(text, source, target, code, "_")));
+                    const Bytes hostile = random.Hostile(source, n);
+                    ASSERT_TRUE(SameBytes(RunConvert(hostile, source, target, code, "#"),
+                                          model::Convert(hostile, source, target, code, "#")));
+                }
+            }
+            // One long text per cell, long enough for any blockwise fast path.
+            const Bytes text = random.JapaneseText(source, 70000);
+            ASSERT_TRUE(SameBytes(RunConvert(text, source, target, 0), model::Convert(text, source, target, 0, "_")))
+                << CellName(source, target);
+        }
+    }
+}
+
+// Japanese text in each encoding survives every conversion and back when
+// nothing is lost on the way (no half-width katakana in the JIS family, no
+// character outside code page 932).
+TEST(TextConverter, JapaneseTextSurvivesEveryRoundTrip)
+{
+    CRandomText random(2105);
+    const Bytes sjis = model::NormalizeLineEndings(random.ShiftJisText(5000, false), SJ, 0);
+    for (CharsetId source = 0; source < Charset::Count; ++source) {
+        const Bytes text = model::ConvertCell(sjis, SJ, source, "_");
+        for (CharsetId target = 0; target < Charset::Count; ++target) {
+            const Bytes there = RunConvert(text, source, target, 0);
+            EXPECT_TRUE(SameBytes(RunConvert(there, target, source, 0), text)) << CellName(source, target);
+        }
+    }
+}
+
+struct SubstituteCase {
+    const char* substitute;
+    const char* shiftJis;
+    const char* eucJp;
+    const char* jis;
+};
+
+// Hangul U+AC00 between A and B; code page 932 has no Hangul.
+const SubstituteCase kSubstitutes[] = {
+    {"_", "41 5F 42", "41 5F 42", "41 5F 42"},
+    {"#", "41 23 42", "41 23 42", "41 23 42"},
+    {"ab", "41 61 42", "41 61 42", "41 61 42"},
+    {"\xE4\xBA\x9C", "41 88 9F 42", "41 B0 A1 42", "41 1B 24 42 30 21 1B 28 42 42"},
+    {"\xEA\xB0\x80", "41 5F 42", "41 5F 42", "41 5F 42"}, // no CP932 form of its own
+    {"", "41 42", "41 42", "41 42"},
+};
+
+TEST(TextConverter, UnmappableCharactersBecomeTheSubstitute)
+{
+    std::uint8_t form[2];
+    ASSERT_EQ(cp932::EncodeOne(0xAC00, form), 0) << "the test needs a character outside code page 932";
+    const Bytes utf16 = FromHex("41 00 00 AC 42 00");
+    const Bytes utf8 = FromHex("41 EA B0 80 42");
+    for (const SubstituteCase& c : kSubstitutes) {
+        SCOPED_TRACE(testing::Message() << "substitute \"" << c.substitute << "\"");
+        for (const Bytes* input : {&utf16, &utf8}) {
+            const CharsetId source = input == &utf16 ? U16 : U8;
+            EXPECT_TRUE(SameBytes(RunConvert(*input, source, SJ, 0, c.substitute), FromHex(c.shiftJis)));
+            EXPECT_TRUE(SameBytes(RunConvert(*input, source, EU, 0, c.substitute), FromHex(c.eucJp)));
+            EXPECT_TRUE(SameBytes(RunConvert(*input, source, JI, 0, c.substitute), FromHex(c.jis)));
+        }
+    }
+}
+
+TEST(TextConverter, DefaultSubstituteIsUnderscore)
+{
+    const Bytes input = FromHex("41 00 00 AC 42 00");
+    CTextConverter converter;
+    converter.SetInput(input.data(), static_cast<std::int64_t>(input.size()), U16);
+    converter.SetOutput(SJ, 0);
+    CByteBuffer output;
+    ASSERT_TRUE(converter.Convert(&output));
+    EXPECT_TRUE(SameBytes(Bytes(output.Data(), output.Data() + output.Size()), FromHex("41 5F 42")));
+}
+
+// The substitute changes the output exactly where UnicodeToShiftJis runs.
+TEST(TextConverter, SubstituteMattersOnlyThroughUnicodeToShiftJis)
+{
+    CRandomText random(2106);
+    for (CharsetId source = 0; source < Charset::Count; ++source) {
+        const Bytes text = random.JapaneseText(source, 4000);
+        for (CharsetId target = 0; target < Charset::Count; ++target) {
+            SCOPED_TRACE(CellName(source, target));
+            const Bytes plain = RunConvert(text, source, target, 0, "_");
+            const Bytes custom = RunConvert(text, source, target, 0, "#");
+            EXPECT_TRUE(SameBytes(custom, model::Convert(text, source, target, 0, "#")));
+            if (UsesSubstitute(source, target))
+                EXPECT_NE(plain, custom);
+            else
+                EXPECT_TRUE(SameBytes(custom, plain));
+        }
+    }
+}
+
+TEST(TextConverter, ConvertTwiceGivesTheSameOutputAndChangesNothing)
+{
+    CRandomText random(2107);
+    for (CharsetId source = 0; source < Charset::Count; ++source) {
+        for (CharsetId target = 0; target < Charset::Count; ++target) {
+            SCOPED_TRACE(CellName(source, target));
+            const Bytes text = random.JapaneseText(source, 3000);
+            const auto input = std::make_unique<std::uint8_t[]>(text.size());
+            std::copy(text.begin(), text.end(), input.get());
+            CTextConverter converter;
+            converter.SetInput(input.get(), static_cast<std::int64_t>(text.size()), source);
+            converter.m_strUnmappableDefaultChar = "#";
+            converter.SetOutput(target, 1);
+            CByteBuffer first;
+            CByteBuffer second;
+            ASSERT_TRUE(converter.Convert(&first));
+            ASSERT_TRUE(converter.Convert(&second));
+            EXPECT_NE(first.Data(), second.Data());
+            EXPECT_TRUE(SameBytes(Bytes(second.Data(), second.Data() + second.Size()),
+                                  Bytes(first.Data(), first.Data() + first.Size())));
+            EXPECT_TRUE(SameBytes(Bytes(input.get(), input.get() + text.size()), text));
+            EXPECT_EQ(converter.m_pInputData, input.get());
+            EXPECT_EQ(converter.m_nInputLength, static_cast<std::int64_t>(text.size()));
+            EXPECT_EQ(converter.m_nInputCharset, source);
+            EXPECT_EQ(converter.m_nOutputCharset, target);
+            EXPECT_EQ(converter.m_nNLCode, 1);
+            EXPECT_EQ(converter.m_strUnmappableDefaultChar, "#");
+        }
+    }
+}
+
+} // namespace
