@@ -35,7 +35,8 @@ fuzz: deps
 	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DMOJIRO_FUZZ=ON -DMOJIRO_TESTS=OFF -DMOJIRO_GUI=OFF
 	cmake --build $(FUZZ_BUILD) -j$(JOBS)
-	$(FUZZ_BUILD)/fuzz/convert_fuzz -max_total_time=$${FUZZ_SECONDS:-60} fuzz/corpus
+	mkdir -p $(FUZZ_BUILD)/corpus
+	$(FUZZ_BUILD)/fuzz/convert_fuzz -max_total_time=$${FUZZ_SECONDS:-60} $(FUZZ_BUILD)/corpus fuzz/corpus
 
 bench-peers: build
 	@bash tools/install-deps.sh --peers

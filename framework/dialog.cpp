@@ -352,8 +352,9 @@ void CDialog::OnDropFiles(const std::vector<std::string>&) {}
 
 void CDialog::OnHelp()
 {
+    // The standard help command, routed through the application's command map.
     if (CWinApp* pApp = AfxGetApp())
-        pApp->WinHelp(0, HELP_CONTEXT);
+        pApp->OnCmdMsg(ID_HELP);
 }
 
 void CDialog::EndDialog(int nResult)
@@ -512,6 +513,9 @@ bool CDialog::Create()
         return false;
     DestroyWindow();
     const DialogTemplate& tmpl = *m_pImpl->pTemplate;
+    // Each window gets its own menu.
+    m_pImpl->systemMenu = CMenu();
+    m_pImpl->bSystemMenuLoaded = false;
 
     // Without a parent the dialog is owned by the window the user is working in.
     QWidget* pParent = m_pParentWnd != nullptr ? m_pParentWnd->GetWindow() : nullptr;
