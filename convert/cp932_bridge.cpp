@@ -205,6 +205,24 @@ inline std::uint8_t* EncodeUnit(std::uint8_t* out, std::uint16_t unit, const std
     return out;
 }
 
+// Every lead and trail byte pair, flattened: one load per character in the
+// runs of double-byte characters that Japanese text consists of. 0 where the
+// pair is no character (also for every non-lead first byte).
+const std::uint16_t* PairTable()
+{
+    struct Flat {
+        std::uint16_t pair[65536];
+        Flat()
+        {
+            for (unsigned b = 0; b < 256; ++b)
+                for (unsigned t = 0; t < 256; ++t)
+                    pair[b << 8 | t] = table::kLeadRow[b] != 0 ? table::kDoubleByte[table::kLeadRow[b]][t] : 0;
+        }
+    };
+    static const Flat flat;
+    return flat.pair;
+}
+
 inline int ClampSubstitute(const Substitute& substitute)
 {
     // At most 2 bytes per unit, whatever the caller put in the struct.
@@ -215,6 +233,7 @@ inline int ClampSubstitute(const Substitute& substitute)
 
 std::int64_t Decode(const std::uint8_t* pBytes, std::int64_t nLength, std::uint8_t* pUtf16le)
 {
+    const std::uint16_t* pairs = PairTable();
     std::uint8_t* out = pUtf16le;
     std::int64_t i = 0;
     while (i < nLength) {
@@ -226,8 +245,11 @@ std::int64_t Decode(const std::uint8_t* pBytes, std::int64_t nLength, std::uint8
             i += 16;
             out += 32;
         }
-        const std::int64_t stop = i + 16 < nLength ? i + 16 : nLength;
-        while (i < stop) {
+        for (std::uint16_t cp; i + 1 < nLength && (cp = pairs[pBytes[i] << 8 | pBytes[i + 1]]) != 0; i += 2) {
+            StoreUnit(out, cp);
+            out += 2;
+        }
+        if (i < nLength) {
             std::uint16_t unit;
             i = DecodeStep(pBytes, i, nLength, &unit);
             StoreUnit(out, unit);
@@ -239,6 +261,7 @@ std::int64_t Decode(const std::uint8_t* pBytes, std::int64_t nLength, std::uint8
 
 std::int64_t DecodeToUtf8(const std::uint8_t* pBytes, std::int64_t nLength, std::uint8_t* pUtf8)
 {
+    const std::uint16_t* pairs = PairTable();
     std::uint8_t* out = pUtf8;
     std::int64_t i = 0;
     while (i < nLength) {
@@ -247,8 +270,9 @@ std::int64_t DecodeToUtf8(const std::uint8_t* pBytes, std::int64_t nLength, std:
             i += 16;
             out += 16;
         }
-        const std::int64_t stop = i + 16 < nLength ? i + 16 : nLength;
-        while (i < stop) {
+        for (std::uint16_t cp; i + 1 < nLength && (cp = pairs[pBytes[i] << 8 | pBytes[i + 1]]) != 0; i += 2)
+            out = PutUtf8(out, cp);
+        if (i < nLength) {
             std::uint16_t unit;
             i = DecodeStep(pBytes, i, nLength, &unit);
             out = PutUtf8(out, unit);
