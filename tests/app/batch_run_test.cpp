@@ -1,0 +1,380 @@
+#include "app/batch_run.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <map>
+#include <new>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/convert_command_line_info.h"
+#include "convert/byte_buffer.h"
+#include "framework/file_system.h"
+
+namespace {
+
+using Bytes = std::string;
+
+// Files in memory, with the failures a real disk rarely shows on demand.
+class CFakeFileSystem : public IFileSystem {
+public:
+    CByteBuffer ReadWholeFile(const std::string& strPath) override
+    {
+        m_events.push_back("read " + strPath);
+        if (m_onRead)
+            m_onRead(strPath);
+        if (m_tooLarge.count(strPath) != 0)
+            throw std::bad_alloc();
+        const auto it = m_files.find(strPath);
+        if (it == m_files.end())
+            throw CFileException(strPath, "No such file or directory");
+        return CByteBuffer::CopyOf(reinterpret_cast<const std::uint8_t*>(it->second.data()),
+                                   static_cast<std::int64_t>(it->second.size()));
+    }
+
+    bool TryReadWholeFile(const std::string& strPath, CByteBuffer* pContents) override
+    {
+        try {
+            *pContents = ReadWholeFile(strPath);
+            return true;
+        } catch (const CFileException&) {
+            return false;
+        }
+    }
+
+    bool WriteWholeFile(const std::string& strPath, const std::vector<Part>& parts, std::string* pstrError) override
+    {
+        m_events.push_back("write " + strPath);
+        Bytes content;
+        for (const Part& part : parts)
+            content.append(reinterpret_cast<const char*>(part.pData), static_cast<std::size_t>(part.nLength));
+        m_partCounts[strPath] = parts.size();
+        if (m_failWrites.count(strPath) != 0) {
+            // A short write or a failed flush: the old file stays as it was.
+            *pstrError = "No space left on device";
+            return false;
+        }
+        m_files[strPath] = content;
+        return true;
+    }
+
+    std::map<std::string, Bytes> m_files;
+    std::set<std::string> m_failWrites;
+    std::set<std::string> m_tooLarge;
+    std::map<std::string, std::size_t> m_partCounts;
+    std::vector<std::string> m_events;
+    std::function<void(const std::string&)> m_onRead;
+};
+
+CConvertCommandLineInfo Files(std::initializer_list<const char*> names)
+{
+    CConvertCommandLineInfo info;
+    info.m_bAuto = true;
+    for (const char* pszName : names)
+        info.m_listFiles.emplace_back(pszName);
+    return info;
+}
+
+struct Fixture : ::testing::Test {
+    CFakeFileSystem fs;
+    int nSubstituteReads = 0;
+    std::string strSubstitute = "_";
+    CBatchRun run{fs, [this] {
+                      ++nSubstituteReads;
+                      return strSubstitute;
+                  }};
+};
+
+using BatchRun = Fixture;
+
+TEST_F(BatchRun, NoFilesGivesHeadingWithTwoLineFeeds)
+{
+    run.Run(Files({}));
+    EXPECT_EQ(run.GetReportText(), "変換を完了しました(0/0)\n\n");
+    EXPECT_TRUE(run.AllWritten());
+}
+
+TEST_F(BatchRun, DefaultsAndReportLines)
+{
+    fs.m_files["a.txt"] = "x\ny";
+    fs.m_files["dir/b.txt"] = "\x82\xa0\r\n";
+    run.Run(Files({"a.txt", "dir/b.txt"}));
+    EXPECT_EQ(run.GetReportText(), "変換を完了しました(2/2)\n\n"
+                                   "\na.txt <sjis> -> a.txt.sjis <sjis|CRLF> 成功"
+                                   "\ndir/b.txt <sjis> -> dir/b.txt.sjis <sjis|CRLF> 成功");
+    EXPECT_EQ(fs.m_files["a.txt.sjis"], "x\r\ny");
+    EXPECT_EQ(fs.m_files["dir/b.txt.sjis"], "\x82\xa0\r\n");
+    EXPECT_EQ(nSubstituteReads, 2);
+}
+
+struct TargetCase {
+    CharsetId nTarget;
+    NLCode nNLCode;
+    const char* pszLine;
+    Bytes output;
+};
+
+TEST_F(BatchRun, TargetAndLineEndingDefaults)
+{
+    fs.m_files["a"] = "\x82\xa0\r\n";
+    const TargetCase cases[] = {
+        {-1, -1, "a <sjis> -> a.sjis <sjis|CRLF> 成功", "\x82\xa0\r\n"},
+        {1, -1, "a <sjis> -> a.euc <euc|LF> 成功", "\xa4\xa2\n"},
+        {1, 2, "a <sjis> -> a.euc <euc|CR> 成功", "\xa4\xa2\r"},
+        {4, -1, "a <sjis> -> a.utf8 <utf8|CRLF> 成功", "\xe3\x81\x82\r\n"},
+        {3, 1, "a <sjis> -> a.uni <uni|LF> 成功", Bytes("\xff\xfe\x42\x30\n\0", 6)},
+        {2, 0, "a <sjis> -> a.jis <jis|CRLF> 成功", "\x1b$B$\"\x1b(B\r\n"},
+    };
+    for (const TargetCase& c : cases) {
+        CConvertCommandLineInfo info = Files({"a"});
+        info.m_nInputCharset = 0;
+        info.m_nOutputCharset = c.nTarget;
+        info.m_nNLCode = c.nNLCode;
+        run.Run(info);
+        EXPECT_EQ(run.m_strReport, std::string("\n") + c.pszLine);
+        const std::string strOut = std::string("a.") + Charset::kShortNames[c.nTarget < 0 ? 0 : c.nTarget];
+        EXPECT_EQ(fs.m_files[strOut], c.output) << strOut;
+    }
+}
+
+struct PatternCase {
+    const char* pszPattern;
+    const char* pszInput;
+    CharsetId nTarget;
+    const char* pszOutput;
+};
+
+TEST(BatchRunOutputName, PatternExpansion)
+{
+    const PatternCase cases[] = {
+        {"", "a.txt", 0, "a.txt.sjis"},
+        {"%SOURCE%.%SUFFIX%", "d/a.txt", 4, "d/a.txt.utf8"},
+        {"%SOURCE%", "a.txt", 1, "a.txt"},
+        {"out.txt", "a.txt", 1, "out.txt"},
+        {"%SUFFIX%/%SOURCE%-%SUFFIX%", "a", 2, "jis/a-jis"},
+        {"%SOURCE%%SOURCE%", "a", 3, "aa"},
+        // Inserted text is not scanned again, and %SUFFIX% goes first.
+        {"%SOURCE%.x", "%SUFFIX%", 0, "%SUFFIX%.x"},
+        {"%SOURCE%", "%SOURCE%", 0, "%SOURCE%"},
+        {"%SUF%SOURCE%FIX%", "a", 0, "%SUFaFIX%"},
+        {"%suffix%", "a", 0, "%suffix%"},
+        {"%SOURCE", "a", 0, "%SOURCE"},
+    };
+    for (const PatternCase& c : cases)
+        EXPECT_EQ(CBatchRun::OutputName(c.pszPattern, c.pszInput, c.nTarget), c.pszOutput) << c.pszPattern;
+}
+
+TEST_F(BatchRun, SourcePatternOverwritesEachInputAfterReadingIt)
+{
+    fs.m_files["a"] = "1\n";
+    fs.m_files["b"] = "2\n";
+    CConvertCommandLineInfo info = Files({"a", "b"});
+    info.m_strOutputPattern = "%SOURCE%";
+    run.Run(info);
+    EXPECT_EQ(fs.m_files["a"], "1\r\n");
+    EXPECT_EQ(fs.m_files["b"], "2\r\n");
+    EXPECT_EQ(fs.m_events, (std::vector<std::string>{"read a", "write a", "read b", "write b"}));
+}
+
+TEST_F(BatchRun, PatternWithoutSourceSendsEveryFileToOneName)
+{
+    fs.m_files["a"] = "1";
+    fs.m_files["b"] = "2";
+    CConvertCommandLineInfo info = Files({"a", "b"});
+    info.m_strOutputPattern = "same.%SUFFIX%";
+    run.Run(info);
+    EXPECT_EQ(fs.m_files["same.sjis"], "2");
+    EXPECT_EQ(run.m_strReport, "\na <sjis> -> same.sjis <sjis|CRLF> 成功\nb <sjis> -> same.sjis <sjis|CRLF> 成功");
+}
+
+struct MarkCase {
+    CharsetId nSource;
+    CharsetId nTarget;
+    Bytes input;
+    Bytes output;
+    const char* pszShownSource;
+};
+
+TEST_F(BatchRun, ByteOrderMarkRules)
+{
+    const MarkCase cases[] = {
+        // Given Unicode: FF FE is dropped, and every Unicode output gets one.
+        {3, 3, Bytes("\xff\xfe\x41\0", 4), Bytes("\xff\xfe\x41\0", 4), "uni"},
+        {3, 4, Bytes("\xff\xfe\x41\0", 4), "A", "uni"},
+        {3, 4, Bytes("\xff\xfe", 2), "", "uni"},
+        {3, 3, Bytes("\xff\xfe", 2), Bytes("\xff\xfe", 2), "uni"},
+        // One byte is no mark: it is passed on whole.
+        {3, 3, Bytes("\xff", 1), Bytes("\xff\xfe\xff", 3), "uni"},
+        {3, 3, Bytes("\x41\0", 2), Bytes("\xff\xfe\x41\0", 4), "uni"},
+        // Only FF FE counts, and only for a Unicode source.
+        {3, 3, Bytes("\xfe\xff\0\x41", 4), Bytes("\xff\xfe\xfe\xff\0\x41", 6), "uni"},
+        {0, 0, Bytes("\xff\xfe", 2), Bytes("\xff\xfe", 2), "sjis"},
+        // Empty conversions: a Unicode target still starts with the mark.
+        {0, 3, "", Bytes("\xff\xfe", 2), "sjis"},
+        {0, 4, "", "", "sjis"},
+        // UTF-8's own mark is text to the converter.
+        {4, 3, "\xef\xbb\xbf", Bytes("\xff\xfe\xff\xfe", 4), "utf8"},
+        // Not given: detection runs on the raw bytes, no mark test.
+        {-1, 4, Bytes("\xff\xfe\x41\0", 4), "", "sjis"},
+    };
+    for (const MarkCase& c : cases) {
+        fs.m_files["in"] = c.input;
+        CConvertCommandLineInfo info = Files({"in"});
+        info.m_nInputCharset = c.nSource;
+        info.m_nOutputCharset = c.nTarget;
+        info.m_nNLCode = 1;
+        info.m_strOutputPattern = "out";
+        run.Run(info);
+        const std::string strCase = ::testing::PrintToString(c.input) + " " + std::to_string(c.nSource) + "->" +
+                                    std::to_string(c.nTarget);
+        EXPECT_EQ(run.m_strReport.substr(0, 6 + std::string(c.pszShownSource).size()),
+                  std::string("\nin <") + c.pszShownSource + ">")
+            << strCase;
+        if (c.nSource != -1)
+            EXPECT_EQ(fs.m_files["out"], c.output) << strCase;
+        else
+            EXPECT_NE(fs.m_files["out"].substr(0, 2), Bytes("\xff\xfe", 2)) << strCase;
+    }
+}
+
+TEST_F(BatchRun, DetectionPerFileDoesNotCarryOver)
+{
+    fs.m_files["euc"] = "\xa4\xb3\xa4\xf3\xa4\xcb\xa4\xc1\xa4\xcf";          // こんにちは in EUC-JP
+    fs.m_files["sjis"] = "\x82\xb1\x82\xf1\x82\xc9\x82\xbf\x82\xcd";        // the same in Shift_JIS
+    fs.m_files["jis"] = "\x1b$B$3$s$K$A$O\x1b(B";                           // and in ISO-2022-JP
+    fs.m_files["ascii"] = "plain";                                           // undecided: Shift_JIS
+    CConvertCommandLineInfo info = Files({"euc", "sjis", "jis", "ascii"});
+    info.m_nOutputCharset = 4;
+    run.Run(info);
+    EXPECT_EQ(run.m_strReport, "\neuc <euc> -> euc.utf8 <utf8|CRLF> 成功"
+                               "\nsjis <sjis> -> sjis.utf8 <utf8|CRLF> 成功"
+                               "\njis <jis> -> jis.utf8 <utf8|CRLF> 成功"
+                               "\nascii <sjis> -> ascii.utf8 <utf8|CRLF> 成功");
+    const Bytes hello = "\xe3\x81\x93\xe3\x82\x93\xe3\x81\xab\xe3\x81\xa1\xe3\x81\xaf";
+    EXPECT_EQ(fs.m_files["euc.utf8"], hello);
+    EXPECT_EQ(fs.m_files["sjis.utf8"], hello);
+    EXPECT_EQ(fs.m_files["jis.utf8"], hello);
+}
+
+TEST_F(BatchRun, FailuresAreReportedAndTheRunGoesOn)
+{
+    fs.m_files["a"] = "1";
+    fs.m_files["b"] = "2";
+    fs.m_files["b.sjis"] = "old";
+    fs.m_files["c"] = "3";
+    fs.m_files["huge"] = "4";
+    fs.m_failWrites = {"b.sjis"};
+    fs.m_tooLarge = {"huge"};
+    CConvertCommandLineInfo info = Files({"a", "missing", "b", "huge", "c"});
+    run.Run(info);
+    EXPECT_EQ(run.GetReportText(), "変換を完了しました(2/5)\n\n"
+                                   "\na <sjis> -> a.sjis <sjis|CRLF> 成功"
+                                   "\nmissing <sjis> -> missing.sjis <sjis|CRLF> 入力失敗"
+                                   "\nb <sjis> -> b.sjis <sjis|CRLF> 出力失敗"
+                                   "\nhuge <sjis> -> huge.sjis <sjis|CRLF> 変換失敗"
+                                   "\nc <sjis> -> c.sjis <sjis|CRLF> 成功");
+    EXPECT_FALSE(run.AllWritten());
+    EXPECT_EQ(fs.m_files["b.sjis"], "old");
+    EXPECT_EQ(fs.m_files.count("missing.sjis"), 0u);
+    EXPECT_EQ(fs.m_files.count("huge.sjis"), 0u);
+}
+
+TEST_F(BatchRun, FailedInputShowsTheGivenSource)
+{
+    CConvertCommandLineInfo info = Files({"missing"});
+    info.m_nInputCharset = 1;
+    info.m_nOutputCharset = 3;
+    run.Run(info);
+    EXPECT_EQ(run.m_strReport, "\nmissing <euc> -> missing.uni <uni|CRLF> 入力失敗");
+}
+
+TEST_F(BatchRun, SubstituteIsReadAnewForEveryFile)
+{
+    const Bytes unmappable = "\xea\xb0\x80"; // U+AC00, outside code page 932
+    fs.m_files["1"] = unmappable;
+    fs.m_files["2"] = unmappable;
+    fs.m_files["3"] = unmappable;
+    fs.m_onRead = [this](const std::string& strPath) { strSubstitute = strPath == "1" ? "_" : strPath == "2" ? "?" : ""; };
+    CConvertCommandLineInfo info = Files({"1", "2", "3"});
+    info.m_nInputCharset = 4;
+    run.Run(info);
+    EXPECT_EQ(nSubstituteReads, 3);
+    EXPECT_EQ(fs.m_files["1.sjis"], "_");
+    EXPECT_EQ(fs.m_files["2.sjis"], "?");
+    EXPECT_EQ(fs.m_files["3.sjis"], ""); // an empty substitute drops the character
+}
+
+// Counts live bytes and can refuse large blocks, standing in for a file that
+// does not fit in memory.
+struct CountingAllocator {
+    static inline std::int64_t s_nLive = 0;
+    static inline std::size_t s_nLimit = SIZE_MAX;
+    static void* Allocate(std::size_t n)
+    {
+        if (n > s_nLimit)
+            return nullptr;
+        void* p = std::malloc(n);
+        if (p != nullptr)
+            s_nLive += static_cast<std::int64_t>(n);
+        return p;
+    }
+    static void* Shrink(void* p, std::size_t nOld, std::size_t nNew)
+    {
+        void* q = std::realloc(p, nNew);
+        if (q != nullptr)
+            s_nLive += static_cast<std::int64_t>(nNew) - static_cast<std::int64_t>(nOld);
+        return q;
+    }
+    static void Release(void* p, std::size_t n)
+    {
+        s_nLive -= static_cast<std::int64_t>(n);
+        std::free(p);
+    }
+    static constexpr BlockAllocator kAllocator = {Allocate, Shrink, Release};
+};
+
+struct BatchRunMemory : Fixture {
+    void SetUp() override
+    {
+        CountingAllocator::s_nLive = 0;
+        CountingAllocator::s_nLimit = SIZE_MAX;
+        SetBlockAllocator(&CountingAllocator::kAllocator);
+    }
+    void TearDown() override { SetBlockAllocator(nullptr); }
+};
+
+TEST_F(BatchRunMemory, EveryBufferOfAFileIsGoneBeforeTheNextIsRead)
+{
+    std::vector<std::int64_t> liveAtRead;
+    fs.m_onRead = [&](const std::string&) { liveAtRead.push_back(CountingAllocator::s_nLive); };
+    fs.m_files["a"] = std::string(10000, 'a');
+    fs.m_files["b"] = "b\n";
+    fs.m_files["c"] = "c";
+    CConvertCommandLineInfo info = Files({"a", "missing", "b", "c"});
+    info.m_nOutputCharset = 3;
+    run.Run(info);
+    EXPECT_EQ(liveAtRead, (std::vector<std::int64_t>{0, 0, 0, 0}));
+    EXPECT_EQ(CountingAllocator::s_nLive, 0);
+}
+
+TEST_F(BatchRunMemory, AllocationFailureInTheConversionFailsOnlyThatFile)
+{
+    // The input fits; the worst-case work buffers of the conversion do not.
+    CountingAllocator::s_nLimit = 64 * 1024;
+    fs.m_files["big"] = std::string(60 * 1024, 'x');
+    fs.m_files["small"] = "y";
+    CConvertCommandLineInfo info = Files({"big", "small"});
+    info.m_nInputCharset = 0;
+    info.m_nOutputCharset = 3;
+    run.Run(info);
+    EXPECT_EQ(run.GetReportText(), "変換を完了しました(1/2)\n\n"
+                                   "\nbig <sjis> -> big.uni <uni|CRLF> 変換失敗"
+                                   "\nsmall <sjis> -> small.uni <uni|CRLF> 成功");
+    EXPECT_EQ(fs.m_files.count("big.uni"), 0u);
+    EXPECT_EQ(fs.m_files["small.uni"], Bytes("\xff\xfey\0", 4));
+    EXPECT_EQ(CountingAllocator::s_nLive, 0);
+}
+
+} // namespace

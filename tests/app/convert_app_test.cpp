@@ -1,0 +1,507 @@
+// Runs the built program the way a user does: in a scratch folder, with its
+// settings in that folder and no display, so the report arrives on stdout.
+#include "app/convert_app.h"
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "convert/text_converter.h"
+#include "framework/url_opener.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::string;
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kSanitized = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
+#else
+constexpr bool kSanitized = false;
+#endif
+
+std::string ProgramPath()
+{
+    if (const char* pszDir = std::getenv("MOJIRO_BINARY_DIR"))
+        return std::string(pszDir) + "/app/mojiro";
+    return MOJIRO_PROGRAM;
+}
+
+Bytes ReadFile(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+void WriteFile(const fs::path& path, const Bytes& content)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << content;
+}
+
+struct Limits {
+    rlim_t nFileSize = RLIM_INFINITY;
+    rlim_t nAddressSpace = RLIM_INFINITY;
+};
+
+struct Result {
+    Bytes strOut;
+    int nExit = -1;
+};
+
+class ConvertApp : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string strTemplate = (fs::temp_directory_path() / "mojiro-app-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(strTemplate.data()), nullptr);
+        m_dir = strTemplate;
+    }
+    void TearDown() override
+    {
+        std::error_code ec;
+        fs::permissions(m_dir, fs::perms::owner_all, fs::perm_options::add, ec);
+        fs::remove_all(m_dir, ec);
+    }
+
+    fs::path Path(const std::string& strName) const { return m_dir / strName; }
+    fs::path SettingsFile() const { return m_dir / "config" / "Tarnwell Software" / "mojiro.ini"; }
+
+    void WriteSettings(const Bytes& content) const
+    {
+        fs::create_directories(SettingsFile().parent_path());
+        WriteFile(SettingsFile(), content);
+    }
+
+    // Everything in the folder except the settings.
+    std::vector<std::string> Listing() const
+    {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(m_dir)) {
+            if (entry.path().filename() != "config")
+                names.push_back(entry.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    Result Run(const std::vector<std::string>& args, const Limits& limits = {}) const
+    {
+        std::vector<std::string> env;
+        for (char** p = environ; *p != nullptr; ++p) {
+            const std::string strVar = *p;
+            const std::string strName = strVar.substr(0, strVar.find('='));
+            if (strName != "DISPLAY" && strName != "WAYLAND_DISPLAY" && strName != "HOME" &&
+                strName != "XDG_CONFIG_HOME")
+                env.push_back(strVar);
+        }
+        env.push_back("HOME=" + m_dir.string());
+        env.push_back("XDG_CONFIG_HOME=" + (m_dir / "config").string());
+        const std::string strProgram = ProgramPath();
+        std::vector<std::string> argvStore = {strProgram};
+        argvStore.insert(argvStore.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (std::string& s : argvStore)
+            argv.push_back(s.data());
+        argv.push_back(nullptr);
+        std::vector<char*> envp;
+        for (std::string& s : env)
+            envp.push_back(s.data());
+        envp.push_back(nullptr);
+
+        const fs::path outPath = m_dir.parent_path() / (m_dir.filename().string() + ".stdout");
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            const int fd = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            ::dup2(fd, 1);
+            ::close(fd);
+            if (::chdir(m_dir.c_str()) != 0)
+                ::_exit(127);
+            const rlimit fsize = {limits.nFileSize, limits.nFileSize};
+            const rlimit as = {limits.nAddressSpace, limits.nAddressSpace};
+            if (limits.nFileSize != RLIM_INFINITY)
+                ::setrlimit(RLIMIT_FSIZE, &fsize);
+            if (limits.nAddressSpace != RLIM_INFINITY)
+                ::setrlimit(RLIMIT_AS, &as);
+            ::execve(strProgram.c_str(), argv.data(), envp.data());
+            ::_exit(127);
+        }
+        Result result;
+        int nStatus = 0;
+        if (pid > 0 && ::waitpid(pid, &nStatus, 0) == pid)
+            result.nExit = WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : 128 + WTERMSIG(nStatus);
+        result.strOut = ReadFile(outPath);
+        fs::remove(outPath);
+        return result;
+    }
+
+    fs::path m_dir;
+};
+
+const char* const kHeading = "変換を完了しました";
+
+TEST_F(ConvertApp, ReportOfAnEmptyRun)
+{
+    const Result r = Run({"/AUTO"});
+    EXPECT_EQ(r.strOut, std::string(kHeading) + "(0/0)\n\n\n"); // the box text, then the terminal's line feed
+    EXPECT_EQ(r.nExit, 0);
+}
+
+TEST_F(ConvertApp, WithoutBatchSwitchNoFileIsTouched)
+{
+    WriteFile(Path("a.txt"), "x");
+    const Result r = Run({"a.txt", "/OUTF-8"});
+    EXPECT_GE(r.nExit, 0);
+    EXPECT_LT(r.nExit, 128); // ended, not killed
+    EXPECT_EQ(Listing(), (std::vector<std::string>{"a.txt"}));
+}
+
+TEST_F(ConvertApp, DefaultsAndTheExactReport)
+{
+    WriteFile(Path("a.txt"), "\x82\xa0\n");
+    WriteFile(Path("b.txt"), "\xa4\xb3\xa4\xf3\xa4\xcb\xa4\xc1\xa4\xcf\r");
+    const Result r = Run({"/AUTO", "a.txt", "b.txt"});
+    EXPECT_EQ(r.strOut, std::string(kHeading) +
+                            "(2/2)\n\n"
+                            "\na.txt <sjis> -> a.txt.sjis <sjis|CRLF> 成功"
+                            "\nb.txt <euc> -> b.txt.sjis <sjis|CRLF> 成功\n");
+    EXPECT_EQ(ReadFile(Path("a.txt.sjis")), "\x82\xa0\r\n");
+    EXPECT_EQ(ReadFile(Path("b.txt.sjis")), "\x82\xb1\x82\xf1\x82\xc9\x82\xbf\x82\xcd\r\n");
+
+    const Result euc = Run({"/AUTO", "/OEUC-JP", "a.txt"});
+    EXPECT_EQ(euc.strOut, std::string(kHeading) + "(1/1)\n\n\na.txt <sjis> -> a.txt.euc <euc|LF> 成功\n");
+    EXPECT_EQ(ReadFile(Path("a.txt.euc")), "\xa4\xa2\n");
+}
+
+TEST_F(ConvertApp, ReportOffWritesEverythingAndPrintsNothing)
+{
+    WriteFile(Path("a"), "x");
+    const Result r = Run({"/AUTO", "/Roff", "/OUnicode", "a"});
+    EXPECT_EQ(r.strOut, "");
+    EXPECT_EQ(r.nExit, 0);
+    EXPECT_EQ(ReadFile(Path("a.uni")), Bytes("\xff\xfex\0", 4));
+}
+
+struct PatternCase {
+    const char* pszPattern;
+    std::vector<std::string> expectedFiles;
+    const char* pszLine2;
+};
+
+TEST_F(ConvertApp, OutputPatterns)
+{
+    const PatternCase cases[] = {
+        {"/F%SOURCE%-%SUFFIX%.%SUFFIX%", {"a", "a-utf8.utf8", "b", "b-utf8.utf8"}, "b <sjis> -> b-utf8.utf8 <utf8|CRLF> 成功"},
+        {"/Fsame.txt", {"a", "b", "same.txt"}, "b <sjis> -> same.txt <utf8|CRLF> 成功"},
+        {"/F", {"a", "a.utf8", "b", "b.utf8"}, "b <sjis> -> b.utf8 <utf8|CRLF> 成功"},
+    };
+    for (const PatternCase& c : cases) {
+        for (const std::string& strName : Listing())
+            fs::remove(Path(strName));
+        WriteFile(Path("a"), "1");
+        WriteFile(Path("b"), "2");
+        const Result r = Run({"/AUTO", "/SShift_JIS", "/OUTF-8", c.pszPattern, "a", "b"});
+        EXPECT_EQ(Listing(), c.expectedFiles) << c.pszPattern;
+        EXPECT_NE(r.strOut.find(c.pszLine2), std::string::npos) << r.strOut;
+    }
+    EXPECT_EQ(ReadFile(Path("b.utf8")), "2");
+}
+
+TEST_F(ConvertApp, SourcePatternReplacesEachInputAndKeepsItsMode)
+{
+    WriteFile(Path("a.txt"), "\x82\xa0\r\n");
+    WriteFile(Path("b.txt"), "\x82\xa2\r\n");
+    ::chmod(Path("a.txt").c_str(), 0640);
+    const Result r = Run({"/AUTO", "/OUTF-8", "/NLF", "/F%SOURCE%", "a.txt", "b.txt"});
+    EXPECT_EQ(r.nExit, 0);
+    EXPECT_EQ(ReadFile(Path("a.txt")), "\xe3\x81\x82\n");
+    EXPECT_EQ(ReadFile(Path("b.txt")), "\xe3\x81\x84\n");
+    struct stat st;
+    ASSERT_EQ(::stat(Path("a.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(Listing(), (std::vector<std::string>{"a.txt", "b.txt"})); // no temporary file left
+}
+
+struct MarkCase {
+    std::vector<std::string> args;
+    Bytes input;
+    Bytes output;
+};
+
+TEST_F(ConvertApp, ByteOrderMarks)
+{
+    const MarkCase cases[] = {
+        {{"/SUnicode", "/OUTF-8"}, Bytes("\xff\xfe\x42\x30", 4), "\xe3\x81\x82"},
+        {{"/SUnicode", "/OUnicode"}, Bytes("\xff\xfe\x42\x30", 4), Bytes("\xff\xfe\x42\x30", 4)},
+        {{"/SUnicode", "/OUnicode"}, Bytes("\xff", 1), Bytes("\xff\xfe\xff", 3)},
+        {{"/SUTF-8", "/OUnicode"}, "", Bytes("\xff\xfe", 2)},
+        {{"/SUTF-8", "/OUnicode"}, "\xef\xbb\xbf", Bytes("\xff\xfe\xff\xfe", 4)},
+        // Without /S the mark is not looked for: the bytes are detected as they are.
+        {{"/OShift_JIS"}, Bytes("\xff\xfe\x41\x00", 4), Bytes("\xff\xfe\x41\x00", 4)},
+    };
+    for (const MarkCase& c : cases) {
+        WriteFile(Path("in"), c.input);
+        std::vector<std::string> args = {"/AUTO", "/Roff", "/Fout"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        args.push_back("in");
+        const Result r = Run(args);
+        EXPECT_EQ(ReadFile(Path("out")), c.output) << ::testing::PrintToString(c.args);
+    }
+}
+
+TEST_F(ConvertApp, UnwritableOutputCountsAsTotalNotSuccess)
+{
+    for (const char* pszName : {"a", "b", "c"})
+        WriteFile(Path(pszName), pszName);
+    fs::create_directory(Path("b.sjis")); // cannot be replaced by a file
+    const Result r = Run({"/AUTO", "a", "b", "c"});
+    EXPECT_EQ(r.strOut, std::string(kHeading) +
+                            "(2/3)\n\n"
+                            "\na <sjis> -> a.sjis <sjis|CRLF> 成功"
+                            "\nb <sjis> -> b.sjis <sjis|CRLF> 出力失敗"
+                            "\nc <sjis> -> c.sjis <sjis|CRLF> 成功\n");
+    EXPECT_EQ(r.nExit, 1);
+    EXPECT_EQ(Listing(), (std::vector<std::string>{"a", "a.sjis", "b", "b.sjis", "c", "c.sjis"}));
+}
+
+TEST_F(ConvertApp, MissingFolderAndUnreadableInputs)
+{
+    WriteFile(Path("a"), "a");
+    fs::create_directory(Path("dir"));
+    const Result r = Run({"/AUTO", "/SEUC-JP", "/Fnowhere/%SOURCE%", "missing", "dir", "a"});
+    EXPECT_EQ(r.strOut, std::string(kHeading) +
+                            "(0/3)\n\n"
+                            "\nmissing <euc> -> nowhere/missing <sjis|CRLF> 入力失敗"
+                            "\ndir <euc> -> nowhere/dir <sjis|CRLF> 入力失敗"
+                            "\na <euc> -> nowhere/a <sjis|CRLF> 出力失敗\n");
+    EXPECT_EQ(r.nExit, 1);
+    const Result undetected = Run({"/AUTO", "missing"});
+    EXPECT_NE(undetected.strOut.find("\nmissing <sjis> -> missing.sjis <sjis|CRLF> 入力失敗"), std::string::npos);
+}
+
+TEST_F(ConvertApp, FullDiskLeavesTheOldFileAndNoTemporary)
+{
+    const Bytes big(20000, 'x');
+    WriteFile(Path("big"), big);
+    WriteFile(Path("big.sjis"), "old content");
+    WriteFile(Path("small"), "s");
+    // A file-size limit stands in for a full disk; the write fails with EFBIG.
+    const Result r = Run({"/AUTO", "big", "small", "big"}, Limits{.nFileSize = 4096});
+    EXPECT_EQ(r.strOut, std::string(kHeading) +
+                            "(1/3)\n\n"
+                            "\nbig <sjis> -> big.sjis <sjis|CRLF> 出力失敗"
+                            "\nsmall <sjis> -> small.sjis <sjis|CRLF> 成功"
+                            "\nbig <sjis> -> big.sjis <sjis|CRLF> 出力失敗\n");
+    EXPECT_EQ(r.nExit, 1);
+    EXPECT_EQ(ReadFile(Path("big.sjis")), "old content");
+    EXPECT_EQ(ReadFile(Path("small.sjis")), "s");
+    EXPECT_EQ(Listing(), (std::vector<std::string>{"big", "big.sjis", "small", "small.sjis"}));
+}
+
+TEST_F(ConvertApp, FileTooLargeForMemoryFailsOnlyThatFile)
+{
+    if (kSanitized)
+        GTEST_SKIP() << "the sanitizer's shadow memory needs more address space than any limit allows";
+    // Sparse files: nothing is written to disk, but reading them needs memory.
+    for (const auto& [pszName, nSize] : {std::pair{"huge", std::int64_t{1} << 30}, std::pair{"big", std::int64_t{96} << 20}}) {
+        const int fd = ::open(Path(pszName).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::ftruncate(fd, nSize), 0);
+        ::close(fd);
+    }
+    WriteFile(Path("small"), "s");
+    const Result r = Run({"/AUTO", "/SShift_JIS", "/OUnicode", "huge", "big", "small"},
+                         Limits{.nAddressSpace = rlim_t{256} << 20});
+    EXPECT_EQ(r.strOut, std::string(kHeading) +
+                            "(1/3)\n\n"
+                            "\nhuge <sjis> -> huge.uni <uni|CRLF> 変換失敗"
+                            "\nbig <sjis> -> big.uni <uni|CRLF> 変換失敗"
+                            "\nsmall <sjis> -> small.uni <uni|CRLF> 成功\n");
+    EXPECT_EQ(r.nExit, 1);
+    EXPECT_FALSE(fs::exists(Path("huge.uni")));
+    EXPECT_FALSE(fs::exists(Path("big.uni")));
+}
+
+struct SubstituteCase {
+    const char* pszSettings; // null: no settings file
+    Bytes output;
+};
+
+TEST_F(ConvertApp, SubstituteFromTheSettings)
+{
+    // U+AC00 has no Shift_JIS form.
+    WriteFile(Path("in"), "a\xea\xb0\x80z");
+    const SubstituteCase cases[] = {
+        {nullptr, "a_z"},
+        {"[Settings]\nstrUnmappableDefaultChar=?\n", "a?z"},
+        {"[Settings]\nstrUnmappableDefaultChar=〓X\n", "a\x81\xacz"},
+        {"[Settings]\nstrUnmappableDefaultChar=\n", "az"},
+        {"[Other]\nstrUnmappableDefaultChar=?\n", "a_z"},
+        // Damaged files read as all defaults.
+        {"\x00\xff\xfe[[[=\n\x01\x02", "a_z"},
+        {"[Settings\nstrUnmappableDefaultChar=?", "a_z"},
+    };
+    for (const SubstituteCase& c : cases) {
+        fs::remove(SettingsFile());
+        if (c.pszSettings != nullptr)
+            WriteSettings(c.pszSettings);
+        const Result r = Run({"/AUTO", "/SUTF-8", "/OShift_JIS", "/Fout", "in"});
+        EXPECT_EQ(r.nExit, 0);
+        EXPECT_EQ(ReadFile(Path("out")), c.output) << (c.pszSettings ? c.pszSettings : "(none)");
+    }
+}
+
+TEST_F(ConvertApp, CorruptBinarySettingsFileNeverCrashes)
+{
+    Bytes garbage;
+    for (int i = 0; i < 4096; ++i)
+        garbage += static_cast<char>((i * 7919) & 0xFF);
+    WriteSettings(garbage);
+    WriteFile(Path("in"), "a\xea\xb0\x80");
+    const Result r = Run({"/AUTO", "/SUTF-8", "/Fout", "in"});
+    EXPECT_EQ(r.nExit, 0);
+    EXPECT_EQ(ReadFile(Path("out")), "a_");
+}
+
+TEST_F(ConvertApp, NamesWithSpacesJapaneseAndAbsolutePaths)
+{
+    WriteFile(Path("my file.txt"), "1");
+    WriteFile(Path("日本語 の名前.txt"), "2");
+    const std::string strAbsolute = Path("abs.txt").string();
+    WriteFile(strAbsolute, "3");
+    const Result r = Run({"/AUTO", "/OUTF-8", "my file.txt", "日本語 の名前.txt", "--", strAbsolute, "-dash"});
+    EXPECT_EQ(r.strOut, std::string(kHeading) + "(3/4)\n\n"
+                            "\nmy file.txt <sjis> -> my file.txt.utf8 <utf8|CRLF> 成功"
+                            "\n日本語 の名前.txt <sjis> -> 日本語 の名前.txt.utf8 <utf8|CRLF> 成功"
+                            "\n" + strAbsolute + " <sjis> -> " + strAbsolute + ".utf8 <utf8|CRLF> 成功"
+                            "\n-dash <sjis> -> -dash.utf8 <utf8|CRLF> 入力失敗\n");
+    EXPECT_EQ(ReadFile(Path("日本語 の名前.txt.utf8")), "2");
+    EXPECT_EQ(ReadFile(strAbsolute + ".utf8"), "3");
+    // Without "--" an absolute path is a switch and nothing is converted.
+    const Result bare = Run({"/AUTO", strAbsolute});
+    EXPECT_EQ(bare.strOut, std::string(kHeading) + "(0/0)\n\n\n");
+}
+
+TEST_F(ConvertApp, WritesThroughASymbolicLink)
+{
+    WriteFile(Path("in"), "x");
+    WriteFile(Path("real"), "old");
+    fs::create_symlink("real", Path("link"));
+    Run({"/AUTO", "/Roff", "/Flink", "in"});
+    EXPECT_TRUE(fs::is_symlink(Path("link")));
+    EXPECT_EQ(ReadFile(Path("real")), "x");
+}
+
+// The input each source gets: the same text, with every kind of line ending.
+Bytes Convert(const Bytes& input, CharsetId nSource, CharsetId nTarget, NLCode nNLCode, const char* pszSubstitute = "_")
+{
+    CTextConverter converter;
+    converter.SetInput(reinterpret_cast<const std::uint8_t*>(input.data()), static_cast<std::int64_t>(input.size()),
+                       nSource);
+    converter.m_strUnmappableDefaultChar = pszSubstitute;
+    converter.SetOutput(nTarget, nNLCode);
+    CByteBuffer output;
+    EXPECT_TRUE(converter.Convert(&output));
+    return Bytes(reinterpret_cast<const char*>(output.Data()), static_cast<std::size_t>(output.Size()));
+}
+
+TEST_F(ConvertApp, EveryCellAndLineEndingMatchesTheConverter)
+{
+    Bytes sample = ReadFile(fs::path(MOJIRO_SOURCE) / "samples" / "sample-sjis.txt");
+    ASSERT_FALSE(sample.empty());
+    sample += "LF\nCR\rCRLF\r\nend";
+    for (CharsetId nSource = 0; nSource < Charset::Count; ++nSource) {
+        Bytes input = Convert(sample, 0, nSource, 0);
+        if (nSource == Charset::Unicode)
+            input = Bytes("\xff\xfe", 2) + input;
+        const std::string strInput = std::string("in.") + Charset::kShortNames[nSource];
+        WriteFile(Path(strInput), input);
+        const Bytes body = nSource == Charset::Unicode ? input.substr(2) : input;
+        for (CharsetId nTarget = 0; nTarget < Charset::Count; ++nTarget) {
+            for (NLCode nNLCode = 0; nNLCode < NewLine::Count; ++nNLCode) {
+                const Result r = Run({"/AUTO", std::string("/S") + Charset::kNames[nSource],
+                                      std::string("/O") + Charset::kNames[nTarget],
+                                      std::string("/N") + NewLine::kNames[nNLCode], "/F%SOURCE%.out", strInput});
+                const std::string strCell = std::string(Charset::kNames[nSource]) + " -> " +
+                                            Charset::kNames[nTarget] + " " + NewLine::kNames[nNLCode];
+                Bytes expected = Convert(body, nSource, nTarget, nNLCode);
+                if (nTarget == Charset::Unicode)
+                    expected = Bytes("\xff\xfe", 2) + expected;
+                EXPECT_EQ(r.nExit, 0) << strCell;
+                EXPECT_TRUE(ReadFile(Path(strInput + ".out")) == expected) << strCell;
+                EXPECT_NE(r.strOut.find(std::string("<") + Charset::kShortNames[nSource] + "> -> " + strInput +
+                                        ".out <" + Charset::kShortNames[nTarget] + "|" + NewLine::kNames[nNLCode] +
+                                        "> 成功"),
+                          std::string::npos)
+                    << strCell << "\n" << r.strOut;
+            }
+        }
+    }
+}
+
+TEST_F(ConvertApp, DetectionOfTheThreeJapaneseEncodings)
+{
+    const Bytes text = "春の港町では、活字を一本ずつ木箱へ戻す音が夕方まで続いていた。\n"
+                       "職人は「文字は道のようなものだ」と言う。\n";
+    const Bytes sjis = Convert(text, Charset::Utf8, Charset::ShiftJis, NewLine::CrLf);
+    std::vector<std::string> args = {"/AUTO", "/OUTF-8", "/NLF"};
+    for (CharsetId nSource : {Charset::ShiftJis, Charset::EucJp, Charset::Jis}) {
+        const std::string strName = std::string("in.") + Charset::kShortNames[nSource];
+        WriteFile(Path(strName), Convert(sjis, 0, nSource, 0));
+        args.push_back(strName);
+    }
+    const Result r = Run(args);
+    EXPECT_EQ(r.strOut, std::string(kHeading) + "(3/3)\n\n"
+                                                "\nin.sjis <sjis> -> in.sjis.utf8 <utf8|LF> 成功"
+                                                "\nin.euc <euc> -> in.euc.utf8 <utf8|LF> 成功"
+                                                "\nin.jis <jis> -> in.jis.utf8 <utf8|LF> 成功\n");
+    for (const char* pszName : {"in.sjis.utf8", "in.euc.utf8", "in.jis.utf8"})
+        EXPECT_TRUE(ReadFile(Path(pszName)) == text) << pszName;
+}
+
+TEST(ConvertAppHelp, HelpCommandOpensTheProductPage)
+{
+    const fs::path dir = fs::temp_directory_path() / ("mojiro-help-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    const fs::path opener = dir / "opener";
+    const fs::path seen = dir / "seen";
+    WriteFile(opener, "#!/bin/sh\nprintf '%s|' \"$#\" \"$@\" > \"" + seen.string() + ".tmp\"\nmv \"" + seen.string() +
+                          ".tmp\" \"" + seen.string() + "\"\n");
+    fs::permissions(opener, fs::perms::owner_all);
+    ::setenv("MOJIRO_URL_OPENER", opener.c_str(), 1);
+    ASSERT_NE(AfxGetApp(), nullptr);
+    EXPECT_TRUE(AfxGetApp()->OnCmdMsg(ID_HELP));
+    for (int i = 0; i < 200 && !fs::exists(seen); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(ReadFile(seen), std::string("1|") + kProductUrl + "|");
+    EXPECT_EQ(std::string(kProductUrl).substr(0, 7), "http://");
+    EXPECT_NE(std::string(kProductUrl).find("/products/Mojiro/"), std::string::npos);
+    ::unsetenv("MOJIRO_URL_OPENER");
+    fs::remove_all(dir);
+}
+
+} // namespace
