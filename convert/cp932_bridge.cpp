@@ -231,54 +231,72 @@ inline int ClampSubstitute(const Substitute& substitute)
 
 } // namespace
 
-std::int64_t Decode(const std::uint8_t* pBytes, std::int64_t nLength, std::uint8_t* pUtf16le)
+namespace {
+
+// Decodes p[0, n). Unless bFinal, a lead byte that is the last byte is left
+// for the next slice: *pConsumed tells where decoding stopped.
+template <bool ToUtf8>
+std::uint8_t* DecodeSlice(const std::uint8_t* p, std::int64_t n, bool bFinal, std::uint8_t* out,
+                          std::int64_t* pConsumed)
 {
     const std::uint16_t* pairs = PairTable();
-    std::uint8_t* out = pUtf16le;
-    std::int64_t i = 0;
-    while (i < nLength) {
-        while (i + 16 <= nLength && Ascii16(pBytes + i)) {
-            for (int k = 0; k < 16; ++k) {
-                out[2 * k] = pBytes[i + k];
-                out[2 * k + 1] = 0;
-            }
-            i += 16;
-            out += 32;
-        }
-        for (std::uint16_t cp; i + 1 < nLength && (cp = pairs[pBytes[i] << 8 | pBytes[i + 1]]) != 0; i += 2) {
-            StoreUnit(out, cp);
-            out += 2;
-        }
-        if (i < nLength) {
-            std::uint16_t unit;
-            i = DecodeStep(pBytes, i, nLength, &unit);
+    const auto put = [&out](std::uint16_t unit) {
+        if constexpr (ToUtf8) {
+            out = PutUtf8(out, unit);
+        } else {
             StoreUnit(out, unit);
             out += 2;
         }
+    };
+    std::int64_t i = 0;
+    while (i < n) {
+        while (i + 16 <= n && Ascii16(p + i)) {
+            if constexpr (ToUtf8) {
+                std::memcpy(out, p + i, 16);
+                out += 16;
+            } else {
+                for (int k = 0; k < 16; ++k) {
+                    out[2 * k] = p[i + k];
+                    out[2 * k + 1] = 0;
+                }
+                out += 32;
+            }
+            i += 16;
+        }
+        for (std::uint16_t cp; i + 1 < n && (cp = pairs[p[i] << 8 | p[i + 1]]) != 0; i += 2)
+            put(cp);
+        if (i < n) {
+            if (i + 1 == n && !bFinal && table::kLeadRow[p[i]] != 0)
+                break; // its trail is in the next slice
+            std::uint16_t unit;
+            i = DecodeStep(p, i, n, &unit);
+            put(unit);
+        }
     }
-    return (out - pUtf16le) / 2;
+    *pConsumed = i < n ? i : n;
+    return out;
+}
+
+} // namespace
+
+std::int64_t Decode(const std::uint8_t* pBytes, std::int64_t nLength, std::uint8_t* pUtf16le)
+{
+    std::int64_t consumed;
+    return (DecodeSlice<false>(pBytes, nLength, true, pUtf16le, &consumed) - pUtf16le) / 2;
 }
 
 std::int64_t DecodeToUtf8(const std::uint8_t* pBytes, std::int64_t nLength, std::uint8_t* pUtf8)
 {
-    const std::uint16_t* pairs = PairTable();
-    std::uint8_t* out = pUtf8;
-    std::int64_t i = 0;
-    while (i < nLength) {
-        while (i + 16 <= nLength && Ascii16(pBytes + i)) {
-            std::memcpy(out, pBytes + i, 16);
-            i += 16;
-            out += 16;
-        }
-        for (std::uint16_t cp; i + 1 < nLength && (cp = pairs[pBytes[i] << 8 | pBytes[i + 1]]) != 0; i += 2)
-            out = PutUtf8(out, cp);
-        if (i < nLength) {
-            std::uint16_t unit;
-            i = DecodeStep(pBytes, i, nLength, &unit);
-            out = PutUtf8(out, unit);
-        }
-    }
-    return out - pUtf8;
+    std::int64_t consumed;
+    return DecodeSlice<true>(pBytes, nLength, true, pUtf8, &consumed) - pUtf8;
+}
+
+std::int64_t DecodePart(const std::uint8_t* pBytes, std::int64_t nLength, bool bFinal, bool bToUtf8,
+                        std::uint8_t* pOut, std::int64_t* pConsumed)
+{
+    if (bToUtf8)
+        return DecodeSlice<true>(pBytes, nLength, bFinal, pOut, pConsumed) - pOut;
+    return DecodeSlice<false>(pBytes, nLength, bFinal, pOut, pConsumed) - pOut;
 }
 
 std::int64_t Encode(const std::uint8_t* pUtf16le, std::int64_t nUnits, const Substitute& substitute,

@@ -33,6 +33,12 @@ std::int64_t Encode(const std::uint8_t* pUtf16le, std::int64_t nUnits, const Sub
 // bytes). Returns the number of bytes written.
 std::int64_t DecodeToUtf8(const std::uint8_t* pBytes, std::int64_t nLength, std::uint8_t* pUtf8);
 
+// Decodes one slice of a longer text, to UTF-16LE or to UTF-8. Unless
+// bFinal, a lead byte at the very end is left for the next slice; *pConsumed
+// says how many bytes were decoded. Returns the number of bytes written.
+std::int64_t DecodePart(const std::uint8_t* pBytes, std::int64_t nLength, bool bFinal, bool bToUtf8,
+                        std::uint8_t* pOut, std::int64_t* pConsumed);
+
 // Encode applied to the units that the engine's UTF-8 decoder makes of
 // pUtf8 (one- to three-byte forms, nothing checked, a cut-off last form
 // completed with zero bits). Room for nLength + 2 bytes.

@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "byte_search.h"
+#include "jis_slices.h"
 #include "reference_kernels.h"
 #include "text_converter.h"
 
@@ -256,9 +257,11 @@ inline void PutPair(std::uint8_t* q, std::uint16_t v)
 }
 
 // Same-length conversion: pairs at high-bit bytes through the table, with
-// extra bits or-ed in; a last high-bit byte without a trail stays as it is.
+// extra bits or-ed in. A last high-bit byte without a trail stays as it is
+// at the end of the text (bFinal) and is left for the next slice otherwise.
+// Returns the number of bytes converted.
 template <unsigned MaskIn, std::uint16_t OrOut, bool ToRowCell>
-void SameLength(const std::uint8_t* p, std::int64_t n, std::uint8_t* q)
+std::int64_t SameLength(const std::uint8_t* p, std::int64_t n, bool bFinal, std::uint8_t* q)
 {
     const std::uint16_t* table = ToRowCell ? Tables().toRowCell.data() : Tables().toShiftJis.data();
     std::int64_t i = 0;
@@ -273,18 +276,77 @@ void SameLength(const std::uint8_t* p, std::int64_t n, std::uint8_t* q)
             i += 2;
         }
         if (i + 1 == n && p[i] >= 0x80) {
+            if (!bFinal)
+                return i;
             q[i] = p[i]; // a last lead byte without its trail
             ++i;
         }
     }
+    return n;
 }
 
 } // namespace
 
+namespace jis_slices {
+
+std::int64_t EucJpToShiftJis(const std::uint8_t* p, std::int64_t n, bool bFinal, std::uint8_t* out)
+{
+    return SameLength<0x7F, 0, false>(p, n, bFinal, out);
+}
+
+std::int64_t JisToShiftJis(const std::uint8_t* pSource, std::int64_t n, bool bFinal, JisState* pState,
+                           std::uint8_t* pOut, std::int64_t* pWritten)
+{
+    const std::uint16_t* table = Tables().toShiftJis.data();
+    std::uint8_t* q = pOut;
+    bool bDoubleByte = pState->bDoubleByte;
+    std::int64_t i = 0;
+    while (i < n && !pState->bEnded) {
+        if (!bDoubleByte) {
+            const std::int64_t k = i + byte_search::FindEscSoSi(pSource + i, n - i);
+            std::memcpy(q, pSource + i, static_cast<std::size_t>(k - i));
+            q += k - i;
+            i = k;
+            if (i >= n)
+                break;
+        }
+        const std::uint8_t b = pSource[i];
+        if (b == ESC) {
+            if (i + 2 >= n) {
+                if (!bFinal)
+                    break; // the rest of the escape is in the next slice
+                pState->bEnded = true; // a cut-off escape ends the text
+                break;
+            }
+            const std::uint8_t c1 = pSource[i + 1];
+            const std::uint8_t c2 = pSource[i + 2];
+            bDoubleByte = (c1 == 0x24 && (c2 == 0x40 || c2 == 0x42 || c2 == 0x44)) || (c1 == 0x26 && c2 == 0x40);
+            i += 3;
+        } else if (b == SO || b == SI) {
+            bDoubleByte = false;
+            i += 1;
+        } else if (i + 1 < n) {
+            PutPair(q, table[b << 8 | pSource[i + 1]]);
+            q += 2;
+            i += 2;
+        } else {
+            if (!bFinal)
+                break; // its second byte is in the next slice
+            *q++ = b;
+            i += 1;
+        }
+    }
+    pState->bDoubleByte = bDoubleByte;
+    *pWritten = q - pOut;
+    return pState->bEnded && bFinal ? n : i;
+}
+
+} // namespace jis_slices
+
 bool ShiftJisToEucJp(const std::uint8_t* pSource, std::int64_t n, CByteBuffer* pOutput, CTextConverter*)
 {
     CByteBuffer out = CByteBuffer::Allocate(n);
-    SameLength<0xFF, 0x8080, true>(pSource, n, out.Data());
+    SameLength<0xFF, 0x8080, true>(pSource, n, true, out.Data());
     *pOutput = std::move(out);
     return true;
 }
@@ -292,7 +354,7 @@ bool ShiftJisToEucJp(const std::uint8_t* pSource, std::int64_t n, CByteBuffer* p
 bool EucJpToShiftJis(const std::uint8_t* pSource, std::int64_t n, CByteBuffer* pOutput, CTextConverter*)
 {
     CByteBuffer out = CByteBuffer::Allocate(n);
-    SameLength<0x7F, 0, false>(pSource, n, out.Data());
+    SameLength<0x7F, 0, false>(pSource, n, true, out.Data());
     *pOutput = std::move(out);
     return true;
 }
@@ -333,41 +395,10 @@ bool JisToShiftJis(const std::uint8_t* pSource, std::int64_t n, CByteBuffer* pOu
     // Escapes are dropped and pairs stay pairs, so the output never exceeds
     // the input.
     CByteBuffer work = CByteBuffer::Allocate(n);
-    const std::uint16_t* table = Tables().toShiftJis.data();
-    std::uint8_t* const pBegin = work.Data();
-    std::uint8_t* q = pBegin;
-    bool bDoubleByte = false;
-    std::int64_t i = 0;
-    while (i < n) {
-        if (!bDoubleByte) {
-            const std::int64_t k = i + byte_search::FindEscSoSi(pSource + i, n - i);
-            std::memcpy(q, pSource + i, static_cast<std::size_t>(k - i));
-            q += k - i;
-            i = k;
-            if (i >= n)
-                break;
-        }
-        const std::uint8_t b = pSource[i];
-        if (b == ESC) {
-            if (i + 2 >= n)
-                break; // a cut-off escape ends the text
-            const std::uint8_t c1 = pSource[i + 1];
-            const std::uint8_t c2 = pSource[i + 2];
-            bDoubleByte = (c1 == 0x24 && (c2 == 0x40 || c2 == 0x42 || c2 == 0x44)) || (c1 == 0x26 && c2 == 0x40);
-            i += 3;
-        } else if (b == SO || b == SI) {
-            bDoubleByte = false;
-            i += 1;
-        } else if (i + 1 < n) {
-            PutPair(q, table[b << 8 | pSource[i + 1]]);
-            q += 2;
-            i += 2;
-        } else {
-            *q++ = b;
-            i += 1;
-        }
-    }
-    work.Trim(q - pBegin);
+    jis_slices::JisState state;
+    std::int64_t nWritten = 0;
+    jis_slices::JisToShiftJis(pSource, n, true, &state, work.Data(), &nWritten);
+    work.Trim(nWritten);
     *pOutput = std::move(work);
     return true;
 }

@@ -20,5 +20,9 @@ bool Utf8ToUnicode(const std::uint8_t*, std::int64_t, CByteBuffer*, CTextConvert
 // Through a UTF-16 buffer, stage by stage.
 bool ShiftJisToUtf8(const std::uint8_t*, std::int64_t, CByteBuffer*, CTextConverter*);
 bool Utf8ToShiftJis(const std::uint8_t*, std::int64_t, CByteBuffer*, CTextConverter*);
+bool EucJpToUnicode(const std::uint8_t*, std::int64_t, CByteBuffer*, CTextConverter*);
+bool EucJpToUtf8(const std::uint8_t*, std::int64_t, CByteBuffer*, CTextConverter*);
+bool JisToUnicode(const std::uint8_t*, std::int64_t, CByteBuffer*, CTextConverter*);
+bool JisToUtf8(const std::uint8_t*, std::int64_t, CByteBuffer*, CTextConverter*);
 
 } // namespace reference

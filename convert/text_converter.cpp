@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "cp932_bridge.h"
+#include "jis_slices.h"
 #include "line_endings.h"
 #include "reference_kernels.h"
 
@@ -55,25 +56,9 @@ bool EucJpToJis(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConv
 {
     return Chain<EucJpToShiftJis, ShiftJisToJis>(p, n, o, c);
 }
-bool EucJpToUnicode(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter* c)
-{
-    return Chain<EucJpToShiftJis, ShiftJisToUnicode>(p, n, o, c);
-}
-bool EucJpToUtf8(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter* c)
-{
-    return Chain<EucJpToShiftJis, ShiftJisToUtf8>(p, n, o, c);
-}
 bool JisToEucJp(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter* c)
 {
     return Chain<JisToShiftJis, ShiftJisToEucJp>(p, n, o, c);
-}
-bool JisToUnicode(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter* c)
-{
-    return Chain<JisToShiftJis, ShiftJisToUnicode>(p, n, o, c);
-}
-bool JisToUtf8(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter* c)
-{
-    return Chain<JisToShiftJis, ShiftJisToUtf8>(p, n, o, c);
 }
 bool UnicodeToEucJp(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter* c)
 {
@@ -98,6 +83,94 @@ bool Utf8ToEucJp(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextCon
 bool Utf8ToJis(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter* c)
 {
     return Chain<Utf8ToShiftJis, ShiftJisToJis>(p, n, o, c);
+}
+
+namespace reference {
+bool EucJpToUnicode(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter* c)
+{
+    return Chain<EucJpToShiftJis, ShiftJisToUnicode>(p, n, o, c);
+}
+bool EucJpToUtf8(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter* c)
+{
+    return Chain<reference::EucJpToUnicode, UnicodeToUtf8>(p, n, o, c);
+}
+bool JisToUnicode(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter* c)
+{
+    return Chain<JisToShiftJis, ShiftJisToUnicode>(p, n, o, c);
+}
+bool JisToUtf8(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter* c)
+{
+    return Chain<reference::JisToUnicode, UnicodeToUtf8>(p, n, o, c);
+}
+} // namespace reference
+
+namespace {
+
+// EUC-JP and ISO-2022-JP reach UTF-16 and UTF-8 through Shift_JIS. The
+// Shift_JIS text goes through a small buffer one slice at a time, each slice
+// decoded while it is still in cache; a lead byte cut off at the end of a
+// slice is carried into the next. The bytes are those of the two stages run
+// one after the other.
+template <bool ToUtf8, class FirstStage>
+bool ThroughShiftJisSlices(const std::uint8_t* p, std::int64_t n, CByteBuffer* pOutput, FirstStage&& first)
+{
+    constexpr std::int64_t kSlice = 64 * 1024;
+    // Shift_JIS is never longer than its source, and a byte gives one unit
+    // at most.
+    CByteBuffer work = CByteBuffer::Allocate((ToUtf8 ? 3 : 2) * n);
+    CByteBuffer sjis = CByteBuffer::Allocate(kSlice + 1);
+    std::uint8_t* q = work.Data();
+    std::int64_t pos = 0;
+    std::int64_t carry = 0;
+    while (true) {
+        const bool bFinal = n - pos <= kSlice;
+        const std::int64_t take = bFinal ? n - pos : kSlice;
+        std::int64_t written = 0;
+        pos += first(p + pos, take, bFinal, sjis.Data() + carry, &written);
+        const std::int64_t have = carry + written;
+        std::int64_t consumed = 0;
+        q += cp932::DecodePart(sjis.Data(), have, bFinal, ToUtf8, q, &consumed);
+        carry = have - consumed;
+        if (carry > 0)
+            sjis.Data()[0] = sjis.Data()[consumed];
+        if (bFinal)
+            break;
+    }
+    work.Trim(q - work.Data());
+    *pOutput = std::move(work);
+    return true;
+}
+
+std::int64_t EucSlice(const std::uint8_t* p, std::int64_t n, bool bFinal, std::uint8_t* out, std::int64_t* pWritten)
+{
+    return *pWritten = jis_slices::EucJpToShiftJis(p, n, bFinal, out);
+}
+
+} // namespace
+
+bool EucJpToUnicode(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter*)
+{
+    return ThroughShiftJisSlices<false>(p, n, o, EucSlice);
+}
+bool EucJpToUtf8(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter*)
+{
+    return ThroughShiftJisSlices<true>(p, n, o, EucSlice);
+}
+bool JisToUnicode(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter*)
+{
+    jis_slices::JisState state;
+    return ThroughShiftJisSlices<false>(p, n, o, [&state](const std::uint8_t* s, std::int64_t len, bool bFinal,
+                                                          std::uint8_t* out, std::int64_t* pWritten) {
+        return jis_slices::JisToShiftJis(s, len, bFinal, &state, out, pWritten);
+    });
+}
+bool JisToUtf8(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter*)
+{
+    jis_slices::JisState state;
+    return ThroughShiftJisSlices<true>(p, n, o, [&state](const std::uint8_t* s, std::int64_t len, bool bFinal,
+                                                         std::uint8_t* out, std::int64_t* pWritten) {
+        return jis_slices::JisToShiftJis(s, len, bFinal, &state, out, pWritten);
+    });
 }
 
 const ConversionRoutine ConversionTable[Charset::Count * Charset::Count] = {

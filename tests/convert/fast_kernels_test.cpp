@@ -152,8 +152,29 @@ INSTANTIATE_TEST_SUITE_P(
         KernelPair{"ShiftJisToUtf8", ShiftJisToUtf8, reference::ShiftJisToUtf8,
                    {0x41, 0x82, 0xA0, 0x88, 0x9F, 0xB1, 0x85, 0x40, 0xFD, 0x0A}},
         KernelPair{"Utf8ToShiftJis", Utf8ToShiftJis, reference::Utf8ToShiftJis,
-                   {0x41, 0xE3, 0x81, 0x82, 0xED, 0xA0, 0xB0, 0xBD, 0xC3, 0xA9, 0xF0, 0x9F}}),
+                   {0x41, 0xE3, 0x81, 0x82, 0xED, 0xA0, 0xB0, 0xBD, 0xC3, 0xA9, 0xF0, 0x9F}},
+        KernelPair{"EucJpToUnicode", EucJpToUnicode, reference::EucJpToUnicode, {0x41, 0xB0, 0xA1, 0x8E, 0xA4, 0x0A}},
+        KernelPair{"EucJpToUtf8", EucJpToUtf8, reference::EucJpToUtf8, {0x41, 0xB0, 0xA1, 0x8E, 0xA4, 0x0A}},
+        KernelPair{"JisToUnicode", JisToUnicode, reference::JisToUnicode,
+                   {0x1B, 0x24, 0x42, 0x28, 0x30, 0x21, 0x0E, 0x41, 0x7E}},
+        KernelPair{"JisToUtf8", JisToUtf8, reference::JisToUtf8, {0x1B, 0x24, 0x42, 0x28, 0x30, 0x21, 0x0F, 0x41}}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST(FastStages, SlicedChainsMatchAcrossSliceBoundaries)
+{
+    // Texts longer than a slice, with escapes, pairs and lead bytes placed
+    // on and around every boundary.
+    std::mt19937 rng(2024);
+    for (int round = 0; round < 24; ++round) {
+        const std::size_t n = 64 * 1024 * (1 + round % 3) + static_cast<std::size_t>(rng() % 7);
+        const Bytes euc = RandomText(rng, n, {0xB0, 0xA1, 0x8E, 0xA4, 0x41, 0x0A});
+        ASSERT_EQ(RunStage(EucJpToUnicode, euc), RunStage(reference::EucJpToUnicode, euc)) << round;
+        ASSERT_EQ(RunStage(EucJpToUtf8, euc), RunStage(reference::EucJpToUtf8, euc)) << round;
+        const Bytes jis = RandomText(rng, n, {0x1B, 0x24, 0x42, 0x28, 0x30, 0x21, 0x41, 0x0A});
+        ASSERT_EQ(RunStage(JisToUnicode, jis), RunStage(reference::JisToUnicode, jis)) << round;
+        ASSERT_EQ(RunStage(JisToUtf8, jis), RunStage(reference::JisToUtf8, jis)) << round;
+    }
+}
 
 TEST(FastStages, AsciiOnlyIsUnchangedByEveryByteStage)
 {

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cstdint>
+
+// The EUC-JP and ISO-2022-JP to Shift_JIS kernels over one slice of a longer
+// text, so that a chain can hand each slice to its next stage while it is
+// still in cache. Unless bFinal, a unit cut by the slice end is left for the
+// next slice; each returns how many input bytes it took. Neither writes more
+// bytes than it takes.
+namespace jis_slices {
+
+std::int64_t EucJpToShiftJis(const std::uint8_t* p, std::int64_t n, bool bFinal, std::uint8_t* pOut);
+
+struct JisState {
+    bool bDoubleByte = false;
+    bool bEnded = false; // a cut-off escape at the end stopped the text
+};
+std::int64_t JisToShiftJis(const std::uint8_t* p, std::int64_t n, bool bFinal, JisState* pState, std::uint8_t* pOut,
+                           std::int64_t* pWritten);
+
+} // namespace jis_slices
