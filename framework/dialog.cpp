@@ -389,6 +389,14 @@ void CDialog::BuildControls()
             pLabel->setTextFormat(Qt::PlainText);
             pLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
             pLabel->setText(strText);
+            // The substitute face can be a few pixels wider than the face the
+            // box was drawn for: a label grows rather than cut its text.
+            QString strShown = strText;
+            if ((item.nStyle & SS_NOPREFIX) == 0)
+                strShown.replace(QStringLiteral("&&"), QStringLiteral("\x01")).remove(u'&').replace(u'\x01', u'&');
+            const int nNeeded = QFontMetrics(font).horizontalAdvance(strShown);
+            if (nNeeded > rect.width())
+                rect.setWidth(nNeeded);
             pWidget = pLabel;
             break;
         }
