@@ -160,7 +160,7 @@ TEST(TextConverter, ChainedCellsAreTheirStagesInOrder)
             continue;
         const CharsetId source = index / Charset::Count;
         SCOPED_TRACE(cell.name);
-        for (const char* substitute : {"_", "#"}) {
+        for (const char* substitute : {"_", "#", "\xE4\xBA\x9C", ""}) {
             for (const Bytes& input : {random.JapaneseText(source, 3000), random.Hostile(source, 3000),
                                        random.AnyBytes(3000), random.AnyBytes(1), random.AnyBytes(7)}) {
                 const Bytes chained = RunStage(cell.routine, input, substitute);
@@ -206,6 +206,10 @@ TEST(TextConverter, EveryCellMatchesModel)
                     const Bytes hostile = random.Hostile(source, n);
                     ASSERT_TRUE(SameBytes(RunConvert(hostile, source, target, code, "#"),
                                           model::Convert(hostile, source, target, code, "#")));
+                    // Line endings already as asked for: the pass changes nothing.
+                    const Bytes normalized = model::NormalizeLineEndings(text, source, code);
+                    ASSERT_TRUE(SameBytes(RunConvert(normalized, source, target, code),
+                                          model::Convert(normalized, source, target, code, "_")));
                 }
             }
             // One long text per cell, long enough for any blockwise fast path.
@@ -266,6 +270,27 @@ TEST(TextConverter, UnmappableCharactersBecomeTheSubstitute)
     }
 }
 
+// A UTF-8 lead cut off by the end decodes to a character of its own, which
+// may be unmappable: with a two-byte substitute one input byte gives two.
+TEST(TextConverter, CutShortUtf8MeetsATwoByteSubstitute)
+{
+    const std::string strKanji = "\xE4\xBA\x9C";
+    EXPECT_TRUE(SameBytes(RunConvert(FromHex("C3"), U8, SJ, 0, strKanji), FromHex("88 9F")));
+    EXPECT_TRUE(SameBytes(RunConvert(FromHex("41 C3"), U8, EU, 0, strKanji), FromHex("41 B0 A1")));
+    EXPECT_TRUE(SameBytes(RunConvert(FromHex("C3"), U8, JI, 0, strKanji), FromHex("1B 24 42 30 21 1B 28 42")));
+    EXPECT_TRUE(SameBytes(RunConvert(FromHex("E3"), U8, SJ, 0, strKanji), FromHex("81 40")));
+    CRandomText random(2108);
+    const Bytes alphabet = FromHex("C3 E3 ED A0 BD B8 80 41 0D 0A F0 FF");
+    for (int round = 0; round < 3000; ++round) {
+        const Bytes input = random.FromAlphabet(1 + random.Below(6), alphabet);
+        for (CharsetId source : {U16, U8})
+            for (CharsetId target : {SJ, EU, JI})
+                ASSERT_TRUE(SameBytes(RunConvert(input, source, target, 0, strKanji),
+                                      model::Convert(input, source, target, 0, strKanji)))
+                    << CellName(source, target) << ": " << model::ToHex(input);
+    }
+}
+
 TEST(TextConverter, DefaultSubstituteIsUnderscore)
 {
     const Bytes input = FromHex("41 00 00 AC 42 00");
@@ -307,7 +332,8 @@ TEST(TextConverter, ConvertTwiceGivesTheSameOutputAndChangesNothing)
             std::copy(text.begin(), text.end(), input.get());
             CTextConverter converter;
             converter.SetInput(input.get(), static_cast<std::int64_t>(text.size()), source);
-            converter.m_strUnmappableDefaultChar = "#";
+            const std::string strSubstitute = "#";
+            converter.m_strUnmappableDefaultChar = strSubstitute;
             converter.SetOutput(target, 1);
             CByteBuffer first;
             CByteBuffer second;
@@ -322,7 +348,7 @@ TEST(TextConverter, ConvertTwiceGivesTheSameOutputAndChangesNothing)
             EXPECT_EQ(converter.m_nInputCharset, source);
             EXPECT_EQ(converter.m_nOutputCharset, target);
             EXPECT_EQ(converter.m_nNLCode, 1);
-            EXPECT_EQ(converter.m_strUnmappableDefaultChar, "#");
+            EXPECT_EQ(converter.m_strUnmappableDefaultChar, strSubstitute);
         }
     }
 }
