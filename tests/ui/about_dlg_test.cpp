@@ -1,5 +1,6 @@
 #include "ui/about_dlg.h"
 
+#include <QTest>
 #include <QAbstractButton>
 #include <QLabel>
 #include <QPlainTextEdit>

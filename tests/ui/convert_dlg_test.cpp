@@ -1,5 +1,6 @@
 #include "ui/convert_dlg.h"
 
+#include <QTest>
 #include <QAction>
 #include <QComboBox>
 #include <QContextMenuEvent>

@@ -1,6 +1,7 @@
 // Pictures of the three dialogs for a person to look at, and a check that
 // no text is cut off by its box.
 
+#include <QTest>
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QDialog>

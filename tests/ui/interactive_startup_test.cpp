@@ -1,5 +1,6 @@
 #include "ui/interactive_startup.h"
 
+#include <QTest>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>

@@ -1,5 +1,6 @@
 #include "ui/option_dlg.h"
 
+#include <QTest>
 #include <QAbstractButton>
 #include <QLineEdit>
 

@@ -9,7 +9,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
-#include <QTest>
+#include <QKeyEvent>
 #include <QTimer>
 #include <QWidget>
 
@@ -190,6 +190,16 @@ inline void WhenModalShown(std::function<void(QWidget*)> fn, QWidget* pBelow = n
             fn(pModal);
     });
     pTimer->start();
+}
+
+// A key press and release, as typed (without the test library, which the
+// framework tests do not link).
+inline void SendKey(QWidget* pWidget, int nKey, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+{
+    QKeyEvent press(QEvent::KeyPress, nKey, modifiers);
+    QApplication::sendEvent(pWidget, &press);
+    QKeyEvent release(QEvent::KeyRelease, nKey, modifiers);
+    QApplication::sendEvent(pWidget, &release);
 }
 
 inline std::string WindowTitle(const QWidget* pWidget) { return pWidget->windowTitle().toStdString(); }
