@@ -61,7 +61,7 @@ const Case kCases[] = {
     {"EF BB 41", NONE, "EF BB skipped, then ASCII"},
 };
 
-TEST(DetectCharset, SpecifiedBytes)
+TEST(DetectCharset, WorkedExamples)
 {
     for (const Case& c : kCases) {
         SCOPED_TRACE(testing::Message() << c.input << " (" << c.why << ")");

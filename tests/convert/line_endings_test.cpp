@@ -54,6 +54,7 @@ const Case kCases[] = {
     {EU, 0, "8F A1 A1 0D 0A", "8F A1 A1 0D 0D 0A", "third byte of 8F form starts a new pair"},
     {EU, 1, "8E 0D 0A", "8E 0D 0A", "single shift takes the CR"},
     {EU, 2, "0D 0A B0", "0D B0", "a last lead byte is copied"},
+    {EU, 0, "A4 A2 0D", "A4 A2 0D 0A", "CR as the last byte is a lone CR"},
     // ISO-2022-JP: escape sequences switch a two-byte mode without line ends.
     {JI, 1, "1B 24 42 30 21 0D 0A 1B 28 42 0D 0A", "1B 24 42 30 21 0D 0A 1B 28 42 0A", "CRLF inside two-byte mode"},
     {JI, 1, "1B 24 40 0D 0A 0D 0A", "1B 24 40 0D 0A 0D 0A", "ESC $ @ is two-byte"},
@@ -111,7 +112,7 @@ const Case kCases[] = {
     {U8, 3, "0D 0A E3 81 82 0A", "E3 81 82", "code 3 drops"},
 };
 
-TEST(NormalizeLineEndings, SpecifiedBytes)
+TEST(NormalizeLineEndings, WorkedExamples)
 {
     for (const Case& c : kCases) {
         SCOPED_TRACE(testing::Message() << "charset " << c.charset << ", code " << c.code << ", " << c.input
@@ -149,7 +150,8 @@ TEST(NormalizeLineEndings, MatchesModelOnRandomInput)
             }
             for (std::size_t n : {4096u, 6000u, 9001u}) {
                 const Bytes text = random.JapaneseText(charset, n);
-                ASSERT_TRUE(SameBytes(RunNormalize(text, charset, code), model::NormalizeLineEndings(text, charset, code)));
+                ASSERT_TRUE(
+                    SameBytes(RunNormalize(text, charset, code), model::NormalizeLineEndings(text, charset, code)));
                 const Bytes hostile = random.Hostile(charset, n);
                 ASSERT_TRUE(SameBytes(RunNormalize(hostile, charset, code),
                                       model::NormalizeLineEndings(hostile, charset, code)));
@@ -166,7 +168,8 @@ TEST(NormalizeLineEndings, MatchesModelOnForeignText)
         const Bytes text = random.JapaneseText(textCharset, 3000);
         for (CharsetId charset = Charset::ShiftJis; charset <= Charset::Utf8; ++charset)
             for (NLCode code = 0; code <= 3; ++code)
-                EXPECT_TRUE(SameBytes(RunNormalize(text, charset, code), model::NormalizeLineEndings(text, charset, code)))
+                EXPECT_TRUE(
+                    SameBytes(RunNormalize(text, charset, code), model::NormalizeLineEndings(text, charset, code)))
                     << "text " << textCharset << " walked as " << charset << ", code " << code;
     }
 }

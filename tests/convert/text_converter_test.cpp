@@ -128,7 +128,7 @@ const Example kExamples[] = {
     {SJ, SJ, 1, "41 0D 0A 82 0D 0A", "41 0A 82 0D 0A"},
 };
 
-TEST(TextConverter, SpecifiedConversions)
+TEST(TextConverter, WorkedConversions)
 {
     for (const Example& e : kExamples) {
         SCOPED_TRACE(testing::Message() << CellName(e.source, e.target) << ", code " << e.code << ": " << e.input);

@@ -34,7 +34,7 @@ const Case kBothWays[] = {
     {"0D 00 0A 00", "0D 0A", "line end"},
 };
 
-TEST(Utf8Transcoders, SpecifiedBytesBothWays)
+TEST(Utf8Transcoders, WorkedExamplesBothWays)
 {
     for (const Case& c : kBothWays) {
         SCOPED_TRACE(testing::Message() << c.utf16 << " / " << c.utf8 << " (" << c.why << ")");
