@@ -96,6 +96,21 @@ TEST(TextConverter, EveryCellGivesEmptyOutputForEmptyInput)
                 EXPECT_TRUE(RunConvert({}, source, target, code).empty()) << CellName(source, target) << ", " << code;
 }
 
+// An empty file may be read into no block at all.
+TEST(TextConverter, EmptyInputWithoutABlock)
+{
+    for (CharsetId source = 0; source < Charset::Count; ++source) {
+        for (CharsetId target = 0; target < Charset::Count; ++target) {
+            CTextConverter converter;
+            converter.SetInput(nullptr, 0, source);
+            converter.SetOutput(target, 0);
+            CByteBuffer output;
+            EXPECT_TRUE(converter.Convert(&output));
+            EXPECT_EQ(output.Size(), 0) << CellName(source, target);
+        }
+    }
+}
+
 struct Example {
     CharsetId source;
     CharsetId target;
