@@ -302,9 +302,14 @@ TEST(VersionInfo, DamagedBlocksNeverReadPastTheirEnd)
 
 TEST(VersionInfo, TheBuiltProgramCarriesItsVersionBlock)
 {
+    // Without the variable, the build tree is found from this test's own
+    // place in it (tests/framework/).
     const char* pszBinaryDir = std::getenv("MOJIRO_BINARY_DIR");
-    const fs::path program = fs::path(pszBinaryDir != nullptr ? pszBinaryDir : "") / "app" / "mojiro";
-    if (pszBinaryDir == nullptr || !fs::is_regular_file(program))
+    const fs::path binaryDir = pszBinaryDir != nullptr && *pszBinaryDir != '\0'
+                                   ? fs::path(pszBinaryDir)
+                                   : fs::path(version::GetModuleFileName()).parent_path().parent_path().parent_path();
+    const fs::path program = binaryDir / "app" / "mojiro";
+    if (!fs::is_regular_file(program))
         GTEST_SKIP() << "no built program at " << program;
 
     std::string block;
