@@ -235,6 +235,59 @@ TEST(TextConverter, EveryCellMatchesModel)
     }
 }
 
+// Long texts cut, or broken by a stray unit, at offsets around the
+// power-of-two block sizes a stage may work in: a pair, an escape sequence or
+// a UTF-8 form may straddle any such edge, or end the text half done.
+TEST(TextConverter, LongTextsAcrossBlockEdges)
+{
+    struct Breaker {
+        CharsetId source;
+        const char* bytes;
+    };
+    // Half-width katakana 8E A1 is 77 9F in Shift_JIS: a code-page lead
+    // byte where the pair arithmetic saw a trail.
+    const Breaker kBreakers[] = {
+        {SJ, "88"},           {SJ, "0D 0A 82"},     {EU, "B0"},
+        {EU, "8F A1 A1"},     {EU, "8E A1 8E A1"},  {JI, "1B 24 42 30 21 30"},
+        {JI, "1B 28 42 0D"},  {JI, "0E 1B 24"},     {JI, "1B 24 42 20 21 20 21 1B 28 42"},
+        {U16, "41"},          {U16, "0D 00"},       {U8, "E3 81"},
+        {U8, "C3"},           {U8, "F0 9F 98 80"},
+    };
+    CRandomText random(2109);
+    for (CharsetId source = 0; source < Charset::Count; ++source) {
+        // Line endings already CRLF, so that offsets in the input are offsets
+        // in what the table routine reads.
+        const Bytes text = model::NormalizeLineEndings(random.JapaneseText(source, (2 << 16) + 64), source, 0);
+        for (CharsetId target = 0; target < Charset::Count; ++target) {
+            SCOPED_TRACE(CellName(source, target));
+            for (std::size_t edge : {std::size_t{1} << 12, std::size_t{1} << 16, std::size_t{2} << 16}) {
+                for (std::size_t cut = edge - 2; cut <= edge + 2; ++cut) {
+                    const Bytes prefix(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(cut));
+                    ASSERT_TRUE(SameBytes(RunConvert(prefix, source, target, 0),
+                                          model::Convert(prefix, source, target, 0, "_")))
+                        << "cut at " << cut;
+                }
+            }
+            // Every alignment of each stray unit against one edge.
+            const std::size_t edge = std::size_t{1} << 16;
+            for (const Breaker& breaker : kBreakers) {
+                if (breaker.source != source)
+                    continue;
+                const Bytes stray = FromHex(breaker.bytes);
+                for (std::size_t cut = edge - stray.size() - 1; cut <= edge; ++cut) {
+                    Bytes broken(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(cut));
+                    broken.insert(broken.end(), stray.begin(), stray.end());
+                    broken.insert(broken.end(), text.begin() + static_cast<std::ptrdiff_t>(cut),
+                                  text.begin() + static_cast<std::ptrdiff_t>(cut + 3000));
+                    ASSERT_TRUE(SameBytes(RunConvert(broken, source, target, 0),
+                                          model::Convert(broken, source, target, 0, "_")))
+                        << breaker.bytes << " at " << cut;
+                }
+            }
+        }
+    }
+}
+
 // Japanese text in each encoding survives every conversion and back when
 // nothing is lost on the way (no half-width katakana in the JIS family, no
 // character outside code page 932).
