@@ -299,14 +299,19 @@ std::int64_t DecodePart(const std::uint8_t* pBytes, std::int64_t nLength, bool b
     return DecodeSlice<false>(pBytes, nLength, bFinal, pOut, pConsumed) - pOut;
 }
 
-std::int64_t Encode(const std::uint8_t* pUtf16le, std::int64_t nUnits, const Substitute& substitute,
-                    std::uint8_t* pBytes)
+namespace {
+
+// Encodes the units from start while they begin before limit; the surrogate
+// peek may look at the unit after limit, up to nUnits. Returns where it
+// stopped.
+std::int64_t EncodeUnits(const std::uint8_t* pUtf16le, std::int64_t nUnits, std::int64_t start, std::int64_t limit,
+                         const Substitute& substitute, std::uint8_t* pBytes, std::int64_t* pWritten)
 {
     const int nSub = ClampSubstitute(substitute);
     std::uint8_t* out = pBytes;
-    std::int64_t i = 0;
-    while (i < nUnits) {
-        while (nUnits - i >= 4 && (Load64(pUtf16le + 2 * i) & kNonAsciiUnits) == 0) {
+    std::int64_t i = start;
+    while (i < limit) {
+        while (limit - i >= 4 && (Load64(pUtf16le + 2 * i) & kNonAsciiUnits) == 0) {
             const std::uint8_t* in = pUtf16le + 2 * i;
             out[0] = in[0];
             out[1] = in[2];
@@ -315,7 +320,7 @@ std::int64_t Encode(const std::uint8_t* pUtf16le, std::int64_t nUnits, const Sub
             i += 4;
             out += 4;
         }
-        const std::int64_t stop = i + 8 < nUnits ? i + 8 : nUnits;
+        const std::int64_t stop = i + 8 < limit ? i + 8 : limit;
         while (i < stop) {
             const std::uint16_t unit = LoadUnit(pUtf16le + 2 * i);
             ++i;
@@ -329,22 +334,25 @@ std::int64_t Encode(const std::uint8_t* pUtf16le, std::int64_t nUnits, const Sub
             });
         }
     }
-    return out - pBytes;
+    *pWritten = out - pBytes;
+    return i;
 }
 
-std::int64_t EncodeFromUtf8(const std::uint8_t* pUtf8, std::int64_t nLength, const Substitute& substitute,
-                            std::uint8_t* pBytes)
+// The same for the forms of UTF-8 text that begin before limit; a form and
+// the surrogate peek may read beyond limit, up to nLength.
+std::int64_t EncodeUtf8Forms(const std::uint8_t* pUtf8, std::int64_t nLength, std::int64_t start, std::int64_t limit,
+                             const Substitute& substitute, std::uint8_t* pBytes, std::int64_t* pWritten)
 {
     const int nSub = ClampSubstitute(substitute);
     std::uint8_t* out = pBytes;
-    std::int64_t i = 0;
-    while (i < nLength) {
-        while (i + 16 <= nLength && Ascii16(pUtf8 + i)) {
+    std::int64_t i = start;
+    while (i < limit) {
+        while (i + 16 <= limit && Ascii16(pUtf8 + i)) {
             std::memcpy(out, pUtf8 + i, 16);
             i += 16;
             out += 16;
         }
-        const std::int64_t stop = i + 16 < nLength ? i + 16 : nLength;
+        const std::int64_t stop = i + 16 < limit ? i + 16 : limit;
         while (i < stop) {
             std::uint16_t unit;
             i = Utf8Step(pUtf8, i, nLength, &unit);
@@ -362,7 +370,34 @@ std::int64_t EncodeFromUtf8(const std::uint8_t* pUtf8, std::int64_t nLength, con
             });
         }
     }
-    return out - pBytes;
+    *pWritten = out - pBytes;
+    return i;
+}
+
+} // namespace
+
+std::int64_t Encode(const std::uint8_t* pUtf16le, std::int64_t nUnits, const Substitute& substitute,
+                    std::uint8_t* pBytes)
+{
+    std::int64_t written = 0;
+    EncodeUnits(pUtf16le, nUnits, 0, nUnits, substitute, pBytes, &written);
+    return written;
+}
+
+std::int64_t EncodeFromUtf8(const std::uint8_t* pUtf8, std::int64_t nLength, const Substitute& substitute,
+                            std::uint8_t* pBytes)
+{
+    std::int64_t written = 0;
+    EncodeUtf8Forms(pUtf8, nLength, 0, nLength, substitute, pBytes, &written);
+    return written;
+}
+
+std::int64_t EncodePart(const std::uint8_t* pSource, std::int64_t nLength, bool bFromUtf8, std::int64_t start,
+                        std::int64_t limit, const Substitute& substitute, std::uint8_t* pBytes, std::int64_t* pWritten)
+{
+    if (bFromUtf8)
+        return EncodeUtf8Forms(pSource, nLength, start, limit, substitute, pBytes, pWritten);
+    return EncodeUnits(pSource, nLength, start, limit, substitute, pBytes, pWritten);
 }
 
 } // namespace cp932

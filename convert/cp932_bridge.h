@@ -45,6 +45,15 @@ std::int64_t DecodePart(const std::uint8_t* pBytes, std::int64_t nLength, bool b
 std::int64_t EncodeFromUtf8(const std::uint8_t* pUtf8, std::int64_t nLength, const Substitute& substitute,
                             std::uint8_t* pBytes);
 
+// Encode (bFromUtf8 false: nLength counts UTF-16LE units) or EncodeFromUtf8
+// (nLength counts bytes) over the units or forms that begin in [start,
+// limit) of a longer text, reading ahead up to nLength where a form or a
+// surrogate pair crosses limit. Returns the position after the last one
+// taken; *pWritten gets the number of bytes written.
+std::int64_t EncodePart(const std::uint8_t* pSource, std::int64_t nLength, bool bFromUtf8, std::int64_t start,
+                        std::int64_t limit, const Substitute& substitute, std::uint8_t* pBytes,
+                        std::int64_t* pWritten);
+
 // Single-code-point lookups (0 bytes: not mappable), for tests and tools.
 int EncodeOne(std::uint32_t codePoint, std::uint8_t out[2]);
 

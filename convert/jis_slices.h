@@ -5,11 +5,17 @@
 // The EUC-JP and ISO-2022-JP to Shift_JIS kernels over one slice of a longer
 // text, so that a chain can hand each slice to its next stage while it is
 // still in cache. Unless bFinal, a unit cut by the slice end is left for the
-// next slice; each returns how many input bytes it took. Neither writes more
-// bytes than it takes.
+// next slice; each returns how many input bytes it took. The first two never write more
+// bytes than they take.
 namespace jis_slices {
 
 std::int64_t EucJpToShiftJis(const std::uint8_t* p, std::int64_t n, bool bFinal, std::uint8_t* pOut);
+
+// And the way back, from Shift_JIS. ShiftJisToEucJp writes what it takes;
+// ShiftJisToJis keeps the mode across slices and closes it at the end.
+std::int64_t ShiftJisToEucJp(const std::uint8_t* p, std::int64_t n, bool bFinal, std::uint8_t* pOut);
+std::int64_t ShiftJisToJis(const std::uint8_t* p, std::int64_t n, bool bFinal, bool* pbDoubleByte, std::uint8_t* pOut,
+                           std::int64_t* pWritten);
 
 struct JisState {
     bool bDoubleByte = false;

@@ -294,6 +294,58 @@ std::int64_t EucJpToShiftJis(const std::uint8_t* p, std::int64_t n, bool bFinal,
     return SameLength<0x7F, 0, false>(p, n, bFinal, out);
 }
 
+std::int64_t ShiftJisToEucJp(const std::uint8_t* p, std::int64_t n, bool bFinal, std::uint8_t* out)
+{
+    return SameLength<0xFF, 0x8080, true>(p, n, bFinal, out);
+}
+
+std::int64_t ShiftJisToJis(const std::uint8_t* p, std::int64_t n, bool bFinal, bool* pbDoubleByte, std::uint8_t* out,
+                           std::int64_t* pWritten)
+{
+    const std::uint16_t* table = Tables().toRowCell.data();
+    std::uint8_t* q = out;
+    bool bDoubleByte = *pbDoubleByte;
+    std::int64_t i = 0;
+    while (i < n) {
+        if (p[i] < 0x80) {
+            if (bDoubleByte) {
+                Put3(q, ESC, 0x28, 0x42);
+                bDoubleByte = false;
+            }
+            const std::int64_t run = byte_search::AsciiRun(p + i, n - i);
+            std::memcpy(q, p + i, static_cast<std::size_t>(run));
+            q += run;
+            i += run;
+        } else if (i + 1 < n) {
+            // A run of pairs, in one escape pair (which may span slices).
+            if (!bDoubleByte) {
+                Put3(q, ESC, 0x24, 0x42);
+                bDoubleByte = true;
+            }
+            do {
+                PutPair(q, table[p[i] << 8 | p[i + 1]]);
+                q += 2;
+                i += 2;
+            } while (i + 1 < n && p[i] >= 0x80);
+        } else {
+            if (!bFinal)
+                break; // its trail is in the next slice
+            if (bDoubleByte) {
+                Put3(q, ESC, 0x28, 0x42);
+                bDoubleByte = false;
+            }
+            *q++ = p[i++]; // a last lead byte without its trail
+        }
+    }
+    if (bFinal && bDoubleByte) {
+        Put3(q, ESC, 0x28, 0x42); // the text always ends in single-byte mode
+        bDoubleByte = false;
+    }
+    *pbDoubleByte = bDoubleByte;
+    *pWritten = q - out;
+    return i;
+}
+
 std::int64_t JisToShiftJis(const std::uint8_t* pSource, std::int64_t n, bool bFinal, JisState* pState,
                            std::uint8_t* pOut, std::int64_t* pWritten)
 {
@@ -364,28 +416,10 @@ bool ShiftJisToJis(const std::uint8_t* pSource, std::int64_t n, CByteBuffer* pOu
     // A lone pair costs 8 bytes (two escapes around it) for 2 in; nothing
     // costs more per input byte, a last unpaired byte included.
     CByteBuffer work = CByteBuffer::Allocate(4 * n);
-    const std::uint16_t* table = Tables().toRowCell.data();
-    std::uint8_t* const pBegin = work.Data();
-    std::uint8_t* q = pBegin;
-    std::int64_t i = 0;
-    while (i < n) {
-        const std::int64_t run = byte_search::AsciiRun(pSource + i, n - i);
-        std::memcpy(q, pSource + i, static_cast<std::size_t>(run));
-        q += run;
-        i += run;
-        if (i + 1 < n) { // a run of pairs, between one escape pair
-            Put3(q, ESC, 0x24, 0x42);
-            do {
-                PutPair(q, table[pSource[i] << 8 | pSource[i + 1]]);
-                q += 2;
-                i += 2;
-            } while (i + 1 < n && pSource[i] >= 0x80);
-            Put3(q, ESC, 0x28, 0x42);
-        } else if (i < n) {
-            *q++ = pSource[i++]; // a last lead byte without its trail
-        }
-    }
-    work.Trim(q - pBegin);
+    bool bDoubleByte = false;
+    std::int64_t nWritten = 0;
+    jis_slices::ShiftJisToJis(pSource, n, true, &bDoubleByte, work.Data(), &nWritten);
+    work.Trim(nWritten);
     *pOutput = std::move(work);
     return true;
 }

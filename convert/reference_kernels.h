@@ -24,5 +24,9 @@ bool EucJpToUnicode(const std::uint8_t*, std::int64_t, CByteBuffer*, CTextConver
 bool EucJpToUtf8(const std::uint8_t*, std::int64_t, CByteBuffer*, CTextConverter*);
 bool JisToUnicode(const std::uint8_t*, std::int64_t, CByteBuffer*, CTextConverter*);
 bool JisToUtf8(const std::uint8_t*, std::int64_t, CByteBuffer*, CTextConverter*);
+bool UnicodeToEucJp(const std::uint8_t*, std::int64_t, CByteBuffer*, CTextConverter*);
+bool UnicodeToJis(const std::uint8_t*, std::int64_t, CByteBuffer*, CTextConverter*);
+bool Utf8ToEucJp(const std::uint8_t*, std::int64_t, CByteBuffer*, CTextConverter*);
+bool Utf8ToJis(const std::uint8_t*, std::int64_t, CByteBuffer*, CTextConverter*);
 
 } // namespace reference

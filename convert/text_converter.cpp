@@ -60,14 +60,6 @@ bool JisToEucJp(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConv
 {
     return Chain<JisToShiftJis, ShiftJisToEucJp>(p, n, o, c);
 }
-bool UnicodeToEucJp(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter* c)
-{
-    return Chain<UnicodeToShiftJis, ShiftJisToEucJp>(p, n, o, c);
-}
-bool UnicodeToJis(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter* c)
-{
-    return Chain<UnicodeToShiftJis, ShiftJisToJis>(p, n, o, c);
-}
 bool Utf8ToShiftJis(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter* c)
 {
     CByteBuffer work = CByteBuffer::Allocate(n + 2);
@@ -75,14 +67,6 @@ bool Utf8ToShiftJis(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CText
     work.Trim(cp932::EncodeFromUtf8(p, n, substitute, work.Data()));
     *o = std::move(work);
     return true;
-}
-bool Utf8ToEucJp(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter* c)
-{
-    return Chain<Utf8ToShiftJis, ShiftJisToEucJp>(p, n, o, c);
-}
-bool Utf8ToJis(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter* c)
-{
-    return Chain<Utf8ToShiftJis, ShiftJisToJis>(p, n, o, c);
 }
 
 namespace reference {
@@ -101,6 +85,22 @@ bool JisToUnicode(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextCo
 bool JisToUtf8(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter* c)
 {
     return Chain<reference::JisToUnicode, UnicodeToUtf8>(p, n, o, c);
+}
+bool UnicodeToEucJp(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter* c)
+{
+    return Chain<UnicodeToShiftJis, ShiftJisToEucJp>(p, n, o, c);
+}
+bool UnicodeToJis(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter* c)
+{
+    return Chain<UnicodeToShiftJis, ShiftJisToJis>(p, n, o, c);
+}
+bool Utf8ToEucJp(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter* c)
+{
+    return Chain<reference::Utf8ToShiftJis, ShiftJisToEucJp>(p, n, o, c);
+}
+bool Utf8ToJis(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter* c)
+{
+    return Chain<reference::Utf8ToShiftJis, ShiftJisToJis>(p, n, o, c);
 }
 } // namespace reference
 
@@ -146,7 +146,80 @@ std::int64_t EucSlice(const std::uint8_t* p, std::int64_t n, bool bFinal, std::u
     return *pWritten = jis_slices::EucJpToShiftJis(p, n, bFinal, out);
 }
 
+// And the other way: UTF-16 or UTF-8 encoded to Shift_JIS a slice at a
+// time, each slice converted on to EUC-JP or ISO-2022-JP at once. A slice
+// ends after a whole unit or form (a surrogate pair kept together); a lead
+// byte cut off at the end of the Shift_JIS slice is carried into the next.
+template <class SecondStage>
+bool FromShiftJisSlices(const std::uint8_t* p, std::int64_t n, bool bFromUtf8, std::int64_t nOutputBound,
+                        CTextConverter* pConverter, CByteBuffer* pOutput, SecondStage&& second)
+{
+    constexpr std::int64_t kSlice = 32 * 1024; // units or bytes of the source
+    const std::int64_t nSource = bFromUtf8 ? n : n / 2;
+    const cp932::Substitute substitute = cp932::MakeSubstitute(pConverter->m_strUnmappableDefaultChar);
+    CByteBuffer work = CByteBuffer::Allocate(nOutputBound);
+    // Two bytes a unit or form at most, with room for what crosses the limit.
+    CByteBuffer sjis = CByteBuffer::Allocate(2 * kSlice + 16);
+    std::uint8_t* q = work.Data();
+    std::int64_t pos = 0;
+    std::int64_t carry = 0;
+    while (true) {
+        const std::int64_t limit = nSource - pos <= kSlice ? nSource : pos + kSlice;
+        std::int64_t written = 0;
+        pos = cp932::EncodePart(p, nSource, bFromUtf8, pos, limit, substitute, sjis.Data() + carry, &written);
+        const bool bFinal = pos >= nSource;
+        const std::int64_t have = carry + written;
+        std::int64_t out = 0;
+        const std::int64_t consumed = second(sjis.Data(), have, bFinal, q, &out);
+        q += out;
+        carry = have - consumed;
+        if (carry > 0)
+            sjis.Data()[0] = sjis.Data()[consumed];
+        if (bFinal)
+            break;
+    }
+    work.Trim(q - work.Data());
+    *pOutput = std::move(work);
+    return true;
+}
+
+std::int64_t EucOut(const std::uint8_t* s, std::int64_t len, bool bFinal, std::uint8_t* out, std::int64_t* pWritten)
+{
+    return *pWritten = jis_slices::ShiftJisToEucJp(s, len, bFinal, out);
+}
+
+// Shift_JIS bytes from n source bytes: at most n from UTF-16 (two bytes a
+// unit), n + 1 from UTF-8 (a cut-off last form may grow by one).
+inline std::int64_t ShiftJisBound(std::int64_t n, bool bFromUtf8) { return bFromUtf8 ? n + 2 : n; }
+
 } // namespace
+
+bool UnicodeToEucJp(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter* c)
+{
+    return FromShiftJisSlices(p, n, false, ShiftJisBound(n, false), c, o, EucOut);
+}
+bool Utf8ToEucJp(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter* c)
+{
+    return FromShiftJisSlices(p, n, true, ShiftJisBound(n, true), c, o, EucOut);
+}
+bool UnicodeToJis(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter* c)
+{
+    bool bDoubleByte = false;
+    return FromShiftJisSlices(p, n, false, 4 * ShiftJisBound(n, false), c, o,
+                              [&](const std::uint8_t* s, std::int64_t len, bool bFinal, std::uint8_t* out,
+                                  std::int64_t* pWritten) {
+                                  return jis_slices::ShiftJisToJis(s, len, bFinal, &bDoubleByte, out, pWritten);
+                              });
+}
+bool Utf8ToJis(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter* c)
+{
+    bool bDoubleByte = false;
+    return FromShiftJisSlices(p, n, true, 4 * ShiftJisBound(n, true), c, o,
+                              [&](const std::uint8_t* s, std::int64_t len, bool bFinal, std::uint8_t* out,
+                                  std::int64_t* pWritten) {
+                                  return jis_slices::ShiftJisToJis(s, len, bFinal, &bDoubleByte, out, pWritten);
+                              });
+}
 
 bool EucJpToUnicode(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter*)
 {

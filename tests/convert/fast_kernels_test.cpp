@@ -157,7 +157,13 @@ INSTANTIATE_TEST_SUITE_P(
         KernelPair{"EucJpToUtf8", EucJpToUtf8, reference::EucJpToUtf8, {0x41, 0xB0, 0xA1, 0x8E, 0xA4, 0x0A}},
         KernelPair{"JisToUnicode", JisToUnicode, reference::JisToUnicode,
                    {0x1B, 0x24, 0x42, 0x28, 0x30, 0x21, 0x0E, 0x41, 0x7E}},
-        KernelPair{"JisToUtf8", JisToUtf8, reference::JisToUtf8, {0x1B, 0x24, 0x42, 0x28, 0x30, 0x21, 0x0F, 0x41}}),
+        KernelPair{"JisToUtf8", JisToUtf8, reference::JisToUtf8, {0x1B, 0x24, 0x42, 0x28, 0x30, 0x21, 0x0F, 0x41}},
+        KernelPair{"UnicodeToEucJp", UnicodeToEucJp, reference::UnicodeToEucJp, {0x00, 0x41, 0x30, 0x71, 0xFF, 0xD8, 0xDC}},
+        KernelPair{"UnicodeToJis", UnicodeToJis, reference::UnicodeToJis, {0x00, 0x41, 0x30, 0x71, 0xFF, 0xD8, 0xDC}},
+        KernelPair{"Utf8ToEucJp", Utf8ToEucJp, reference::Utf8ToEucJp,
+                   {0x41, 0xE3, 0x81, 0x82, 0xEF, 0xBD, 0xB1, 0xED, 0xA0, 0xB0}},
+        KernelPair{"Utf8ToJis", Utf8ToJis, reference::Utf8ToJis,
+                   {0x41, 0xE3, 0x81, 0x82, 0xEF, 0xBD, 0xB1, 0xED, 0xA0, 0xB0}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(FastStages, SlicedChainsMatchAcrossSliceBoundaries)
@@ -173,6 +179,14 @@ TEST(FastStages, SlicedChainsMatchAcrossSliceBoundaries)
         const Bytes jis = RandomText(rng, n, {0x1B, 0x24, 0x42, 0x28, 0x30, 0x21, 0x41, 0x0A});
         ASSERT_EQ(RunStage(JisToUnicode, jis), RunStage(reference::JisToUnicode, jis)) << round;
         ASSERT_EQ(RunStage(JisToUtf8, jis), RunStage(reference::JisToUtf8, jis)) << round;
+        // Half-width katakana (FF71 -> B1, a lead byte for the next stage)
+        // and surrogate pairs around the slice ends of the way back.
+        const Bytes utf16 = RandomText(rng, n, {0x71, 0xFF, 0x3D, 0xD8, 0x00, 0xDE, 0x41, 0x00, 0x42, 0x30});
+        ASSERT_EQ(RunStage(UnicodeToEucJp, utf16), RunStage(reference::UnicodeToEucJp, utf16)) << round;
+        ASSERT_EQ(RunStage(UnicodeToJis, utf16), RunStage(reference::UnicodeToJis, utf16)) << round;
+        const Bytes utf8 = RandomText(rng, n, {0xEF, 0xBD, 0xB1, 0xED, 0xA0, 0xB0, 0xE3, 0x81, 0x82, 0x41, 0xC3});
+        ASSERT_EQ(RunStage(Utf8ToEucJp, utf8), RunStage(reference::Utf8ToEucJp, utf8)) << round;
+        ASSERT_EQ(RunStage(Utf8ToJis, utf8), RunStage(reference::Utf8ToJis, utf8)) << round;
     }
 }
 
