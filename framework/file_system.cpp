@@ -98,7 +98,9 @@ public:
 
     CByteBuffer ReadWholeFile(const std::string& strPath) override
     {
-        CFileDescriptor file(::open(strPath.c_str(), O_RDONLY | O_CLOEXEC));
+        // Non-blocking only so that opening a FIFO does not wait for a writer;
+        // regular files ignore the flag.
+        CFileDescriptor file(::open(strPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
         if (file.Get() < 0)
             throw CFileException(strPath, ErrorText(errno));
         struct stat st;
