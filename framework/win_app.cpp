@@ -163,4 +163,7 @@ void AfxEnsureGuiApplication()
         g_pGuiApp = std::make_unique<QApplication>(pApp->m_argc, pApp->m_argv.data());
     else
         g_pGuiApp = std::make_unique<QApplication>(s_argc, s_argv);
+    // Before the toolkit's own globals go: a program that never returns
+    // through AfxWinMain (a test) must not destroy it after them.
+    std::atexit([] { g_pGuiApp.reset(); });
 }
