@@ -172,7 +172,7 @@ private:
 };
 
 // Runs fn on the next modal window other than pBelow once it is up (the call
-// that opens it blocks meanwhile). Gives up after a few seconds, so that a
+// that opens it blocks meanwhile). Gives up after twenty seconds, so that a
 // window that never opens cannot be acted on by a later test.
 inline void WhenModalShown(std::function<void(QWidget*)> fn, QWidget* pBelow = nullptr)
 {
@@ -182,7 +182,7 @@ inline void WhenModalShown(std::function<void(QWidget*)> fn, QWidget* pBelow = n
     QObject::connect(pTimer, &QTimer::timeout, [pTimer, fn = std::move(fn), pBelow, nTicks] {
         QWidget* pModal = QApplication::activeModalWidget();
         const bool bFound = pModal != nullptr && pModal != pBelow && pModal->isVisible();
-        if (!bFound && ++*nTicks < 1000)
+        if (!bFound && ++*nTicks < 4000)
             return;
         pTimer->stop();
         pTimer->deleteLater();
