@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <csignal>
 #include <cstring>
 
 namespace {
@@ -60,6 +61,48 @@ bool ResolveLinks(const std::string& strPath, std::string* pResolved, int* pErrn
     return false;
 }
 
+// The temporary file being written, so that an interrupt (Ctrl-C, a kill)
+// does not leave it behind. A fixed buffer: the handler may only read it.
+char g_szPendingTemp[PATH_MAX + 1];
+volatile std::sig_atomic_t g_bPendingTemp = 0;
+
+void RemovePendingTempAndDie(int nSignal)
+{
+    if (g_bPendingTemp)
+        ::unlink(g_szPendingTemp);
+    ::signal(nSignal, SIG_DFL);
+    ::raise(nSignal);
+}
+
+// Only where nobody else has claimed the signal.
+void InstallInterruptCleanup()
+{
+    for (int nSignal : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction current = {};
+        if (::sigaction(nSignal, nullptr, &current) == 0 && current.sa_handler == SIG_DFL &&
+            !(current.sa_flags & SA_SIGINFO)) {
+            struct sigaction action = {};
+            action.sa_handler = RemovePendingTempAndDie;
+            sigemptyset(&action.sa_mask);
+            ::sigaction(nSignal, &action, nullptr);
+        }
+    }
+}
+
+class CPendingTemp {
+public:
+    explicit CPendingTemp(const std::string& strPath)
+    {
+        if (strPath.size() < sizeof g_szPendingTemp) {
+            std::memcpy(g_szPendingTemp, strPath.c_str(), strPath.size() + 1);
+            g_bPendingTemp = 1;
+        }
+    }
+    ~CPendingTemp() { g_bPendingTemp = 0; }
+    CPendingTemp(const CPendingTemp&) = delete;
+    CPendingTemp& operator=(const CPendingTemp&) = delete;
+};
+
 mode_t ProcessUmask()
 {
     // Read once, before anything else could race with the two calls.
@@ -94,7 +137,11 @@ bool WriteAll(int fd, const std::uint8_t* pData, std::int64_t nLength, int* pErr
 
 class CRealFileSystem : public IFileSystem {
 public:
-    CRealFileSystem() { (void)ProcessUmask(); }
+    CRealFileSystem()
+    {
+        (void)ProcessUmask();
+        InstallInterruptCleanup();
+    }
 
     CByteBuffer ReadWholeFile(const std::string& strPath) override
     {
@@ -190,6 +237,7 @@ private:
             *pErrno = errno;
             return false;
         }
+        const CPendingTemp pending(strTemp);
         bool bOk = true;
         const mode_t mode = bExists ? (st.st_mode & 07777) : (0666 & ~ProcessUmask());
         if (::fchmod(file.Get(), mode) != 0) {
