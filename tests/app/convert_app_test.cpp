@@ -3,6 +3,7 @@
 #include "app/convert_app.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -109,7 +110,8 @@ protected:
         return names;
     }
 
-    Result Run(const std::vector<std::string>& args, const Limits& limits = {}) const
+    // Starts the program; Wait collects its exit status and output.
+    pid_t Start(const std::vector<std::string>& args, const Limits& limits = {}) const
     {
         std::vector<std::string> env;
         for (char** p = environ; *p != nullptr; ++p) {
@@ -133,7 +135,7 @@ protected:
             envp.push_back(s.data());
         envp.push_back(nullptr);
 
-        const fs::path outPath = m_dir.parent_path() / (m_dir.filename().string() + ".stdout");
+        const fs::path outPath = OutputPath();
         const pid_t pid = ::fork();
         if (pid == 0) {
             const int fd = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
@@ -150,14 +152,26 @@ protected:
             ::execve(strProgram.c_str(), argv.data(), envp.data());
             ::_exit(127);
         }
+        return pid;
+    }
+
+    Result Wait(pid_t pid) const
+    {
         Result result;
         int nStatus = 0;
         if (pid > 0 && ::waitpid(pid, &nStatus, 0) == pid)
             result.nExit = WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : 128 + WTERMSIG(nStatus);
-        result.strOut = ReadFile(outPath);
-        fs::remove(outPath);
+        result.strOut = ReadFile(OutputPath());
+        fs::remove(OutputPath());
         return result;
     }
+
+    Result Run(const std::vector<std::string>& args, const Limits& limits = {}) const
+    {
+        return Wait(Start(args, limits));
+    }
+
+    fs::path OutputPath() const { return m_dir.parent_path() / (m_dir.filename().string() + ".stdout"); }
 
     fs::path m_dir;
 };
@@ -414,6 +428,30 @@ TEST_F(ConvertApp, WritesThroughASymbolicLink)
     Run({"/AUTO", "/Roff", "/Flink", "in"});
     EXPECT_TRUE(fs::is_symlink(Path("link")));
     EXPECT_EQ(ReadFile(Path("real")), "x");
+}
+
+TEST_F(ConvertApp, InterruptDuringAWriteLeavesNoTemporary)
+{
+    const int fd = ::open(Path("big").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::ftruncate(fd, 64 << 20), 0); // sparse: cheap to make, long to write as UTF-16
+    ::close(fd);
+    const pid_t pid = Start({"/AUTO", "/Roff", "/SShift_JIS", "/OUnicode", "big"});
+    bool bSeen = false;
+    for (int i = 0; i < 20000 && !bSeen; ++i) {
+        for (const std::string& strName : Listing())
+            bSeen = bSeen || strName.find(".mojiro-") != std::string::npos;
+        if (!bSeen)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ::kill(pid, SIGTERM);
+    const Result r = Wait(pid);
+    if (!bSeen)
+        GTEST_SKIP() << "the write ended before it could be interrupted";
+    EXPECT_EQ(r.nExit, 128 + SIGTERM);
+    const std::vector<std::string> names = Listing();
+    EXPECT_TRUE(names == std::vector<std::string>{"big"} || names == (std::vector<std::string>{"big", "big.uni"}))
+        << ::testing::PrintToString(names);
 }
 
 // The input each source gets: the same text, with every kind of line ending.
