@@ -37,6 +37,8 @@ struct Alphabet {
     Bytes bytes;
 };
 
+void PrintTo(const Alphabet& a, std::ostream* os) { *os << Charset::kShortNames[a.charset]; }
+
 class FastLineEndings : public ::testing::TestWithParam<Alphabet> {};
 
 TEST_P(FastLineEndings, MatchReferenceOnRandomText)
@@ -122,6 +124,8 @@ Bytes RunStage(ConversionRoutine routine, const Bytes& in)
     EXPECT_TRUE(routine(in.data(), static_cast<std::int64_t>(in.size()), &out, &converter));
     return Bytes(out.Data(), out.Data() + out.Size());
 }
+
+void PrintTo(const KernelPair& k, std::ostream* os) { *os << k.name; }
 
 class FastStages : public ::testing::TestWithParam<KernelPair> {};
 
