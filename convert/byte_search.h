@@ -82,6 +82,22 @@ inline std::int64_t FindEscSoSi(const std::uint8_t* p, std::int64_t n)
     return n;
 }
 
+// In ISO-2022-JP double-byte mode bytes go in pairs from p, and only an ESC,
+// SO or SI that begins a pair ends the run: the length of the run of whole
+// pairs before it (even), or of everything up to n.
+inline std::int64_t DoubleByteRun(const std::uint8_t* p, std::int64_t n)
+{
+    std::int64_t i = 0;
+    while (true) {
+        const std::int64_t c = i + FindEscSoSi(p + i, n - i);
+        if (c >= n)
+            return n;
+        if (((c - i) & 1) == 0)
+            return c;
+        i = c + 1; // the second byte of a pair: search on after it
+    }
+}
+
 // Offset (even) of the first 16-bit little-endian unit 000D or 000A in
 // p[0, n), or the offset past the last whole unit.
 inline std::int64_t FindCrLfUnit(const std::uint8_t* p, std::int64_t n)

@@ -263,8 +263,18 @@ std::uint8_t* DecodeSlice(const std::uint8_t* p, std::int64_t n, bool bFinal, st
             }
             i += 16;
         }
-        for (std::uint16_t cp; i + 1 < n && (cp = pairs[p[i] << 8 | p[i + 1]]) != 0; i += 2)
-            put(cp);
+        // Runs of double-byte characters and half-width katakana.
+        while (i + 1 < n) {
+            if (const std::uint16_t cp = pairs[p[i] << 8 | p[i + 1]]; cp != 0) {
+                put(cp);
+                i += 2;
+            } else if (p[i] >= 0x80 && table::kLeadRow[p[i]] == 0) {
+                put(table::kSingleByte[p[i]]);
+                i += 1;
+            } else {
+                break;
+            }
+        }
         if (i < n) {
             if (i + 1 == n && !bFinal && table::kLeadRow[p[i]] != 0)
                 break; // its trail is in the next slice

@@ -378,9 +378,11 @@ std::int64_t JisToShiftJis(const std::uint8_t* pSource, std::int64_t n, bool bFi
             bDoubleByte = false;
             i += 1;
         } else if (i + 1 < n) {
-            PutPair(q, table[b << 8 | pSource[i + 1]]);
-            q += 2;
-            i += 2;
+            // Whole pairs up to the next escape that begins a pair.
+            // b itself begins a pair, so the run holds one pair at least.
+            const std::int64_t end = i + (byte_search::DoubleByteRun(pSource + i, n - i) & ~std::int64_t{1});
+            for (; i < end; i += 2, q += 2)
+                PutPair(q, table[pSource[i] << 8 | pSource[i + 1]]);
         } else {
             if (!bFinal)
                 break; // its second byte is in the next slice

@@ -347,10 +347,12 @@ std::uint8_t* FastJis(const std::uint8_t* pIn, std::int64_t n, std::uint8_t* pOu
             bDoubleByte = false;
             i += 1;
         } else if (bDoubleByte) {
-            *pOut++ = b;
-            if (i + 1 < n)
-                *pOut++ = pIn[i + 1];
-            i += 2;
+            // Pairs are copied whole, line-ending bytes included, up to the
+            // next escape that begins a pair (a last odd byte is copied too).
+            const std::int64_t run = byte_search::DoubleByteRun(pIn + i, n - i);
+            std::memcpy(pOut, pIn + i, static_cast<std::size_t>(run));
+            pOut += run;
+            i += run;
         } else {
             i = LineEnding(pIn, i, n, pOut, nCode);
         }
