@@ -205,24 +205,6 @@ inline std::uint8_t* EncodeUnit(std::uint8_t* out, std::uint16_t unit, const std
     return out;
 }
 
-// Every lead and trail byte pair, flattened: one load per character in the
-// runs of double-byte characters that Japanese text consists of. 0 where the
-// pair is no character (also for every non-lead first byte).
-const std::uint16_t* PairTable()
-{
-    struct Flat {
-        std::uint16_t pair[65536];
-        Flat()
-        {
-            for (unsigned b = 0; b < 256; ++b)
-                for (unsigned t = 0; t < 256; ++t)
-                    pair[b << 8 | t] = table::kLeadRow[b] != 0 ? table::kDoubleByte[table::kLeadRow[b]][t] : 0;
-        }
-    };
-    static const Flat flat;
-    return flat.pair;
-}
-
 inline int ClampSubstitute(const Substitute& substitute)
 {
     // At most 2 bytes per unit, whatever the caller put in the struct.
@@ -239,7 +221,6 @@ template <bool ToUtf8>
 std::uint8_t* DecodeSlice(const std::uint8_t* p, std::int64_t n, bool bFinal, std::uint8_t* out,
                           std::int64_t* pConsumed)
 {
-    const std::uint16_t* pairs = PairTable();
     const auto put = [&out](std::uint16_t unit) {
         if constexpr (ToUtf8) {
             out = PutUtf8(out, unit);
@@ -248,40 +229,56 @@ std::uint8_t* DecodeSlice(const std::uint8_t* p, std::int64_t n, bool bFinal, st
             out += 2;
         }
     };
+    // Short of the end of a slice, a lead byte at the very end waits for the
+    // next slice; every character that starts before end is decoded here.
+    const std::int64_t end = bFinal ? n : n - 1;
     std::int64_t i = 0;
-    while (i < n) {
-        while (i + 16 <= n && Ascii16(p + i)) {
+    while (i < end) {
+        while (i + 16 <= end && Ascii16(p + i)) {
             if constexpr (ToUtf8) {
                 std::memcpy(out, p + i, 16);
                 out += 16;
             } else {
+#if defined(__SSE2__)
+                const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi8(v, _mm_setzero_si128()));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16), _mm_unpackhi_epi8(v, _mm_setzero_si128()));
+#else
                 for (int k = 0; k < 16; ++k) {
                     out[2 * k] = p[i + k];
                     out[2 * k + 1] = 0;
                 }
+#endif
                 out += 32;
             }
             i += 16;
         }
-        // Runs of double-byte characters and half-width katakana.
-        while (i + 1 < n) {
-            if (const std::uint16_t cp = pairs[p[i] << 8 | p[i + 1]]; cp != 0) {
+        // Then one character at a time up to the next stretch of sixteen.
+        // Two small lookups (lead row, then trail) beat one flat table here:
+        // the rows real text uses stay in the first-level cache.
+        const std::int64_t stop = i + 16 < end ? i + 16 : end;
+        while (i < stop) {
+            const std::uint8_t b = p[i];
+            if (b < 0x80) {
+                put(b);
+                i += 1;
+                continue;
+            }
+            const std::uint8_t row = table::kLeadRow[b];
+            const std::uint16_t cp = table::kDoubleByte[row][i + 1 < n ? p[i + 1] : 0];
+            if (cp != 0) {
                 put(cp);
                 i += 2;
-            } else if (p[i] >= 0x80 && table::kLeadRow[p[i]] == 0) {
-                put(table::kSingleByte[p[i]]);
-                i += 1;
             } else {
-                break;
+                put(row != 0 ? kReplacement : table::kSingleByte[b]);
+                i += 1;
             }
         }
-        if (i < n) {
-            if (i + 1 == n && !bFinal && table::kLeadRow[p[i]] != 0)
-                break; // its trail is in the next slice
-            std::uint16_t unit;
-            i = DecodeStep(p, i, n, &unit);
-            put(unit);
-        }
+    }
+    if (i == n - 1 && !bFinal && table::kLeadRow[p[i]] == 0) {
+        std::uint16_t unit;
+        i = DecodeStep(p, i, n, &unit);
+        put(unit);
     }
     *pConsumed = i < n ? i : n;
     return out;
