@@ -419,8 +419,43 @@ bool IsUnchanged(const std::uint8_t* pIn, std::int64_t n, CharsetId nCharset, NL
             i = c + (crlf ? 4 : 2);
         }
         return true;
+    case Charset::Jis: {
+        bool bDoubleByte = false;
+        while (i < n) {
+            if (!bDoubleByte) {
+                i += byte_search::FindJisSpecial(pIn + i, n - i);
+                if (i >= n)
+                    return true;
+            }
+            const std::uint8_t b = pIn[i];
+            if (b == ESC) {
+                if (n - i - 1 < 2)
+                    return false; // the pass drops what follows a cut-off escape
+                const std::uint8_t c1 = pIn[i + 1];
+                const std::uint8_t c2 = pIn[i + 2];
+                if ((c1 == 0x24 && (c2 == 0x40 || c2 == 0x42 || c2 == 0x44)) || (c1 == 0x26 && c2 == 0x40)) {
+                    bDoubleByte = true;
+                    i += 3;
+                } else if (c1 == 0x28 && (c2 == 0x42 || c2 == 0x4A || c2 == 0x48 || c2 == 0x49)) {
+                    bDoubleByte = false;
+                    i += 3;
+                } else {
+                    bDoubleByte = false;
+                    i += 1;
+                }
+            } else if (b == SO || b == SI) {
+                bDoubleByte = false;
+                i += 1;
+            } else if (bDoubleByte) {
+                i += byte_search::DoubleByteRun(pIn + i, n - i);
+            } else if (!EndingKept(pIn, i, n, nCode, &i)) {
+                return false;
+            }
+        }
+        return true;
+    }
     default:
-        return false; // ISO-2022-JP: escapes cut off at the end change the text
+        return false;
     }
 }
 
