@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "cp932_table.h"
+#include "utf8_forms.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -145,42 +146,8 @@ inline bool Ascii16(const std::uint8_t* p)
 #endif
 }
 
-inline std::uint8_t* PutUtf8(std::uint8_t* q, unsigned u)
-{
-    if (u <= 0x7F) {
-        *q++ = static_cast<std::uint8_t>(u);
-    } else if (u <= 0x7FF) {
-        q[0] = static_cast<std::uint8_t>(0xC0 | (u >> 6));
-        q[1] = static_cast<std::uint8_t>(0x80 | (u & 0x3F));
-        q += 2;
-    } else {
-        q[0] = static_cast<std::uint8_t>(0xE0 | (u >> 12));
-        q[1] = static_cast<std::uint8_t>(0x80 | ((u >> 6) & 0x3F));
-        q[2] = static_cast<std::uint8_t>(0x80 | (u & 0x3F));
-        q += 3;
-    }
-    return q;
-}
-
-// The engine's UTF-8 decoding of the form at p[i] (i < n): one- to three-byte
-// forms, nothing checked, missing continuation bytes at the end read as zero
-// bits.
-inline std::int64_t Utf8Step(const std::uint8_t* p, std::int64_t i, std::int64_t n, std::uint16_t* pUnit)
-{
-    const std::uint8_t b = p[i];
-    const unsigned c1 = i + 1 < n ? p[i + 1] : 0;
-    if ((b & 0xE0) == 0xE0) {
-        const unsigned c2 = i + 2 < n ? p[i + 2] : 0;
-        *pUnit = static_cast<std::uint16_t>(((b & 0x0Fu) << 12) | ((c1 & 0x3Fu) << 6) | (c2 & 0x3Fu));
-        return i + 3;
-    }
-    if ((b & 0xC0) == 0xC0) {
-        *pUnit = static_cast<std::uint16_t>(((b & 0x1Fu) << 6) | (c1 & 0x3Fu));
-        return i + 2;
-    }
-    *pUnit = b & 0x7Fu;
-    return i + 1;
-}
+using utf8_forms::DecodeForm;
+inline std::uint8_t* PutUtf8(std::uint8_t* q, unsigned u) { return utf8_forms::PutUnit(q, u); }
 
 // Writes the CP932 form of a non-ASCII unit, or the substitute; a high
 // surrogate followed by a low one (peeked through nextUnit) is one character.
@@ -370,7 +337,7 @@ std::int64_t EncodeUtf8Forms(const std::uint8_t* pUtf8, std::int64_t nLength, st
         const std::int64_t stop = i + 16 < limit ? i + 16 : limit;
         while (i < stop) {
             std::uint16_t unit;
-            i = Utf8Step(pUtf8, i, nLength, &unit);
+            i = DecodeForm(pUtf8, i, nLength, &unit);
             if (unit < 0x80) {
                 *out++ = static_cast<std::uint8_t>(unit);
                 continue;
@@ -378,7 +345,7 @@ std::int64_t EncodeUtf8Forms(const std::uint8_t* pUtf8, std::int64_t nLength, st
             out = EncodeUnit(out, unit, substitute.bytes, nSub, [&] {
                 if (i < nLength) {
                     std::uint16_t next;
-                    const std::int64_t after = Utf8Step(pUtf8, i, nLength, &next);
+                    const std::int64_t after = DecodeForm(pUtf8, i, nLength, &next);
                     if (IsLowSurrogate(next))
                         i = after;
                 }

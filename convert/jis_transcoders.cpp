@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "byte_search.h"
+#include "jis_escapes.h"
 #include "jis_slices.h"
 #include "reference_kernels.h"
 #include "text_converter.h"
@@ -194,7 +195,7 @@ bool JisToShiftJis(const std::uint8_t* pSource, std::int64_t n, CByteBuffer* pOu
                 break; // a cut-off escape ends the text
             const std::uint8_t c1 = pSource[i + 1];
             const std::uint8_t c2 = pSource[i + 2];
-            bDoubleByte = (c1 == 0x24 && (c2 == 0x40 || c2 == 0x42 || c2 == 0x44)) || (c1 == 0x26 && c2 == 0x40);
+            bDoubleByte = jis_escapes::SelectsDoubleByte(c1, c2);
             i += 3;
         } else if (b == SO || b == SI) {
             bDoubleByte = false;
@@ -372,7 +373,7 @@ std::int64_t JisToShiftJis(const std::uint8_t* pSource, std::int64_t n, bool bFi
             }
             const std::uint8_t c1 = pSource[i + 1];
             const std::uint8_t c2 = pSource[i + 2];
-            bDoubleByte = (c1 == 0x24 && (c2 == 0x40 || c2 == 0x42 || c2 == 0x44)) || (c1 == 0x26 && c2 == 0x40);
+            bDoubleByte = jis_escapes::SelectsDoubleByte(c1, c2);
             i += 3;
         } else if (b == SO || b == SI) {
             bDoubleByte = false;

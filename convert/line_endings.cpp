@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "byte_search.h"
+#include "jis_escapes.h"
 #include "text_converter.h"
 
 // The line-ending pass walks the text in the units of its encoding so that a
@@ -121,19 +122,14 @@ std::uint8_t* WalkJis(const std::uint8_t* pIn, std::int64_t n, std::uint8_t* pOu
                 break; // an escape cut off by the end: the rest is dropped
             const std::uint8_t c1 = pIn[i + 1];
             const std::uint8_t c2 = pIn[i + 2];
-            if ((c1 == 0x24 && (c2 == 0x40 || c2 == 0x42 || c2 == 0x44)) || (c1 == 0x26 && c2 == 0x40)) {
+            const bool bDouble = jis_escapes::SelectsDoubleByte(c1, c2);
+            bDoubleByte = bDouble;
+            if (bDouble || jis_escapes::SelectsSingleByte(c1, c2)) {
                 *pOut++ = c1;
                 *pOut++ = c2;
-                bDoubleByte = true;
-                i += 3;
-            } else if (c1 == 0x28 && (c2 == 0x42 || c2 == 0x4A || c2 == 0x48 || c2 == 0x49)) {
-                *pOut++ = c1;
-                *pOut++ = c2;
-                bDoubleByte = false;
                 i += 3;
             } else {
-                bDoubleByte = false;
-                i += 1;
+                i += 1; // an unknown escape: the two bytes are walked as text
             }
         } else if (b == SO || b == SI) {
             *pOut++ = b;
@@ -328,19 +324,14 @@ std::uint8_t* FastJis(const std::uint8_t* pIn, std::int64_t n, std::uint8_t* pOu
                 break;
             const std::uint8_t c1 = pIn[i + 1];
             const std::uint8_t c2 = pIn[i + 2];
-            if ((c1 == 0x24 && (c2 == 0x40 || c2 == 0x42 || c2 == 0x44)) || (c1 == 0x26 && c2 == 0x40)) {
+            const bool bDouble = jis_escapes::SelectsDoubleByte(c1, c2);
+            bDoubleByte = bDouble;
+            if (bDouble || jis_escapes::SelectsSingleByte(c1, c2)) {
                 *pOut++ = c1;
                 *pOut++ = c2;
-                bDoubleByte = true;
-                i += 3;
-            } else if (c1 == 0x28 && (c2 == 0x42 || c2 == 0x4A || c2 == 0x48 || c2 == 0x49)) {
-                *pOut++ = c1;
-                *pOut++ = c2;
-                bDoubleByte = false;
                 i += 3;
             } else {
-                bDoubleByte = false;
-                i += 1;
+                i += 1; // an unknown escape: the two bytes are walked as text
             }
         } else if (b == SO || b == SI) {
             *pOut++ = b;
@@ -433,16 +424,8 @@ bool IsUnchanged(const std::uint8_t* pIn, std::int64_t n, CharsetId nCharset, NL
                     return false; // the pass drops what follows a cut-off escape
                 const std::uint8_t c1 = pIn[i + 1];
                 const std::uint8_t c2 = pIn[i + 2];
-                if ((c1 == 0x24 && (c2 == 0x40 || c2 == 0x42 || c2 == 0x44)) || (c1 == 0x26 && c2 == 0x40)) {
-                    bDoubleByte = true;
-                    i += 3;
-                } else if (c1 == 0x28 && (c2 == 0x42 || c2 == 0x4A || c2 == 0x48 || c2 == 0x49)) {
-                    bDoubleByte = false;
-                    i += 3;
-                } else {
-                    bDoubleByte = false;
-                    i += 1;
-                }
+                bDoubleByte = jis_escapes::SelectsDoubleByte(c1, c2);
+                i += bDoubleByte || jis_escapes::SelectsSingleByte(c1, c2) ? 3 : 1;
             } else if (b == SO || b == SI) {
                 bDoubleByte = false;
                 i += 1;

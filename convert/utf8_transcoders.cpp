@@ -1,6 +1,7 @@
 #include <cstring>
 
 #include "byte_search.h"
+#include "utf8_forms.h"
 #include "reference_kernels.h"
 #include "text_converter.h"
 
@@ -12,40 +13,8 @@
 
 namespace {
 
-inline std::uint8_t* PutUnitAsUtf8(std::uint8_t* q, unsigned u)
-{
-    if (u <= 0x7F) {
-        *q++ = static_cast<std::uint8_t>(u);
-    } else if (u <= 0x7FF) {
-        q[0] = static_cast<std::uint8_t>(0xC0 | (u >> 6));
-        q[1] = static_cast<std::uint8_t>(0x80 | (u & 0x3F));
-        q += 2;
-    } else {
-        q[0] = static_cast<std::uint8_t>(0xE0 | (u >> 12));
-        q[1] = static_cast<std::uint8_t>(0x80 | ((u >> 6) & 0x3F));
-        q[2] = static_cast<std::uint8_t>(0x80 | (u & 0x3F));
-        q += 3;
-    }
-    return q;
-}
-
-// Decodes the form at p[i] (i < n) into *pUnit; returns the next position.
-inline std::int64_t DecodeForm(const std::uint8_t* p, std::int64_t i, std::int64_t n, unsigned* pUnit)
-{
-    const std::uint8_t b = p[i];
-    const unsigned c1 = i + 1 < n ? p[i + 1] : 0;
-    if ((b & 0xE0) == 0xE0) {
-        const unsigned c2 = i + 2 < n ? p[i + 2] : 0;
-        *pUnit = ((b & 0x0Fu) << 12) | ((c1 & 0x3Fu) << 6) | (c2 & 0x3Fu);
-        return i + 3;
-    }
-    if ((b & 0xC0) == 0xC0) {
-        *pUnit = ((b & 0x1Fu) << 6) | (c1 & 0x3Fu);
-        return i + 2;
-    }
-    *pUnit = b & 0x7Fu; // 00-7F, or a stray continuation byte
-    return i + 1;
-}
+using utf8_forms::DecodeForm;
+inline std::uint8_t* PutUnitAsUtf8(std::uint8_t* q, unsigned u) { return utf8_forms::PutUnit(q, u); }
 
 inline std::uint8_t* PutUnit(std::uint8_t* q, unsigned u)
 {
@@ -76,7 +45,7 @@ bool Utf8ToUnicode(const std::uint8_t* pSource, std::int64_t n, CByteBuffer* pOu
     std::uint8_t* q = work.Data();
     std::int64_t i = 0;
     while (i < n) {
-        unsigned u;
+        std::uint16_t u;
         i = DecodeForm(pSource, i, n, &u);
         q = PutUnit(q, u);
     }
@@ -136,7 +105,7 @@ bool Utf8ToUnicode(const std::uint8_t* pSource, std::int64_t n, CByteBuffer* pOu
 #endif
         const std::int64_t stop = i + 16 < n ? i + 16 : n;
         while (i < stop) {
-            unsigned u;
+            std::uint16_t u;
             i = DecodeForm(pSource, i, n, &u);
             q = PutUnit(q, u);
         }

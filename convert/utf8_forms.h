@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstdint>
+
+// The engine's UTF-8 forms, shared by the UTF-8 codec and the fused
+// Shift_JIS <-> UTF-8 paths so that both write and read exactly alike.
+namespace utf8_forms {
+
+// One 16-bit unit as one, two or three bytes; surrogates are written as they
+// are, like any other unit.
+inline std::uint8_t* PutUnit(std::uint8_t* q, unsigned u)
+{
+    if (u <= 0x7F) {
+        *q++ = static_cast<std::uint8_t>(u);
+    } else if (u <= 0x7FF) {
+        q[0] = static_cast<std::uint8_t>(0xC0 | (u >> 6));
+        q[1] = static_cast<std::uint8_t>(0x80 | (u & 0x3F));
+        q += 2;
+    } else {
+        q[0] = static_cast<std::uint8_t>(0xE0 | (u >> 12));
+        q[1] = static_cast<std::uint8_t>(0x80 | ((u >> 6) & 0x3F));
+        q[2] = static_cast<std::uint8_t>(0x80 | (u & 0x3F));
+        q += 3;
+    }
+    return q;
+}
+
+// Decodes the form at p[i] (i < n) into *pUnit and returns the position after
+// it: leads E0-FF take two more bytes, C0-DF one, anything else stands alone
+// (a stray continuation byte gives b & 0x7F). Nothing is checked; a form cut
+// off by the end of the text reads its missing bytes as zero bits.
+inline std::int64_t DecodeForm(const std::uint8_t* p, std::int64_t i, std::int64_t n, std::uint16_t* pUnit)
+{
+    const std::uint8_t b = p[i];
+    const unsigned c1 = i + 1 < n ? p[i + 1] : 0;
+    if ((b & 0xE0) == 0xE0) {
+        const unsigned c2 = i + 2 < n ? p[i + 2] : 0;
+        *pUnit = static_cast<std::uint16_t>(((b & 0x0Fu) << 12) | ((c1 & 0x3Fu) << 6) | (c2 & 0x3Fu));
+        return i + 3;
+    }
+    if ((b & 0xC0) == 0xC0) {
+        *pUnit = static_cast<std::uint16_t>(((b & 0x1Fu) << 6) | (c1 & 0x3Fu));
+        return i + 2;
+    }
+    *pUnit = b & 0x7Fu;
+    return i + 1;
+}
+
+} // namespace utf8_forms
