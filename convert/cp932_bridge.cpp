@@ -298,16 +298,10 @@ std::int64_t EncodeUnits(const std::uint8_t* pUtf16le, std::int64_t nUnits, std:
         while (i < stop) {
             const std::uint16_t unit = LoadUnit(pUtf16le + 2 * i);
             ++i;
-            // The table maps ASCII to itself, so one lookup serves every
-            // mappable unit, written without branching on its length: both
-            // bytes are stored and the pointer moves by one or two (each unit
-            // has room for two).
-            const std::uint16_t code = Lookup(unit);
-            if (code != 0 || unit == 0) {
-                const bool bTwo = code >= 0x100;
-                out[0] = static_cast<std::uint8_t>(bTwo ? code >> 8 : code);
-                out[1] = static_cast<std::uint8_t>(code);
-                out += bTwo ? 2 : 1;
+            // Branch on the length rather than compute it: a predicted branch
+            // lets the next store go ahead without waiting for this lookup.
+            if (unit < 0x80) {
+                *out++ = static_cast<std::uint8_t>(unit);
                 continue;
             }
             out = EncodeUnit(out, unit, substitute.bytes, nSub, [&] {
