@@ -73,7 +73,7 @@ void Capture(CDialog& dlg, const char* pszFile)
     EXPECT_TRUE(QFontInfo(pWindow->font()).family().startsWith(QStringLiteral("IPA"))) << pszFile;
 
     const char* pszDir = std::getenv("MOJIRO_SCREENSHOT_DIR");
-    const fs::path dir = pszDir != nullptr && *pszDir != '\0' ? fs::path(pszDir) : fs::path("screenshots");
+    const fs::path dir = pszDir != nullptr && *pszDir != '\0' ? fs::path(pszDir) : fs::path(MOJIRO_SCREENSHOT_DIR);
     fs::create_directories(dir);
     const QPixmap picture = pWindow->grab();
     EXPECT_TRUE(picture.save(QString::fromStdString((dir / pszFile).string()), "PNG")) << pszFile;
