@@ -442,39 +442,12 @@ bool IsUnchanged(const std::uint8_t* pIn, std::int64_t n, CharsetId nCharset, NL
     }
 }
 
-Walk ReferenceWalk(CharsetId nCharset)
-{
-    switch (nCharset) {
-    case Charset::ShiftJis:
-    case Charset::EucJp:
-        return WalkDoubleByte;
-    case Charset::Jis:
-        return WalkJis;
-    case Charset::Unicode:
-        return WalkUtf16;
-    case Charset::Utf8:
-        return WalkUtf8;
-    default:
-        return nullptr;
-    }
-}
+// Indexed by CharsetId: Shift_JIS and EUC-JP share the pair walk.
+constexpr Walk kReferenceWalks[Charset::Count] = {WalkDoubleByte, WalkDoubleByte, WalkJis, WalkUtf16, WalkUtf8};
+constexpr Walk kFastWalks[Charset::Count] = {FastDoubleByte, FastDoubleByte, FastJis, FastUtf16, FastUtf8};
 
-Walk FastWalk(CharsetId nCharset)
-{
-    switch (nCharset) {
-    case Charset::ShiftJis:
-    case Charset::EucJp:
-        return FastDoubleByte;
-    case Charset::Jis:
-        return FastJis;
-    case Charset::Unicode:
-        return FastUtf16;
-    case Charset::Utf8:
-        return FastUtf8;
-    default:
-        return nullptr;
-    }
-}
+Walk ReferenceWalk(CharsetId nCharset) { return Charset::IsValid(nCharset) ? kReferenceWalks[nCharset] : nullptr; }
+Walk FastWalk(CharsetId nCharset) { return Charset::IsValid(nCharset) ? kFastWalks[nCharset] : nullptr; }
 
 } // namespace line_endings
 

@@ -192,6 +192,24 @@ std::int64_t EucOut(const std::uint8_t* s, std::int64_t len, bool bFinal, std::u
 // unit), n + 1 from UTF-8 (a cut-off last form may grow by one).
 inline std::int64_t ShiftJisBound(std::int64_t n, bool bFromUtf8) { return bFromUtf8 ? n + 2 : n; }
 
+// The ISO-2022-JP stages keep their mode from one slice to the next.
+struct JisIn {
+    jis_slices::JisState state;
+    std::int64_t operator()(const std::uint8_t* s, std::int64_t len, bool bFinal, std::uint8_t* out,
+                            std::int64_t* pWritten)
+    {
+        return jis_slices::JisToShiftJis(s, len, bFinal, &state, out, pWritten);
+    }
+};
+struct JisOut {
+    bool bDoubleByte = false;
+    std::int64_t operator()(const std::uint8_t* s, std::int64_t len, bool bFinal, std::uint8_t* out,
+                            std::int64_t* pWritten)
+    {
+        return jis_slices::ShiftJisToJis(s, len, bFinal, &bDoubleByte, out, pWritten);
+    }
+};
+
 } // namespace
 
 bool UnicodeToEucJp(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter* c)
@@ -204,21 +222,11 @@ bool Utf8ToEucJp(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextCon
 }
 bool UnicodeToJis(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter* c)
 {
-    bool bDoubleByte = false;
-    return FromShiftJisSlices(p, n, false, 4 * ShiftJisBound(n, false), c, o,
-                              [&](const std::uint8_t* s, std::int64_t len, bool bFinal, std::uint8_t* out,
-                                  std::int64_t* pWritten) {
-                                  return jis_slices::ShiftJisToJis(s, len, bFinal, &bDoubleByte, out, pWritten);
-                              });
+    return FromShiftJisSlices(p, n, false, 4 * ShiftJisBound(n, false), c, o, JisOut{});
 }
 bool Utf8ToJis(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter* c)
 {
-    bool bDoubleByte = false;
-    return FromShiftJisSlices(p, n, true, 4 * ShiftJisBound(n, true), c, o,
-                              [&](const std::uint8_t* s, std::int64_t len, bool bFinal, std::uint8_t* out,
-                                  std::int64_t* pWritten) {
-                                  return jis_slices::ShiftJisToJis(s, len, bFinal, &bDoubleByte, out, pWritten);
-                              });
+    return FromShiftJisSlices(p, n, true, 4 * ShiftJisBound(n, true), c, o, JisOut{});
 }
 
 bool EucJpToUnicode(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter*)
@@ -231,19 +239,11 @@ bool EucJpToUtf8(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextCon
 }
 bool JisToUnicode(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter*)
 {
-    jis_slices::JisState state;
-    return ThroughShiftJisSlices<false>(p, n, o, [&state](const std::uint8_t* s, std::int64_t len, bool bFinal,
-                                                          std::uint8_t* out, std::int64_t* pWritten) {
-        return jis_slices::JisToShiftJis(s, len, bFinal, &state, out, pWritten);
-    });
+    return ThroughShiftJisSlices<false>(p, n, o, JisIn{});
 }
 bool JisToUtf8(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter*)
 {
-    jis_slices::JisState state;
-    return ThroughShiftJisSlices<true>(p, n, o, [&state](const std::uint8_t* s, std::int64_t len, bool bFinal,
-                                                         std::uint8_t* out, std::int64_t* pWritten) {
-        return jis_slices::JisToShiftJis(s, len, bFinal, &state, out, pWritten);
-    });
+    return ThroughShiftJisSlices<true>(p, n, o, JisIn{});
 }
 
 const ConversionRoutine ConversionTable[Charset::Count * Charset::Count] = {
