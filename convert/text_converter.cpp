@@ -264,5 +264,11 @@ bool CTextConverter::Convert(CByteBuffer* pOutput)
         return routine(m_pInputData, m_nInputLength, pOutput, this);
     CByteBuffer intermediate;
     NormalizeLineEndings(m_pInputData, m_nInputLength, m_nInputCharset, &intermediate);
+    // Source and target alike: the pass's result is the output; copying it
+    // once more would give the same bytes.
+    if (routine == CopyUnchanged) {
+        *pOutput = std::move(intermediate);
+        return true;
+    }
     return routine(intermediate.Data(), intermediate.Size(), pOutput, this);
 }
