@@ -25,7 +25,9 @@ int AfxMessageBox(const std::string& strText, unsigned /*nType*/)
 {
     if (Hook())
         return Hook()(strText);
-    if (!AfxHasDisplay()) {
+    // A stale display must not end the process: the text then goes to
+    // standard output as without one.
+    if (!AfxHasDisplay() || (QCoreApplication::instance() == nullptr && !AfxDisplayReachable())) {
         std::fwrite(strText.data(), 1, strText.size(), stdout);
         std::fputc('\n', stdout);
         std::fflush(stdout);

@@ -1,8 +1,14 @@
 #include "win_app.h"
 
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 #include <csignal>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 
 #include <QApplication>
@@ -149,6 +155,55 @@ bool AfxHasDisplay()
             return true;
     }
     return false;
+}
+
+namespace {
+
+bool SocketAccepts(const std::string& strPath, bool bAbstract)
+{
+    sockaddr_un address = {};
+    address.sun_family = AF_UNIX;
+    const std::size_t offset = bAbstract ? 1 : 0; // abstract names begin with a NUL
+    if (strPath.size() + offset >= sizeof address.sun_path)
+        return false;
+    std::memcpy(address.sun_path + offset, strPath.data(), strPath.size());
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + offset + strPath.size());
+    const bool bAccepted = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), length) == 0;
+    ::close(fd);
+    return bAccepted;
+}
+
+} // namespace
+
+bool AfxDisplayReachable()
+{
+    const char* pszPlatform = std::getenv("QT_QPA_PLATFORM");
+    if (pszPlatform != nullptr && *pszPlatform != '\0' && std::strncmp(pszPlatform, "xcb", 3) != 0 &&
+        std::strncmp(pszPlatform, "wayland", 7) != 0)
+        return true;
+    if (const char* pszWayland = std::getenv("WAYLAND_DISPLAY"); pszWayland != nullptr && *pszWayland != '\0') {
+        const char* pszRuntime = std::getenv("XDG_RUNTIME_DIR");
+        const std::string strPath = pszWayland[0] == '/' ? std::string(pszWayland)
+                                    : std::string(pszRuntime != nullptr ? pszRuntime : "") + "/" + pszWayland;
+        if (SocketAccepts(strPath, false))
+            return true;
+    }
+    const char* pszDisplay = std::getenv("DISPLAY");
+    if (pszDisplay == nullptr || *pszDisplay == '\0')
+        return false;
+    std::string strDisplay = pszDisplay;
+    if (strDisplay.rfind("unix:", 0) == 0)
+        strDisplay.erase(0, 4);
+    if (strDisplay.empty() || strDisplay[0] != ':')
+        return true; // a remote display: nothing cheap can tell
+    const std::string strNumber = strDisplay.substr(1, strDisplay.find('.') - 1);
+    if (strNumber.empty() || strNumber.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    const std::string strSocket = "/tmp/.X11-unix/X" + strNumber;
+    return SocketAccepts(strSocket, true) || SocketAccepts(strSocket, false);
 }
 
 void AfxEnsureGuiApplication()

@@ -77,6 +77,12 @@ int AfxWinMain(int argc, char** argv);
 // True when a display is reachable (DISPLAY or WAYLAND_DISPLAY is set).
 bool AfxHasDisplay();
 
+// False when the display named by WAYLAND_DISPLAY or a local DISPLAY accepts
+// no connection (a stale variable): the toolkit would end the process when
+// it tried to open it. True when it cannot tell (a remote X display) or when
+// QT_QPA_PLATFORM names a platform that needs no display.
+bool AfxDisplayReachable();
+
 // Creates the GUI application object on first call (windows and real message
 // boxes need it); later calls do nothing. Batch runs that show no box never
 // pay for it. Requires AfxHasDisplay().

@@ -61,6 +61,24 @@ TEST(MessageBox, WithoutDisplayTheTextGoesToStandardOutput)
     EXPECT_EQ(QCoreApplication::instance(), nullptr) << "no GUI start-up without a box";
 }
 
+TEST(MessageBox, AStaleDisplayCountsAsNone)
+{
+    // No server listens on this display: opening it would end the process
+    // and lose the text.
+    ::unsetenv("QT_QPA_PLATFORM");
+    ::unsetenv("WAYLAND_DISPLAY");
+    ::setenv("DISPLAY", ":4711", 1);
+    EXPECT_FALSE(AfxDisplayReachable());
+    if (QCoreApplication::instance() == nullptr) {
+        CStdoutCapture capture;
+        EXPECT_EQ(AfxMessageBox("本文"), IDOK);
+        EXPECT_EQ(capture.Finish(), "本文\n");
+    }
+    ::setenv("DISPLAY", "remote-host:0", 1);
+    EXPECT_TRUE(AfxDisplayReachable()); // cannot be told cheaply: left to the toolkit
+    ::unsetenv("DISPLAY");
+}
+
 TEST(MessageBox, HookSeesTheTextInsteadOfTheBox)
 {
     std::string strSeen;
