@@ -1,7 +1,5 @@
 #include "text_converter.h"
 
-#include <cstring>
-
 #include "cp932_bridge.h"
 #include "jis_slices.h"
 #include "line_endings.h"
@@ -27,23 +25,7 @@ bool Chain(const std::uint8_t* pSource, std::int64_t n, CByteBuffer* pOutput, CT
 
 } // namespace
 
-// The chains as written: Shift_JIS -> UTF-16 -> UTF-8 and back.
-namespace reference {
-bool ShiftJisToUtf8(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter* c)
-{
-    return Chain<ShiftJisToUnicode, UnicodeToUtf8>(p, n, o, c);
-}
-bool Utf8ToShiftJis(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter* c)
-{
-    CByteBuffer work = CByteBuffer::Allocate(n + 2);
-    const cp932::Substitute substitute = cp932::MakeSubstitute(c->m_strUnmappableDefaultChar);
-    work.Trim(cp932::EncodeFromUtf8(p, n, substitute, work.Data()));
-    *o = std::move(work);
-    return true;
-}
-} // namespace reference
-
-// The same two chains in one pass each: every UTF-16 unit the first stage
+// Shift_JIS <-> UTF-8 in one pass each: every UTF-16 unit the first stage
 // would write goes straight to the second, with no buffer between them.
 bool ShiftJisToUtf8(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter*)
 {
@@ -69,7 +51,17 @@ bool Utf8ToShiftJis(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CText
     return true;
 }
 
+// The chains as the table lists them, stage after stage through full-size
+// buffers: the definition the faster cells below are tested against.
 namespace reference {
+bool ShiftJisToUtf8(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter* c)
+{
+    return Chain<ShiftJisToUnicode, UnicodeToUtf8>(p, n, o, c);
+}
+bool Utf8ToShiftJis(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter* c)
+{
+    return Chain<Utf8ToUnicode, UnicodeToShiftJis>(p, n, o, c);
+}
 bool EucJpToUnicode(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter* c)
 {
     return Chain<EucJpToShiftJis, ShiftJisToUnicode>(p, n, o, c);
