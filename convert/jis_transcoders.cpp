@@ -56,22 +56,6 @@ inline LeadTrail RowCellToShiftJis(std::uint8_t j1, std::uint8_t j2)
     return {s1, s2};
 }
 
-// Bytes below 0x80 at p, the part every routine copies one for one.
-inline std::int64_t AsciiRun(const std::uint8_t* p, std::int64_t n)
-{
-    std::int64_t i = 0;
-    while (i + 8 <= n) {
-        std::uint64_t w;
-        std::memcpy(&w, p + i, 8);
-        if (w & 0x8080808080808080ull)
-            break;
-        i += 8;
-    }
-    while (i < n && p[i] < 0x80)
-        ++i;
-    return i;
-}
-
 inline void Put3(std::uint8_t*& p, std::uint8_t a, std::uint8_t b, std::uint8_t c)
 {
     p[0] = a;
@@ -88,21 +72,13 @@ bool ShiftJisToEucJp(const std::uint8_t* pSource, std::int64_t n, CByteBuffer* p
 {
     CByteBuffer out = CByteBuffer::Allocate(n);
     std::uint8_t* const q = out.Data();
-    std::int64_t i = 0;
-    while (i < n) {
-        const std::int64_t run = AsciiRun(pSource + i, n - i);
-        std::memcpy(q + i, pSource + i, static_cast<std::size_t>(run));
-        i += run;
-        if (i >= n)
-            break;
-        if (i + 1 < n) {
+    for (std::int64_t i = 0; i < n; ++i) {
+        if (pSource[i] >= 0x80 && i + 1 < n) {
             const RowCell rc = ShiftJisToRowCell(pSource[i], pSource[i + 1]);
             q[i] = rc.j1 | 0x80;
-            q[i + 1] = rc.j2 | 0x80;
-            i += 2;
+            q[++i] = rc.j2 | 0x80;
         } else {
             q[i] = pSource[i];
-            i += 1;
         }
     }
     *pOutput = std::move(out);
@@ -113,21 +89,13 @@ bool EucJpToShiftJis(const std::uint8_t* pSource, std::int64_t n, CByteBuffer* p
 {
     CByteBuffer out = CByteBuffer::Allocate(n);
     std::uint8_t* const q = out.Data();
-    std::int64_t i = 0;
-    while (i < n) {
-        const std::int64_t run = AsciiRun(pSource + i, n - i);
-        std::memcpy(q + i, pSource + i, static_cast<std::size_t>(run));
-        i += run;
-        if (i >= n)
-            break;
-        if (i + 1 < n) {
+    for (std::int64_t i = 0; i < n; ++i) {
+        if (pSource[i] >= 0x80 && i + 1 < n) {
             const LeadTrail lt = RowCellToShiftJis(pSource[i] & 0x7F, pSource[i + 1] & 0x7F);
             q[i] = lt.s1;
-            q[i + 1] = lt.s2;
-            i += 2;
+            q[++i] = lt.s2;
         } else {
             q[i] = pSource[i];
-            i += 1;
         }
     }
     *pOutput = std::move(out);
@@ -144,14 +112,6 @@ bool ShiftJisToJis(const std::uint8_t* pSource, std::int64_t n, CByteBuffer* pOu
     bool bDoubleByte = false;
     std::int64_t i = 0;
     while (i < n) {
-        if (!bDoubleByte) {
-            const std::int64_t run = AsciiRun(pSource + i, n - i);
-            std::memcpy(q, pSource + i, static_cast<std::size_t>(run));
-            q += run;
-            i += run;
-            if (i >= n)
-                break;
-        }
         const std::uint8_t b = pSource[i];
         if (b >= 0x80 && i + 1 < n) {
             if (!bDoubleByte) {

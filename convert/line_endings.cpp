@@ -86,6 +86,26 @@ inline std::int64_t LineEnding(const std::uint8_t* pIn, std::int64_t i, std::int
     return i + 1;
 }
 
+// Copies the escape at pIn[i] and returns the position after it, or -1 when
+// fewer than two bytes follow it: the pass then ends with the ESC written and
+// the rest dropped. An unknown escape switches to single-byte mode and lets
+// its two bytes be walked as text.
+inline std::int64_t CopyEscape(const std::uint8_t* pIn, std::int64_t i, std::int64_t n, std::uint8_t*& pOut,
+                               bool* pbDoubleByte)
+{
+    *pOut++ = ESC;
+    if (n - i - 1 < 2)
+        return -1;
+    const std::uint8_t c1 = pIn[i + 1];
+    const std::uint8_t c2 = pIn[i + 2];
+    *pbDoubleByte = jis_escapes::SelectsDoubleByte(c1, c2);
+    if (!*pbDoubleByte && !jis_escapes::SelectsSingleByte(c1, c2))
+        return i + 1;
+    *pOut++ = c1;
+    *pOut++ = c2;
+    return i + 3;
+}
+
 std::uint8_t* WalkDoubleByte(const std::uint8_t* pIn, std::int64_t n, std::uint8_t* pOut, NLCode nCode)
 {
     std::int64_t i = 0;
@@ -117,20 +137,9 @@ std::uint8_t* WalkJis(const std::uint8_t* pIn, std::int64_t n, std::uint8_t* pOu
     while (i < n) {
         const std::uint8_t b = pIn[i];
         if (b == ESC) {
-            *pOut++ = ESC;
-            if (n - i - 1 < 2)
-                break; // an escape cut off by the end: the rest is dropped
-            const std::uint8_t c1 = pIn[i + 1];
-            const std::uint8_t c2 = pIn[i + 2];
-            const bool bDouble = jis_escapes::SelectsDoubleByte(c1, c2);
-            bDoubleByte = bDouble;
-            if (bDouble || jis_escapes::SelectsSingleByte(c1, c2)) {
-                *pOut++ = c1;
-                *pOut++ = c2;
-                i += 3;
-            } else {
-                i += 1; // an unknown escape: the two bytes are walked as text
-            }
+            i = CopyEscape(pIn, i, n, pOut, &bDoubleByte);
+            if (i < 0)
+                break;
         } else if (b == SO || b == SI) {
             *pOut++ = b;
             bDoubleByte = false;
@@ -319,20 +328,9 @@ std::uint8_t* FastJis(const std::uint8_t* pIn, std::int64_t n, std::uint8_t* pOu
         }
         const std::uint8_t b = pIn[i];
         if (b == ESC) {
-            *pOut++ = ESC;
-            if (n - i - 1 < 2)
+            i = CopyEscape(pIn, i, n, pOut, &bDoubleByte);
+            if (i < 0)
                 break;
-            const std::uint8_t c1 = pIn[i + 1];
-            const std::uint8_t c2 = pIn[i + 2];
-            const bool bDouble = jis_escapes::SelectsDoubleByte(c1, c2);
-            bDoubleByte = bDouble;
-            if (bDouble || jis_escapes::SelectsSingleByte(c1, c2)) {
-                *pOut++ = c1;
-                *pOut++ = c2;
-                i += 3;
-            } else {
-                i += 1; // an unknown escape: the two bytes are walked as text
-            }
         } else if (b == SO || b == SI) {
             *pOut++ = b;
             bDoubleByte = false;
