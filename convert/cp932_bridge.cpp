@@ -147,13 +147,13 @@ inline bool Ascii16(const std::uint8_t* p)
 }
 
 using utf8_forms::DecodeForm;
-inline std::uint8_t* PutUtf8(std::uint8_t* q, unsigned u) { return utf8_forms::PutUnit(q, u); }
 
 // Writes the CP932 form of a non-ASCII unit, or the substitute; a high
-// surrogate followed by a low one (peeked through nextUnit) is one character.
-template <class PeekNext>
+// surrogate followed by a low one (consumed through consumeLowSurrogate) is one
+// character.
+template <class ConsumeLow>
 inline std::uint8_t* EncodeUnit(std::uint8_t* out, std::uint16_t unit, const std::uint8_t* sub, int nSub,
-                                PeekNext&& consumeLowSurrogate)
+                                ConsumeLow&& consumeLowSurrogate)
 {
     const std::uint16_t code = Lookup(unit);
     if (code >= 0x100) {
@@ -190,7 +190,7 @@ std::uint8_t* DecodeSlice(const std::uint8_t* p, std::int64_t n, bool bFinal, st
 {
     const auto put = [&out](std::uint16_t unit) {
         if constexpr (ToUtf8) {
-            out = PutUtf8(out, unit);
+            out = utf8_forms::PutUnit(out, unit);
         } else {
             StoreUnit(out, unit);
             out += 2;

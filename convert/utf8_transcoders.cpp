@@ -14,9 +14,8 @@
 namespace {
 
 using utf8_forms::DecodeForm;
-inline std::uint8_t* PutUnitAsUtf8(std::uint8_t* q, unsigned u) { return utf8_forms::PutUnit(q, u); }
 
-inline std::uint8_t* PutUnit(std::uint8_t* q, unsigned u)
+inline std::uint8_t* PutUtf16Unit(std::uint8_t* q, unsigned u)
 {
     q[0] = static_cast<std::uint8_t>(u & 0xFF);
     q[1] = static_cast<std::uint8_t>(u >> 8);
@@ -33,7 +32,7 @@ bool UnicodeToUtf8(const std::uint8_t* pSource, std::int64_t n, CByteBuffer* pOu
     CByteBuffer work = CByteBuffer::Allocate(3 * nUnits);
     std::uint8_t* q = work.Data();
     for (std::int64_t k = 0; k < nUnits; ++k)
-        q = PutUnitAsUtf8(q, pSource[2 * k] | (pSource[2 * k + 1] << 8));
+        q = utf8_forms::PutUnit(q, pSource[2 * k] | (pSource[2 * k + 1] << 8));
     work.Trim(q - work.Data());
     *pOutput = std::move(work);
     return true;
@@ -47,7 +46,7 @@ bool Utf8ToUnicode(const std::uint8_t* pSource, std::int64_t n, CByteBuffer* pOu
     while (i < n) {
         std::uint16_t u;
         i = DecodeForm(pSource, i, n, &u);
-        q = PutUnit(q, u);
+        q = PutUtf16Unit(q, u);
     }
     work.Trim(q - work.Data());
     *pOutput = std::move(work);
@@ -78,7 +77,7 @@ bool UnicodeToUtf8(const std::uint8_t* pSource, std::int64_t n, CByteBuffer* pOu
         // Then one unit at a time up to the next stretch of eight.
         const std::int64_t stop = k + 8 < nUnits ? k + 8 : nUnits;
         for (; k < stop; ++k)
-            q = PutUnitAsUtf8(q, pSource[2 * k] | (pSource[2 * k + 1] << 8));
+            q = utf8_forms::PutUnit(q, pSource[2 * k] | (pSource[2 * k + 1] << 8));
     }
     work.Trim(q - work.Data());
     *pOutput = std::move(work);
@@ -107,7 +106,7 @@ bool Utf8ToUnicode(const std::uint8_t* pSource, std::int64_t n, CByteBuffer* pOu
         while (i < stop) {
             std::uint16_t u;
             i = DecodeForm(pSource, i, n, &u);
-            q = PutUnit(q, u);
+            q = PutUtf16Unit(q, u);
         }
     }
     work.Trim(q - work.Data());
