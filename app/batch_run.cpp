@@ -10,12 +10,6 @@
 #include "../framework/file_system.h"
 #include "convert_command_line_info.h"
 
-namespace {
-
-constexpr std::uint8_t kByteOrderMark[2] = {0xFF, 0xFE};
-
-} // namespace
-
 CBatchRun::CBatchRun(IFileSystem& fileSystem, std::function<std::string()> readSubstitute)
     : m_fileSystem(fileSystem), m_readSubstitute(std::move(readSubstitute))
 {
@@ -80,8 +74,7 @@ const char* CBatchRun::ConvertOne(const std::string& strInput, const std::string
         }
         const std::uint8_t* pData = input.Data();
         std::int64_t nLength = input.Size();
-        if (*pnSource == Charset::Unicode && nLength >= 2 && pData[0] == kByteOrderMark[0] &&
-            pData[1] == kByteOrderMark[1]) {
+        if (*pnSource == Charset::Unicode && Charset::StartsWithUnicodeMark(pData, nLength)) {
             pData += 2;
             nLength -= 2;
         }
@@ -95,7 +88,7 @@ const char* CBatchRun::ConvertOne(const std::string& strInput, const std::string
 
         std::vector<IFileSystem::Part> parts;
         if (nTarget == Charset::Unicode)
-            parts.push_back({kByteOrderMark, 2});
+            parts.push_back({Charset::kUnicodeMark, 2});
         parts.push_back({output.Data(), output.Size()});
         std::string strError;
         return m_fileSystem.WriteWholeFile(strOutput, parts, &strError) ? kSucceeded : kOutputFailed;

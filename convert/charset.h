@@ -24,6 +24,14 @@ constexpr const char* const kShortNames[Count] = {"sjis", "euc", "jis", "uni", "
 constexpr const char* const kOutputSuffixes[Count] = {".sjis", ".euc", ".jis", ".uni", ".utf8"};
 
 constexpr bool IsValid(CharsetId id) { return id >= 0 && id < Count; }
+
+// The mark Unicode files start with. Only files carry it: the converter's
+// UTF-16 never does, so callers drop it on reading and write it first.
+inline constexpr std::uint8_t kUnicodeMark[2] = {0xFF, 0xFE};
+constexpr bool StartsWithUnicodeMark(const std::uint8_t* pData, std::int64_t nLength)
+{
+    return nLength >= 2 && pData[0] == kUnicodeMark[0] && pData[1] == kUnicodeMark[1];
+}
 } // namespace Charset
 
 namespace NewLine {

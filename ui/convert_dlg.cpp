@@ -28,7 +28,7 @@ constexpr int kOutputNameSame = 2;
 
 bool StartsWithByteOrderMark(const CByteBuffer& buffer)
 {
-    return buffer.Size() >= 2 && buffer.Data()[0] == 0xFF && buffer.Data()[1] == 0xFE;
+    return Charset::StartsWithUnicodeMark(buffer.Data(), buffer.Size());
 }
 
 } // namespace
@@ -249,10 +249,9 @@ void CConvertDlg::OnConvert()
         if (!bConverted) {
             AfxMessageBox(IDS_CONVERT_FAILED, MB_OK);
         } else {
-            static constexpr std::uint8_t kByteOrderMark[2] = {0xFF, 0xFE};
             std::vector<IFileSystem::Part> parts;
             if (m_nOutputCharset == Charset::Unicode)
-                parts.push_back({kByteOrderMark, 2});
+                parts.push_back({Charset::kUnicodeMark, 2});
             parts.push_back({output.Data(), output.Size()});
             // Written in full beside the target and then renamed over it, so
             // an output named like the input never loses the input.

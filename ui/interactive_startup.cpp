@@ -5,10 +5,10 @@
 
 #include <QApplication>
 
+#include "../app/batch_run.h"
 #include "../app/convert_command_line_info.h"
 #include "../convert/charset.h"
 #include "../convert/text_converter.h"
-#include "../framework/afx_string.h"
 #include "../framework/win_app.h"
 #include "convert_dlg.h"
 
@@ -25,7 +25,7 @@ CharsetId DetectSource(const std::string& strPath, IFileSystem& fileSystem)
     } catch (const std::bad_alloc&) {
         return Charset::None;
     }
-    if (contents.Size() >= 2 && contents.Data()[0] == 0xFF && contents.Data()[1] == 0xFE)
+    if (Charset::StartsWithUnicodeMark(contents.Data(), contents.Size()))
         return Charset::Unicode;
     CTextConverter converter;
     const CharsetId nDetected = converter.DetectCharset(contents.Data(), contents.Size());
@@ -57,10 +57,8 @@ void SeedConvertDlg(CConvertDlg& dlg, const CConvertCommandLineInfo& cmdInfo, IF
     // input expects it used.
     if (!cmdInfo.m_strOutputPattern.empty() && !dlg.m_strInputFilename.empty() &&
         Charset::IsValid(dlg.m_nOutputCharset)) {
-        std::string strOutput = cmdInfo.m_strOutputPattern;
-        afx::Replace(strOutput, "%SUFFIX%", Charset::kShortNames[dlg.m_nOutputCharset]);
-        afx::Replace(strOutput, "%SOURCE%", dlg.m_strInputFilename);
-        dlg.m_strOutputFilename = strOutput;
+        dlg.m_strOutputFilename =
+            CBatchRun::OutputName(cmdInfo.m_strOutputPattern, dlg.m_strInputFilename, dlg.m_nOutputCharset);
     }
 }
 
