@@ -15,9 +15,8 @@ namespace {
 
 constexpr std::uint16_t kReplacement = 0xFFFD;
 
-// Masks of the bits that make a word of 8 bytes (or 4 UTF-16LE units) other
-// than ASCII, as the word reads in host order.
-constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
+// The bits that make a word of 4 UTF-16LE units other than ASCII, as the word
+// reads in host order.
 constexpr std::uint64_t kNonAsciiUnits =
     std::endian::native == std::endian::little ? 0xFF80FF80FF80FF80ULL : 0x80FF80FF80FF80FFULL;
 
@@ -142,7 +141,7 @@ inline bool Ascii16(const std::uint8_t* p)
 #if defined(__SSE2__)
     return _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))) == 0;
 #else
-    return ((Load64(p) | Load64(p + 8)) & kHighBits) == 0;
+    return ((Load64(p) | Load64(p + 8)) & 0x8080808080808080ULL) == 0;
 #endif
 }
 
