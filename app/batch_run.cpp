@@ -79,7 +79,10 @@ const char* CBatchRun::ConvertOne(const std::string& strInput, const std::string
             nLength -= 2;
         }
         converter.SetInput(pData, nLength, *pnSource);
-        converter.m_strUnmappableDefaultChar = m_readSubstitute();
+        // Reading the setting is the costliest step of a small run; skip it
+        // where the substitute can never be used.
+        if (Charset::NeedsSubstitute(*pnSource, nTarget))
+            converter.m_strUnmappableDefaultChar = m_readSubstitute();
         converter.SetOutput(nTarget, nNLCode);
         CByteBuffer output;
         if (!converter.Convert(&output))

@@ -21,7 +21,7 @@ public:
     static constexpr const char* kDefaultPattern = "%SOURCE%.%SUFFIX%";
 
     // readSubstitute gives the substitute text; it is asked anew for every
-    // file, so a changed setting applies from the next file on.
+    // file that can need it, so a changed setting applies from the next file on.
     CBatchRun(IFileSystem& fileSystem, std::function<std::string()> readSubstitute);
 
     void Run(const CConvertCommandLineInfo& cmdInfo);

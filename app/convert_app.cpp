@@ -4,10 +4,10 @@
 #include "../framework/message_box.h"
 #include "../framework/url_opener.h"
 #include "../res/string_table.h"
-#include "../ui/interactive_startup.h"
 #include "batch_run.h"
 #include "convert_command_line_info.h"
 #include "settings.h"
+#include "windows_entry.h"
 
 CConvertApp theApp;
 
@@ -25,7 +25,7 @@ bool CConvertApp::InitInstance()
         // Scripts can tell a partial run from a whole one; the report is the same.
         m_nExitCode = run.AllWritten() ? 0 : 1;
     } else {
-        RunInteractiveStartup(cmdInfo);
+        RunWindows(cmdInfo);
     }
     return false;
 }

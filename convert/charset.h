@@ -25,6 +25,14 @@ constexpr const char* const kOutputSuffixes[Count] = {".sjis", ".euc", ".jis", "
 
 constexpr bool IsValid(CharsetId id) { return id >= 0 && id < Count; }
 
+// Whether a conversion can meet a character the target has no form for, and
+// so uses the substitute text: only Unicode text encoded to a code-page 932
+// family target can.
+constexpr bool NeedsSubstitute(CharsetId nSource, CharsetId nTarget)
+{
+    return (nSource == Unicode || nSource == Utf8) && (nTarget == ShiftJis || nTarget == EucJp || nTarget == Jis);
+}
+
 // The mark Unicode files start with. Only files carry it: the converter's
 // UTF-16 never does, so callers drop it on reading and write it first.
 inline constexpr std::uint8_t kUnicodeMark[2] = {0xFF, 0xFE};

@@ -2,11 +2,8 @@
 
 #include <cstdio>
 
-#include <QApplication>
-#include <QMessageBox>
-#include <QString>
-
 #include "afx_string.h"
+#include "toolkit.h"
 #include "win_app.h"
 
 namespace {
@@ -17,6 +14,13 @@ MessageBoxHook& Hook()
     return hook;
 }
 
+void PrintText(const std::string& strText)
+{
+    std::fwrite(strText.data(), 1, strText.size(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
 } // namespace
 
 void SetMessageBoxHook(MessageBoxHook hook) { Hook() = std::move(hook); }
@@ -25,20 +29,12 @@ int AfxMessageBox(const std::string& strText, unsigned /*nType*/)
 {
     if (Hook())
         return Hook()(strText);
-    // A stale display must not end the process: the text then goes to
-    // standard output as without one.
-    if (!AfxHasDisplay() || (QCoreApplication::instance() == nullptr && !AfxDisplayReachable())) {
-        std::fwrite(strText.data(), 1, strText.size(), stdout);
-        std::fputc('\n', stdout);
-        std::fflush(stdout);
-        return IDOK;
-    }
-    AfxEnsureGuiApplication();
+    // Without a display, without the toolkit or with a display that takes no
+    // connection the text goes to standard output.
+    const ToolkitServices* pToolkit = AfxHasDisplay() ? AfxGetToolkit() : nullptr;
     const CWinApp* pApp = AfxGetApp();
-    const QString strTitle = QString::fromUtf8(pApp != nullptr ? pApp->m_pszAppName : "");
-    QMessageBox box(QMessageBox::Warning, strTitle, QString::fromUtf8(strText.data(), static_cast<qsizetype>(strText.size())),
-                    QMessageBox::Ok, QApplication::activeModalWidget());
-    box.exec();
+    if (pToolkit == nullptr || !pToolkit->pfnShowMessageBox(pApp != nullptr ? pApp->m_pszAppName : "", strText))
+        PrintText(strText);
     return IDOK;
 }
 

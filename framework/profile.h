@@ -2,7 +2,7 @@
 
 #include <string>
 
-// The per-user store of the five settings (QSettings, INI format), under
+// The per-user store of the five settings (the toolkit's INI files), under
 // organisation = company key, application = executable name. An absent or
 // unreadable value reads as the given default.
 namespace profile {

@@ -1,4 +1,5 @@
-# Non-window services the application and the windows share.
+# Non-window services the application and the windows share; no Qt, so the
+# batch run starts without loading the toolkit.
 add_library(mojiro_framework STATIC
   ${CMAKE_CURRENT_LIST_DIR}/afx_string.cpp
   ${CMAKE_CURRENT_LIST_DIR}/file_system.cpp
@@ -8,4 +9,23 @@ add_library(mojiro_framework STATIC
   ${CMAKE_CURRENT_LIST_DIR}/win_app.cpp
 )
 target_include_directories(mojiro_framework PUBLIC ${PROJECT_SOURCE_DIR})
-target_link_libraries(mojiro_framework PUBLIC Qt6::Widgets mojiro_convert)
+target_link_libraries(mojiro_framework PUBLIC mojiro_convert)
+
+# The same services' toolkit half: settings store, message box window, URL
+# opener, the GUI application object.
+add_library(mojiro_framework_qt STATIC
+  ${CMAKE_CURRENT_LIST_DIR}/gui_application.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/qt_toolkit.cpp
+)
+target_link_libraries(mojiro_framework_qt PUBLIC mojiro_framework Qt6::Widgets)
+
+# Where the framework finds the toolkit: linked in (tests, the window
+# library itself) or loaded on first use (the program). Object libraries:
+# linked straight into each program, never left out of an archive.
+add_library(mojiro_toolkit_linked OBJECT ${CMAKE_CURRENT_LIST_DIR}/toolkit_linked.cpp)
+target_link_libraries(mojiro_toolkit_linked PUBLIC mojiro_framework_qt)
+add_library(mojiro_toolkit_loaded OBJECT
+  ${CMAKE_CURRENT_LIST_DIR}/toolkit_loader.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/toolkit_module.cpp
+)
+target_link_libraries(mojiro_toolkit_loaded PUBLIC mojiro_framework ${CMAKE_DL_LIBS})

@@ -9,9 +9,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
-
-#include <QApplication>
 
 #include "afx_string.h"
 #include "command_line_info.h"
@@ -20,7 +17,6 @@
 namespace {
 
 CWinApp* g_pApp = nullptr;
-std::unique_ptr<QApplication> g_pGuiApp;
 
 std::string NameWithoutExtension(const std::string& strPath)
 {
@@ -142,7 +138,6 @@ int AfxWinMain(int argc, char** argv)
     pApp->SetArguments(argc, argv);
     // There is no message loop: whatever InitInstance returns ends the program.
     (void)pApp->InitInstance();
-    g_pGuiApp.reset();
     std::fflush(stdout);
     return pApp->m_nExitCode;
 }
@@ -204,21 +199,4 @@ bool AfxDisplayReachable()
         return false;
     const std::string strSocket = "/tmp/.X11-unix/X" + strNumber;
     return SocketAccepts(strSocket, true) || SocketAccepts(strSocket, false);
-}
-
-void AfxEnsureGuiApplication()
-{
-    if (QCoreApplication::instance() != nullptr)
-        return;
-    static int s_argc = 1;
-    static char s_name[] = "mojiro";
-    static char* s_argv[] = {s_name, nullptr};
-    CWinApp* pApp = AfxGetApp();
-    if (pApp != nullptr && !pApp->m_argv.empty())
-        g_pGuiApp = std::make_unique<QApplication>(pApp->m_argc, pApp->m_argv.data());
-    else
-        g_pGuiApp = std::make_unique<QApplication>(s_argc, s_argv);
-    // Before the toolkit's own globals go: a program that never returns
-    // through AfxWinMain (a test) must not destroy it after them.
-    std::atexit([] { g_pGuiApp.reset(); });
 }

@@ -82,8 +82,3 @@ bool AfxHasDisplay();
 // it tried to open it. True when it cannot tell (a remote X display) or when
 // QT_QPA_PLATFORM names a platform that needs no display.
 bool AfxDisplayReachable();
-
-// Creates the GUI application object on first call (windows and real message
-// boxes need it); later calls do nothing. Batch runs that show no box never
-// pay for it. Requires AfxHasDisplay().
-void AfxEnsureGuiApplication();

@@ -10,7 +10,7 @@ add_library(mojiro_framework_windows STATIC
   ${CMAKE_CURRENT_LIST_DIR}/menu.cpp
 )
 target_include_directories(mojiro_framework_windows PUBLIC ${CMAKE_CURRENT_LIST_DIR})
-target_link_libraries(mojiro_framework_windows PUBLIC mojiro_framework Qt6::Widgets)
+target_link_libraries(mojiro_framework_windows PUBLIC mojiro_framework_qt Qt6::Widgets)
 
 # Icon 128. The drawing is optional: without it windows show no icon.
 if(EXISTS ${PROJECT_SOURCE_DIR}/res/mojiro.svg)

@@ -9,6 +9,7 @@
 #include "../app/convert_command_line_info.h"
 #include "../convert/charset.h"
 #include "../convert/text_converter.h"
+#include "../framework/gui_application.h"
 #include "../framework/win_app.h"
 #include "convert_dlg.h"
 

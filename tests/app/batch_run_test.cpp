@@ -106,7 +106,7 @@ TEST_F(BatchRun, DefaultsAndReportLines)
                                    "\ndir/b.txt <sjis> -> dir/b.txt.sjis <sjis|CRLF> 成功");
     EXPECT_EQ(fs.m_files["a.txt.sjis"], "x\r\ny");
     EXPECT_EQ(fs.m_files["dir/b.txt.sjis"], "\x82\xa0\r\n");
-    EXPECT_EQ(nSubstituteReads, 2);
+    EXPECT_EQ(nSubstituteReads, 0); // Shift_JIS to Shift_JIS never substitutes
 }
 
 struct TargetCase {
@@ -304,6 +304,24 @@ TEST_F(BatchRun, SubstituteIsReadAnewForEveryFile)
     EXPECT_EQ(fs.m_files["1.sjis"], "_");
     EXPECT_EQ(fs.m_files["2.sjis"], "?");
     EXPECT_EQ(fs.m_files["3.sjis"], ""); // an empty substitute drops the character
+}
+
+TEST_F(BatchRun, SubstituteIsReadOnlyForCellsThatCanUseIt)
+{
+    fs.m_files["u8"] = "日本語";
+    struct {
+        CharsetId nTarget;
+        int nReads;
+    } const cases[] = {{Charset::ShiftJis, 1}, {Charset::Jis, 1}, {Charset::Unicode, 0}, {Charset::Utf8, 0}};
+    for (const auto& c : cases) {
+        nSubstituteReads = 0;
+        CConvertCommandLineInfo info = Files({"u8"});
+        info.m_nInputCharset = Charset::Utf8;
+        info.m_nOutputCharset = c.nTarget;
+        run.Run(info);
+        EXPECT_EQ(nSubstituteReads, c.nReads) << c.nTarget;
+        EXPECT_TRUE(run.AllWritten());
+    }
 }
 
 // Counts live bytes and can refuse large blocks, standing in for a file that

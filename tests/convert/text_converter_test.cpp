@@ -62,12 +62,6 @@ const Cell kCells[Charset::Count * Charset::Count] = {
     {CopyUnchanged, nullptr, nullptr, "CopyUnchanged"},
 };
 
-// A conversion passes through UnicodeToShiftJis, where the substitute is used.
-bool UsesSubstitute(CharsetId source, CharsetId target)
-{
-    return (source == U16 || source == U8) && (target == SJ || target == EU || target == JI);
-}
-
 std::string CellName(CharsetId source, CharsetId target)
 {
     return std::string(Charset::kNames[source]) + " -> " + Charset::kNames[target];
@@ -370,7 +364,8 @@ TEST(TextConverter, DefaultSubstituteIsUnderscore)
     EXPECT_TRUE(SameBytes(Bytes(output.Data(), output.Data() + output.Size()), FromHex("41 5F 42")));
 }
 
-// The substitute changes the output exactly where UnicodeToShiftJis runs.
+// The substitute changes the output exactly where UnicodeToShiftJis runs,
+// which is where callers are told they must supply it.
 TEST(TextConverter, SubstituteMattersOnlyThroughUnicodeToShiftJis)
 {
     CRandomText random(2106);
@@ -381,7 +376,7 @@ TEST(TextConverter, SubstituteMattersOnlyThroughUnicodeToShiftJis)
             const Bytes plain = RunConvert(text, source, target, 0, "_");
             const Bytes custom = RunConvert(text, source, target, 0, "#");
             EXPECT_TRUE(SameBytes(custom, model::Convert(text, source, target, 0, "#")));
-            if (UsesSubstitute(source, target))
+            if (Charset::NeedsSubstitute(source, target))
                 EXPECT_NE(plain, custom);
             else
                 EXPECT_TRUE(SameBytes(custom, plain));

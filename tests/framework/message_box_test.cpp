@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "framework/gui_application.h"
 #include "framework/win_app.h"
 #include "res/string_table.h"
 

@@ -1,0 +1,6 @@
+#pragma once
+
+struct ToolkitServices;
+
+// The toolkit's services on Qt.
+const ToolkitServices& QtToolkit();

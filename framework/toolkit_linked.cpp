@@ -1,0 +1,4 @@
+#include "qt_toolkit.h"
+#include "toolkit.h"
+
+const ToolkitServices* AfxGetToolkit() { return &QtToolkit(); }

@@ -1,0 +1,48 @@
+#include "toolkit_module.h"
+
+#include <dlfcn.h>
+#include <limits.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+constexpr const char* kModuleName = "mojiro-windows.so";
+
+std::string ExecutableDir()
+{
+    char szPath[PATH_MAX];
+    const ssize_t n = ::readlink("/proc/self/exe", szPath, sizeof szPath - 1);
+    if (n <= 0)
+        return ".";
+    std::string strPath(szPath, static_cast<std::size_t>(n));
+    const std::size_t nSlash = strPath.rfind('/');
+    return nSlash == std::string::npos ? std::string(".") : strPath.substr(0, nSlash);
+}
+
+void* LoadModule()
+{
+    const std::string strDir = ExecutableDir();
+    std::string strError;
+    // Beside the executable in the build tree; under lib/ once installed.
+    for (const std::string& strPath : {strDir + "/" + kModuleName, strDir + "/../lib/mojiro/" + kModuleName}) {
+        // Now, not lazily: a missing symbol is a failed load here, not a
+        // crash in the middle of a window.
+        if (void* pHandle = ::dlopen(strPath.c_str(), RTLD_NOW | RTLD_LOCAL))
+            return pHandle;
+        if (strError.empty())
+            strError = ::dlerror();
+    }
+    std::fprintf(stderr, "mojiro: cannot load the window library: %s\n", strError.c_str());
+    return nullptr;
+}
+
+} // namespace
+
+void* AfxToolkitModuleEntry(const char* pszName)
+{
+    static void* const s_pHandle = LoadModule();
+    return s_pHandle != nullptr ? ::dlsym(s_pHandle, pszName) : nullptr;
+}
