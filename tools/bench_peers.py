@@ -7,7 +7,7 @@ the median wall time, throughput, peak resident memory, and whether the output
 is byte-identical to mojiro's. Nothing is written into the repository.
 
     tools/bench_peers.py --mojiro build/app/mojiro [--size-mib 128] [--rounds 5]
-                         [--small-files 2000] [--huge-gib 3]
+                         [--small-files 2000] [--huge-gib 3] [--startup-runs 300]
 """
 import argparse
 import os
@@ -83,6 +83,28 @@ def peak_run(argv, stdin_path=None, stdout_path=None, fresh=None):
     return elapsed, peak, status
 
 
+def spawn_wall(argv, env, runs, fresh=None):
+    """Median wall time in ms of argv run `runs` times, spawned directly so
+    that neither a shell nor /usr/bin/time adds to a millisecond-long run.
+    `fresh` is deleted before each run, untimed, as in peak_run."""
+    devnull = os.open(os.devnull, os.O_RDWR)
+    times = []
+    try:
+        for _ in range(runs):
+            if fresh and os.path.exists(fresh):
+                os.remove(fresh)
+            t0 = time.perf_counter()
+            pid = os.posix_spawn(argv[0], argv, env,
+                                 file_actions=[(os.POSIX_SPAWN_DUP2, devnull, 1), (os.POSIX_SPAWN_DUP2, devnull, 2)])
+            _, status, _ = os.wait4(pid, 0)
+            times.append(time.perf_counter() - t0)
+            if status != 0:
+                return float("nan")
+    finally:
+        os.close(devnull)
+    return statistics.median(times) * 1e3
+
+
 MOJIRO_NAMES = {"sjis": "Shift_JIS", "euc": "EUC-JP", "jis": "ISO-2022-JP", "uni": "Unicode", "utf8": "UTF-8"}
 ICONV_NAMES = {"sjis": "CP932", "euc": "EUC-JP", "jis": "ISO-2022-JP", "uni": "UTF-16LE", "utf8": "UTF-8"}
 UCONV_NAMES = {"sjis": "windows-31j", "euc": "EUC-JP", "jis": "ISO-2022-JP", "uni": "UTF-16LE", "utf8": "UTF-8"}
@@ -131,6 +153,7 @@ def main():
     ap.add_argument("--size-mib", type=int, default=128)
     ap.add_argument("--rounds", type=int, default=5)
     ap.add_argument("--small-files", type=int, default=2000)
+    ap.add_argument("--startup-runs", type=int, default=300)
     ap.add_argument("--huge-gib", type=float, default=0, help="also convert a file this large (e.g. 3)")
     args = ap.parse_args()
     mojiro = os.path.abspath(args.mojiro)
@@ -222,6 +245,41 @@ def main():
                 if ts:
                     med = statistics.median(ts)
                     print(f"| {name} | {med:.3f} | {args.small_files / med:.0f} |")
+
+        if args.startup_runs:
+            # One small file, each tool a whole process, rounds interleaved.
+            small = os.path.join(work, "startup.sjis")
+            open(small, "wb").write(japanese_sjis(4096, seed=5))
+            small_utf8 = os.path.join(work, "startup.utf8")
+            subprocess.run(convert_with_mojiro(mojiro, "sjis", "utf8", small, small_utf8), check=True)
+            env = dict(os.environ)
+            env.pop("DISPLAY", None)
+            env.pop("WAYLAND_DISPLAY", None)
+            iconv = shutil.which("iconv")
+            rows = [
+                ("mojiro /AUTO /Roff (detected, → Shift_JIS)", [mojiro, "/AUTO", "/Roff", small], small + ".sjis"),
+                ("mojiro /AUTO /SShift_JIS /OUTF-8 /Roff", [mojiro, "/AUTO", "/SShift_JIS", "/OUTF-8", "/Roff", small],
+                 small + ".utf8"),
+                ("mojiro /AUTO /SUTF-8 /OShift_JIS /Roff (reads the settings)",
+                 [mojiro, "/AUTO", "/SUTF-8", "/OShift_JIS", "/Roff", small_utf8], small_utf8 + ".sjis"),
+            ]
+            if iconv:
+                out = os.path.join(work, "startup.iconv")
+                rows.insert(0, ("iconv -f CP932 -t UTF-8 -o", [iconv, "-f", "CP932", "-t", "UTF-8", "-o", out, small],
+                                out))
+            rounds = 5
+            per_round = max(1, args.startup_runs // rounds)
+            medians = {name: [] for name, *_ in rows}
+            for _ in range(rounds):
+                for name, argv, out in rows:
+                    medians[name].append(spawn_wall(argv, env, per_round, fresh=out))
+            print(f"\nStart-up: one 4 KiB file, {per_round * rounds} runs each, interleaved, median wall time:\n")
+            print("| command | median ms | vs iconv |")
+            print("|---|---:|---:|")
+            base = statistics.median(medians[rows[0][0]]) if iconv else float("nan")
+            for name, *_ in rows:
+                med = statistics.median(medians[name])
+                print(f"| {name} | {med:.2f} | {med / base:.1f}× |")
 
         if args.huge_gib:
             huge = os.path.join(work, "huge.sjis")

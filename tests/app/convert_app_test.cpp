@@ -67,6 +67,7 @@ void WriteFile(const fs::path& path, const Bytes& content)
 struct Limits {
     rlim_t nFileSize = RLIM_INFINITY;
     rlim_t nAddressSpace = RLIM_INFINITY;
+    std::vector<std::string> extraEnv; // NAME=value, added to the program's environment
 };
 
 struct Result {
@@ -123,6 +124,7 @@ protected:
         }
         env.push_back("HOME=" + m_dir.string());
         env.push_back("XDG_CONFIG_HOME=" + (m_dir / "config").string());
+        env.insert(env.end(), limits.extraEnv.begin(), limits.extraEnv.end());
         const std::string strProgram = ProgramPath();
         std::vector<std::string> argvStore = {strProgram};
         argvStore.insert(argvStore.end(), args.begin(), args.end());
@@ -192,6 +194,26 @@ TEST_F(ConvertApp, WithoutBatchSwitchNoFileIsTouched)
     EXPECT_GE(r.nExit, 0);
     EXPECT_LT(r.nExit, 128); // ended, not killed
     EXPECT_EQ(Listing(), (std::vector<std::string>{"a.txt"}));
+}
+
+// The windows live in a library the program loads; a program that cannot
+// find or bind it would end at once instead of showing the main dialog.
+TEST_F(ConvertApp, WithoutBatchSwitchTheMainDialogStaysOpen)
+{
+    WriteFile(Path("a.txt"), "x");
+    Limits limits;
+    limits.extraEnv = {"QT_QPA_PLATFORM=offscreen"};
+    const pid_t pid = Start({"a.txt"}, limits);
+    ASSERT_GT(pid, 0);
+    bool bEnded = false;
+    for (int i = 0; i < 40 && !bEnded; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        bEnded = ::waitpid(pid, nullptr, WNOHANG) == pid;
+    }
+    if (!bEnded)
+        ::kill(pid, SIGKILL);
+    const Result r = Wait(bEnded ? -1 : pid);
+    EXPECT_FALSE(bEnded) << r.strOut;
 }
 
 TEST_F(ConvertApp, DefaultsAndTheExactReport)
@@ -324,7 +346,7 @@ TEST_F(ConvertApp, FullDiskLeavesTheOldFileAndNoTemporary)
     WriteFile(Path("big.sjis"), "old content");
     WriteFile(Path("small"), "s");
     // A file-size limit stands in for a full disk; the write fails with EFBIG.
-    const Result r = Run({"/AUTO", "big", "small", "big"}, Limits{.nFileSize = 4096});
+    const Result r = Run({"/AUTO", "big", "small", "big"}, Limits{.nFileSize = 4096, .extraEnv = {}});
     EXPECT_EQ(r.strOut, std::string(kHeading) +
                             "(1/3)\n\n"
                             "\nbig <sjis> -> big.sjis <sjis|CRLF> 出力失敗"
@@ -349,7 +371,7 @@ TEST_F(ConvertApp, FileTooLargeForMemoryFailsOnlyThatFile)
     }
     WriteFile(Path("small"), "s");
     const Result r = Run({"/AUTO", "/SShift_JIS", "/OUnicode", "huge", "big", "small"},
-                         Limits{.nAddressSpace = rlim_t{256} << 20});
+                         Limits{.nAddressSpace = rlim_t{256} << 20, .extraEnv = {}});
     EXPECT_EQ(r.strOut, std::string(kHeading) +
                             "(1/3)\n\n"
                             "\nhuge <sjis> -> huge.uni <uni|CRLF> 変換失敗"
