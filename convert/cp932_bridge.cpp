@@ -233,7 +233,13 @@ std::uint8_t* DecodeSlice(const std::uint8_t* p, std::int64_t n, bool bFinal, st
             const std::uint8_t row = table::kLeadRow[b];
             const std::uint16_t cp = table::kDoubleByte[row][i + 1 < n ? p[i + 1] : 0];
             if (cp != 0) {
-                put(cp);
+                if constexpr (ToUtf8) {
+                    // A pair gives three bytes at most for its two, and no
+                    // form more than three for one: the fourth byte is room.
+                    out = utf8_forms::PutWideUnit(out, cp);
+                } else {
+                    put(cp);
+                }
                 i += 2;
             } else {
                 put(row != 0 ? kReplacement : table::kSingleByte[b]);

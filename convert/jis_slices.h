@@ -11,6 +11,13 @@ namespace jis_slices {
 
 std::int64_t EucJpToShiftJis(const std::uint8_t* p, std::int64_t n, bool bFinal, std::uint8_t* pOut);
 
+// EUC-JP straight to UTF-16LE (or UTF-8) for as long as the text is ASCII and
+// pairs whose Shift_JIS form is one code-page character: there the two
+// stages, EucJpToShiftJis and then decoding, give these units. Stops before
+// anything else, and before a pair the end cuts off, and returns the bytes
+// taken; *ppOut moves past what it wrote (at most 2, or 3, bytes a byte taken).
+std::int64_t EucJpToUnitsWhilePlain(const std::uint8_t* p, std::int64_t n, bool bToUtf8, std::uint8_t** ppOut);
+
 // And the way back, from Shift_JIS. ShiftJisToEucJp writes what it takes;
 // ShiftJisToJis keeps the mode across slices and closes it at the end.
 std::int64_t ShiftJisToEucJp(const std::uint8_t* p, std::int64_t n, bool bFinal, std::uint8_t* pOut);

@@ -2,10 +2,12 @@
 #include <cstring>
 
 #include "byte_search.h"
+#include "cp932_table.h"
 #include "jis_escapes.h"
 #include "jis_slices.h"
 #include "reference_kernels.h"
 #include "text_converter.h"
+#include "utf8_forms.h"
 
 // Conversions among Shift_JIS, EUC-JP and ISO-2022-JP by arithmetic on the
 // JIS X 0208 row and cell bytes. Nothing is validated: every byte is
@@ -246,9 +248,73 @@ std::int64_t SameLength(const std::uint8_t* p, std::int64_t n, bool bFinal, std:
     return n;
 }
 
+// The unit of each EUC-JP pair (both bytes without their high bit) where
+// its Shift_JIS form decodes as one pair; 0 where it does not (a single
+// byte, or no character), which sends that pair down the two stages.
+struct EucUnitTable {
+    std::array<std::uint16_t, 128 * 128> units;
+
+    EucUnitTable()
+    {
+        for (unsigned a = 0; a < 128; ++a) {
+            for (unsigned b = 0; b < 128; ++b) {
+                const LeadTrail lt = RowCellToShiftJis(static_cast<std::uint8_t>(a), static_cast<std::uint8_t>(b));
+                units[a << 7 | b] = cp932::table::kDoubleByte[cp932::table::kLeadRow[lt.s1]][lt.s2];
+            }
+        }
+    }
+};
+
+template <bool ToUtf8>
+std::int64_t EucJpToUnits(const std::uint8_t* p, std::int64_t n, std::uint8_t** ppOut)
+{
+    static const EucUnitTable table;
+    const std::uint16_t* units = table.units.data();
+    std::uint8_t* q = *ppOut;
+    std::int64_t i = 0;
+    while (i < n) {
+        const std::int64_t run = byte_search::AsciiRun(p + i, n - i);
+        if constexpr (ToUtf8) {
+            std::memcpy(q, p + i, static_cast<std::size_t>(run));
+            q += run;
+        } else {
+            for (std::int64_t k = 0; k < run; ++k) {
+                q[2 * k] = p[i + k];
+                q[2 * k + 1] = 0;
+            }
+            q += 2 * run;
+        }
+        i += run;
+        while (i + 1 < n && p[i] >= 0x80) {
+            const std::uint16_t u = units[(p[i] & 0x7F) << 7 | (p[i + 1] & 0x7F)];
+            if (u == 0) {
+                *ppOut = q;
+                return i;
+            }
+            if constexpr (ToUtf8) {
+                q = utf8_forms::PutWideUnit(q, u); // a pair's four bytes of room
+            } else {
+                q[0] = static_cast<std::uint8_t>(u);
+                q[1] = static_cast<std::uint8_t>(u >> 8);
+                q += 2;
+            }
+            i += 2;
+        }
+        if (i + 1 == n && p[i] >= 0x80)
+            break; // a lead the end cuts off
+    }
+    *ppOut = q;
+    return i;
+}
+
 } // namespace
 
 namespace jis_slices {
+
+std::int64_t EucJpToUnitsWhilePlain(const std::uint8_t* p, std::int64_t n, bool bToUtf8, std::uint8_t** ppOut)
+{
+    return bToUtf8 ? EucJpToUnits<true>(p, n, ppOut) : EucJpToUnits<false>(p, n, ppOut);
+}
 
 std::int64_t EucJpToShiftJis(const std::uint8_t* p, std::int64_t n, bool bFinal, std::uint8_t* out)
 {

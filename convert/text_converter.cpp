@@ -1,5 +1,7 @@
 #include "text_converter.h"
 
+#include <type_traits>
+
 #include "cp932_bridge.h"
 #include "jis_slices.h"
 #include "line_endings.h"
@@ -103,8 +105,9 @@ namespace {
 // decoded while it is still in cache; a lead byte cut off at the end of a
 // slice is carried into the next. The bytes are those of the two stages run
 // one after the other.
-template <bool ToUtf8, class FirstStage>
-bool ThroughShiftJisSlices(const std::uint8_t* p, std::int64_t n, CByteBuffer* pOutput, FirstStage&& first)
+template <bool ToUtf8, class FirstStage, class Direct = std::nullptr_t>
+bool ThroughShiftJisSlices(const std::uint8_t* p, std::int64_t n, CByteBuffer* pOutput, FirstStage&& first,
+                           Direct direct = nullptr)
 {
     constexpr std::int64_t kSlice = 64 * 1024;
     // Shift_JIS is never longer than its source, and a byte gives one unit
@@ -116,15 +119,26 @@ bool ThroughShiftJisSlices(const std::uint8_t* p, std::int64_t n, CByteBuffer* p
     std::int64_t carry = 0;
     while (true) {
         const bool bFinal = n - pos <= kSlice;
-        const std::int64_t take = bFinal ? n - pos : kSlice;
-        std::int64_t written = 0;
-        pos += first(p + pos, take, bFinal, sjis.Data() + carry, &written);
-        const std::int64_t have = carry + written;
-        std::int64_t consumed = 0;
-        q += cp932::DecodePart(sjis.Data(), have, bFinal, ToUtf8, q, &consumed);
-        carry = have - consumed;
-        if (carry > 0)
-            sjis.Data()[0] = sjis.Data()[consumed];
+        std::int64_t take = bFinal ? n - pos : kSlice;
+        // Plain text skips the Shift_JIS buffer; it may only start where
+        // the two stages stand between units.
+        if constexpr (!std::is_same_v<Direct, std::nullptr_t>) {
+            if (carry == 0) {
+                const std::int64_t done = direct(p + pos, take, ToUtf8, &q);
+                pos += done;
+                take -= done;
+            }
+        }
+        if (take > 0) {
+            std::int64_t written = 0;
+            pos += first(p + pos, take, bFinal, sjis.Data() + carry, &written);
+            const std::int64_t have = carry + written;
+            std::int64_t consumed = 0;
+            q += cp932::DecodePart(sjis.Data(), have, bFinal, ToUtf8, q, &consumed);
+            carry = have - consumed;
+            if (carry > 0)
+                sjis.Data()[0] = sjis.Data()[consumed];
+        }
         if (bFinal)
             break;
     }
@@ -223,11 +237,11 @@ bool Utf8ToJis(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConve
 
 bool EucJpToUnicode(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter*)
 {
-    return ThroughShiftJisSlices<false>(p, n, o, EucSlice);
+    return ThroughShiftJisSlices<false>(p, n, o, EucSlice, jis_slices::EucJpToUnitsWhilePlain);
 }
 bool EucJpToUtf8(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter*)
 {
-    return ThroughShiftJisSlices<true>(p, n, o, EucSlice);
+    return ThroughShiftJisSlices<true>(p, n, o, EucSlice, jis_slices::EucJpToUnitsWhilePlain);
 }
 bool JisToUnicode(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter*)
 {

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <bit>
 #include <cstdint>
+#include <cstring>
 
 // The engine's UTF-8 forms, shared by the UTF-8 codec and the fused
 // Shift_JIS <-> UTF-8 paths so that both write and read exactly alike.
@@ -23,6 +25,21 @@ inline std::uint8_t* PutUnit(std::uint8_t* q, unsigned u)
         q += 3;
     }
     return q;
+}
+
+// The same, for a unit that is not ASCII, with room for four bytes at q: a
+// three-byte form, by far the commonest outside ASCII, goes in one store.
+inline std::uint8_t* PutWideUnit(std::uint8_t* q, unsigned u)
+{
+    if constexpr (std::endian::native == std::endian::little) {
+        if (u > 0x7FF) {
+            const std::uint32_t form =
+                (0xE0 | (u >> 12)) | (0x80 | ((u >> 6) & 0x3F)) << 8 | (0x80 | (u & 0x3F)) << 16;
+            std::memcpy(q, &form, 4);
+            return q + 3;
+        }
+    }
+    return PutUnit(q, u);
 }
 
 // Decodes the form at p[i] (i < n) into *pUnit and returns the position after

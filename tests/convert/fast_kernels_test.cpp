@@ -192,6 +192,33 @@ TEST(FastStages, SlicedChainsMatchAcrossSliceBoundaries)
     }
 }
 
+// Every two-byte unit, between plain text on both sides and as the very
+// last bytes: the direct paths decide per pair whether the stages may be
+// skipped, so each pair is checked where that decision is made.
+TEST(FastStages, EveryPairMatchesTheReferenceStages)
+{
+    const KernelPair kPairs[] = {
+        {"EucJpToUnicode", EucJpToUnicode, reference::EucJpToUnicode, {}},
+        {"EucJpToUtf8", EucJpToUtf8, reference::EucJpToUtf8, {}},
+        {"ShiftJisToUtf8", ShiftJisToUtf8, reference::ShiftJisToUtf8, {}},
+    };
+    for (const KernelPair& k : kPairs) {
+        for (unsigned lead = 0x80; lead < 0x100; ++lead) {
+            // One text a lead byte: each trail between a plain pair before it
+            // and ASCII after, and the last pair at the end of the text.
+            Bytes in;
+            for (unsigned trail = 0; trail < 0x100; ++trail) {
+                const Bytes unit = {static_cast<std::uint8_t>(lead), static_cast<std::uint8_t>(trail)};
+                const Bytes text = {0xB0, 0xA1, 0x41, unit[0], unit[1], 0x42};
+                ASSERT_EQ(RunStage(k.fast, text), RunStage(k.reference, text))
+                    << k.name << " " << std::hex << lead << " " << trail;
+                in.insert(in.end(), unit.begin(), unit.end());
+            }
+            ASSERT_EQ(RunStage(k.fast, in), RunStage(k.reference, in)) << k.name << " " << std::hex << lead;
+        }
+    }
+}
+
 TEST(FastStages, AsciiOnlyIsUnchangedByEveryByteStage)
 {
     std::mt19937 rng(5);
