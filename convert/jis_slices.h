@@ -31,4 +31,11 @@ struct JisState {
 std::int64_t JisToShiftJis(const std::uint8_t* p, std::int64_t n, bool bFinal, JisState* pState, std::uint8_t* pOut,
                            std::int64_t* pWritten);
 
+// ISO-2022-JP straight to UTF-16LE (or UTF-8), as EucJpToUnitsWhilePlain:
+// ASCII in single-byte mode, the escapes, SO and SI, and pairs below 0x80
+// whose Shift_JIS form is one code-page character. Stops before anything
+// else, leaving *pState as JisToShiftJis would have it there.
+std::int64_t JisToUnitsWhilePlain(const std::uint8_t* p, std::int64_t n, bool bToUtf8, JisState* pState,
+                                  std::uint8_t** ppOut);
+
 } // namespace jis_slices

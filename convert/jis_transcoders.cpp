@@ -1,6 +1,10 @@
 #include <array>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "byte_search.h"
 #include "cp932_table.h"
 #include "jis_escapes.h"
@@ -248,13 +252,14 @@ std::int64_t SameLength(const std::uint8_t* p, std::int64_t n, bool bFinal, std:
     return n;
 }
 
-// The unit of each EUC-JP pair (both bytes without their high bit) where
-// its Shift_JIS form decodes as one pair; 0 where it does not (a single
-// byte, or no character), which sends that pair down the two stages.
-struct EucUnitTable {
+// The unit of each pair of 7-bit row and cell bytes where its Shift_JIS
+// form decodes as one pair; 0 where it does not (a single byte, or no
+// character), which sends that pair down the two stages. EUC-JP pairs index
+// it without their high bits, ISO-2022-JP pairs as they are.
+struct PairUnitTable {
     std::array<std::uint16_t, 128 * 128> units;
 
-    EucUnitTable()
+    PairUnitTable()
     {
         for (unsigned a = 0; a < 128; ++a) {
             for (unsigned b = 0; b < 128; ++b) {
@@ -265,25 +270,56 @@ struct EucUnitTable {
     }
 };
 
+const std::uint16_t* PairUnits()
+{
+    static const PairUnitTable table;
+    return table.units.data();
+}
+
+template <bool ToUtf8>
+inline std::uint8_t* PutAscii(std::uint8_t* q, const std::uint8_t* p, std::int64_t n)
+{
+    if constexpr (ToUtf8) {
+        std::memcpy(q, p, static_cast<std::size_t>(n));
+        return q + n;
+    } else {
+        std::int64_t k = 0;
+#if defined(__SSE2__)
+        for (; k + 16 <= n; k += 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(q + 2 * k), _mm_unpacklo_epi8(v, _mm_setzero_si128()));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(q + 2 * k + 16), _mm_unpackhi_epi8(v, _mm_setzero_si128()));
+        }
+#endif
+        for (; k < n; ++k) {
+            q[2 * k] = p[k];
+            q[2 * k + 1] = 0;
+        }
+        return q + 2 * n;
+    }
+}
+
+template <bool ToUtf8>
+inline std::uint8_t* PutPairUnit(std::uint8_t* q, std::uint16_t u)
+{
+    if constexpr (ToUtf8) {
+        return utf8_forms::PutWideUnit(q, u); // a pair's four bytes of room
+    } else {
+        q[0] = static_cast<std::uint8_t>(u);
+        q[1] = static_cast<std::uint8_t>(u >> 8);
+        return q + 2;
+    }
+}
+
 template <bool ToUtf8>
 std::int64_t EucJpToUnits(const std::uint8_t* p, std::int64_t n, std::uint8_t** ppOut)
 {
-    static const EucUnitTable table;
-    const std::uint16_t* units = table.units.data();
+    const std::uint16_t* units = PairUnits();
     std::uint8_t* q = *ppOut;
     std::int64_t i = 0;
     while (i < n) {
         const std::int64_t run = byte_search::AsciiRun(p + i, n - i);
-        if constexpr (ToUtf8) {
-            std::memcpy(q, p + i, static_cast<std::size_t>(run));
-            q += run;
-        } else {
-            for (std::int64_t k = 0; k < run; ++k) {
-                q[2 * k] = p[i + k];
-                q[2 * k + 1] = 0;
-            }
-            q += 2 * run;
-        }
+        q = PutAscii<ToUtf8>(q, p + i, run);
         i += run;
         while (i + 1 < n && p[i] >= 0x80) {
             const std::uint16_t u = units[(p[i] & 0x7F) << 7 | (p[i + 1] & 0x7F)];
@@ -291,18 +327,59 @@ std::int64_t EucJpToUnits(const std::uint8_t* p, std::int64_t n, std::uint8_t** 
                 *ppOut = q;
                 return i;
             }
-            if constexpr (ToUtf8) {
-                q = utf8_forms::PutWideUnit(q, u); // a pair's four bytes of room
-            } else {
-                q[0] = static_cast<std::uint8_t>(u);
-                q[1] = static_cast<std::uint8_t>(u >> 8);
-                q += 2;
-            }
+            q = PutPairUnit<ToUtf8>(q, u);
             i += 2;
         }
         if (i + 1 == n && p[i] >= 0x80)
             break; // a lead the end cuts off
     }
+    *ppOut = q;
+    return i;
+}
+
+template <bool ToUtf8>
+std::int64_t JisToUnits(const std::uint8_t* p, std::int64_t n, jis_slices::JisState* pState, std::uint8_t** ppOut)
+{
+    if (pState->bEnded)
+        return 0;
+    const std::uint16_t* units = PairUnits();
+    std::uint8_t* q = *ppOut;
+    bool bDoubleByte = pState->bDoubleByte;
+    std::int64_t i = 0;
+    while (i < n) {
+        if (!bDoubleByte) {
+            const std::int64_t k = i + byte_search::FindEscSoSi(p + i, n - i);
+            const std::int64_t run = byte_search::AsciiRun(p + i, k - i);
+            q = PutAscii<ToUtf8>(q, p + i, run);
+            i += run;
+            if (i < k || i >= n)
+                break; // a high byte, which the decoder would pair with the next
+        }
+        const std::uint8_t b = p[i];
+        if (b == ESC) {
+            if (i + 2 >= n)
+                break; // cut off: the stages know what that means here
+            bDoubleByte = jis_escapes::SelectsDoubleByte(p[i + 1], p[i + 2]);
+            i += 3;
+        } else if (b == SO || b == SI) {
+            bDoubleByte = false;
+            i += 1;
+        } else {
+            const std::int64_t end = i + (byte_search::DoubleByteRun(p + i, n - i) & ~std::int64_t{1});
+            std::uint16_t u = 1;
+            for (; i < end; i += 2) {
+                const unsigned j1 = p[i];
+                const unsigned j2 = p[i + 1];
+                u = (j1 | j2) < 0x80 ? units[j1 << 7 | j2] : 0;
+                if (u == 0)
+                    break;
+                q = PutPairUnit<ToUtf8>(q, u);
+            }
+            if (u == 0 || i + 1 == n)
+                break; // a pair that is no one character, or a last lone byte
+        }
+    }
+    pState->bDoubleByte = bDoubleByte;
     *ppOut = q;
     return i;
 }
@@ -314,6 +391,12 @@ namespace jis_slices {
 std::int64_t EucJpToUnitsWhilePlain(const std::uint8_t* p, std::int64_t n, bool bToUtf8, std::uint8_t** ppOut)
 {
     return bToUtf8 ? EucJpToUnits<true>(p, n, ppOut) : EucJpToUnits<false>(p, n, ppOut);
+}
+
+std::int64_t JisToUnitsWhilePlain(const std::uint8_t* p, std::int64_t n, bool bToUtf8, JisState* pState,
+                                  std::uint8_t** ppOut)
+{
+    return bToUtf8 ? JisToUnits<true>(p, n, pState, ppOut) : JisToUnits<false>(p, n, pState, ppOut);
 }
 
 std::int64_t EucJpToShiftJis(const std::uint8_t* p, std::int64_t n, bool bFinal, std::uint8_t* out)

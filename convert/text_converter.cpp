@@ -216,6 +216,16 @@ struct JisOut {
     }
 };
 
+template <bool ToUtf8>
+bool JisThroughShiftJisSlices(const std::uint8_t* p, std::int64_t n, CByteBuffer* o)
+{
+    JisIn in;
+    return ThroughShiftJisSlices<ToUtf8>(p, n, o, in,
+                                         [&in](const std::uint8_t* s, std::int64_t len, bool bToUtf8, std::uint8_t** pq) {
+                                             return jis_slices::JisToUnitsWhilePlain(s, len, bToUtf8, &in.state, pq);
+                                         });
+}
+
 } // namespace
 
 bool UnicodeToEucJp(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter* c)
@@ -245,11 +255,11 @@ bool EucJpToUtf8(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextCon
 }
 bool JisToUnicode(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter*)
 {
-    return ThroughShiftJisSlices<false>(p, n, o, JisIn{});
+    return JisThroughShiftJisSlices<false>(p, n, o);
 }
 bool JisToUtf8(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter*)
 {
-    return ThroughShiftJisSlices<true>(p, n, o, JisIn{});
+    return JisThroughShiftJisSlices<true>(p, n, o);
 }
 
 const ConversionRoutine ConversionTable[Charset::Count * Charset::Count] = {

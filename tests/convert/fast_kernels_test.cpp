@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "line_endings.h"
@@ -201,15 +202,23 @@ TEST(FastStages, EveryPairMatchesTheReferenceStages)
         {"EucJpToUnicode", EucJpToUnicode, reference::EucJpToUnicode, {}},
         {"EucJpToUtf8", EucJpToUtf8, reference::EucJpToUtf8, {}},
         {"ShiftJisToUtf8", ShiftJisToUtf8, reference::ShiftJisToUtf8, {}},
+        {"JisToUnicode", JisToUnicode, reference::JisToUnicode, {}},
+        {"JisToUtf8", JisToUtf8, reference::JisToUtf8, {}},
     };
     for (const KernelPair& k : kPairs) {
-        for (unsigned lead = 0x80; lead < 0x100; ++lead) {
+        const bool bJis = std::string(k.name).starts_with("Jis");
+        // ISO-2022-JP pairs come in double-byte mode, after a plain pair.
+        const Bytes before = bJis ? Bytes{0x1B, 0x24, 0x42, 0x30, 0x21} : Bytes{0xB0, 0xA1, 0x41};
+        const Bytes after = bJis ? Bytes{0x1B, 0x28, 0x42, 0x42} : Bytes{0x42};
+        for (unsigned lead = bJis ? 0 : 0x80; lead < 0x100; ++lead) {
             // One text a lead byte: each trail between a plain pair before it
             // and ASCII after, and the last pair at the end of the text.
-            Bytes in;
+            Bytes in = bJis ? Bytes{0x1B, 0x24, 0x42} : Bytes{};
             for (unsigned trail = 0; trail < 0x100; ++trail) {
                 const Bytes unit = {static_cast<std::uint8_t>(lead), static_cast<std::uint8_t>(trail)};
-                const Bytes text = {0xB0, 0xA1, 0x41, unit[0], unit[1], 0x42};
+                Bytes text = before;
+                text.insert(text.end(), unit.begin(), unit.end());
+                text.insert(text.end(), after.begin(), after.end());
                 ASSERT_EQ(RunStage(k.fast, text), RunStage(k.reference, text))
                     << k.name << " " << std::hex << lead << " " << trail;
                 in.insert(in.end(), unit.begin(), unit.end());
