@@ -104,6 +104,8 @@ def spawn_wall(argv, env, runs, fresh=None):
                 return float("nan")
     finally:
         os.close(devnull)
+    if fresh and not os.path.exists(fresh):
+        return float("nan")  # ran, but wrote nothing: not the work being timed
     return statistics.median(times) * 1e3
 
 
@@ -259,11 +261,11 @@ def main():
             env.pop("WAYLAND_DISPLAY", None)
             iconv = shutil.which("iconv")
             rows = [
-                ("mojiro /AUTO /Roff (detected, → Shift_JIS)", [mojiro, "/AUTO", "/Roff", small], small + ".sjis"),
-                ("mojiro /AUTO /SShift_JIS /OUTF-8 /Roff", [mojiro, "/AUTO", "/SShift_JIS", "/OUTF-8", "/Roff", small],
+                ("mojiro /AUTO /Roff (detected, → Shift_JIS)", [mojiro, "/AUTO", "/Roff", "--", small], small + ".sjis"),
+                ("mojiro /AUTO /SShift_JIS /OUTF-8 /Roff", [mojiro, "/AUTO", "/SShift_JIS", "/OUTF-8", "/Roff", "--", small],
                  small + ".utf8"),
                 ("mojiro /AUTO /SUTF-8 /OShift_JIS /Roff (reads the settings)",
-                 [mojiro, "/AUTO", "/SUTF-8", "/OShift_JIS", "/Roff", small_utf8], small_utf8 + ".sjis"),
+                 [mojiro, "/AUTO", "/SUTF-8", "/OShift_JIS", "/Roff", "--", small_utf8], small_utf8 + ".sjis"),
             ]
             if iconv:
                 out = os.path.join(work, "startup.iconv")
