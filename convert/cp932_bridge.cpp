@@ -219,16 +219,16 @@ std::uint8_t* DecodeSlice(const std::uint8_t* p, std::int64_t n, bool bFinal, st
             }
             i += 16;
         }
-        // Then one character at a time up to the next stretch of sixteen.
+        // Then one character at a time. Only an ASCII byte can begin a
+        // stretch of sixteen, so only after one is that looked for again.
         // Two small lookups (lead row, then trail) beat one flat table here:
         // the rows real text uses stay in the first-level cache.
-        const std::int64_t stop = i + 16 < end ? i + 16 : end;
-        while (i < stop) {
+        while (i < end) {
             const std::uint8_t b = p[i];
             if (b < 0x80) {
                 put(b);
                 i += 1;
-                continue;
+                break;
             }
             const std::uint8_t row = table::kLeadRow[b];
             const std::uint16_t cp = table::kDoubleByte[row][i + 1 < n ? p[i + 1] : 0];
