@@ -6,7 +6,8 @@
 void RunWindows(const CConvertCommandLineInfo& cmdInfo)
 {
     using Entry = void (*)(const CConvertCommandLineInfo&);
-    const auto pfnEntry = reinterpret_cast<Entry>(AfxToolkitModuleEntry("mojiro_run_interactive_startup"));
+    const auto pfnEntry =
+        reinterpret_cast<Entry>(AfxToolkitModuleEntry(ToolkitModule::Windows, "mojiro_run_interactive_startup"));
     if (pfnEntry != nullptr) {
         pfnEntry(cmdInfo);
     } else if (CWinApp* pApp = AfxGetApp()) {

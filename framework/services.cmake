@@ -11,19 +11,31 @@ add_library(mojiro_framework STATIC
 target_include_directories(mojiro_framework PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(mojiro_framework PUBLIC mojiro_convert)
 
-# The same services' toolkit half: settings store, message box window, URL
-# opener, the GUI application object.
+# The settings store on Qt Core alone.
+add_library(mojiro_profile_qt STATIC ${CMAKE_CURRENT_LIST_DIR}/qt_profile_store.cpp)
+target_link_libraries(mojiro_profile_qt PUBLIC Qt6::Core)
+
+# The same services' widget half: message box window, URL opener, the GUI
+# application object.
 add_library(mojiro_framework_qt STATIC
   ${CMAKE_CURRENT_LIST_DIR}/gui_application.cpp
   ${CMAKE_CURRENT_LIST_DIR}/qt_toolkit.cpp
 )
 target_link_libraries(mojiro_framework_qt PUBLIC mojiro_framework Qt6::Widgets)
 
+# The settings library the program loads to read or write a setting: the
+# store and Qt Core, so that reading the substitute costs no widget library.
+add_library(mojiro_settings MODULE ${CMAKE_CURRENT_LIST_DIR}/settings_module.cpp
+  $<TARGET_OBJECTS:mojiro_profile_qt>)
+target_link_libraries(mojiro_settings PRIVATE Qt6::Core)
+set_target_properties(mojiro_settings PROPERTIES PREFIX "" OUTPUT_NAME mojiro-settings
+  LIBRARY_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/app)
+
 # Where the framework finds the toolkit: linked in (tests, the window
 # library itself) or loaded on first use (the program). Object libraries:
 # linked straight into each program, never left out of an archive.
 add_library(mojiro_toolkit_linked OBJECT ${CMAKE_CURRENT_LIST_DIR}/toolkit_linked.cpp)
-target_link_libraries(mojiro_toolkit_linked PUBLIC mojiro_framework_qt)
+target_link_libraries(mojiro_toolkit_linked PUBLIC mojiro_framework_qt mojiro_profile_qt)
 add_library(mojiro_toolkit_loaded OBJECT
   ${CMAKE_CURRENT_LIST_DIR}/toolkit_loader.cpp
   ${CMAKE_CURRENT_LIST_DIR}/toolkit_module.cpp

@@ -9,8 +9,6 @@
 
 namespace {
 
-constexpr const char* kModuleName = "mojiro-windows.so";
-
 std::string ExecutableDir()
 {
     char szPath[PATH_MAX];
@@ -22,12 +20,12 @@ std::string ExecutableDir()
     return nSlash == std::string::npos ? std::string(".") : strPath.substr(0, nSlash);
 }
 
-void* LoadModule()
+void* LoadModule(const char* pszModule)
 {
     const std::string strDir = ExecutableDir();
     std::string strError;
     // Beside the executable in the build tree; under lib/ once installed.
-    for (const std::string& strPath : {strDir + "/" + kModuleName, strDir + "/../lib/mojiro/" + kModuleName}) {
+    for (const std::string& strPath : {strDir + "/" + pszModule, strDir + "/../lib/mojiro/" + pszModule}) {
         // Now, not lazily: a missing symbol is a failed load here, not a
         // crash in the middle of a window.
         if (void* pHandle = ::dlopen(strPath.c_str(), RTLD_NOW | RTLD_LOCAL))
@@ -35,14 +33,24 @@ void* LoadModule()
         if (strError.empty())
             strError = ::dlerror();
     }
-    std::fprintf(stderr, "mojiro: cannot load the window library: %s\n", strError.c_str());
+    std::fprintf(stderr, "mojiro: cannot load %s: %s\n", pszModule, strError.c_str());
     return nullptr;
+}
+
+void* ModuleHandle(ToolkitModule module)
+{
+    if (module == ToolkitModule::Settings) {
+        static void* const s_pSettings = LoadModule("mojiro-settings.so");
+        return s_pSettings;
+    }
+    static void* const s_pWindows = LoadModule("mojiro-windows.so");
+    return s_pWindows;
 }
 
 } // namespace
 
-void* AfxToolkitModuleEntry(const char* pszName)
+void* AfxToolkitModuleEntry(ToolkitModule module, const char* pszName)
 {
-    static void* const s_pHandle = LoadModule();
-    return s_pHandle != nullptr ? ::dlsym(s_pHandle, pszName) : nullptr;
+    void* const pHandle = ModuleHandle(module);
+    return pHandle != nullptr ? ::dlsym(pHandle, pszName) : nullptr;
 }

@@ -1,7 +1,11 @@
 #pragma once
 
-// The toolkit and the windows live in a module beside the executable
-// ("mojiro-windows.so", or ../lib/mojiro/ once installed). It is loaded on
-// the first request and stays loaded; null when it cannot be (the reason
-// then goes to standard error, once) or lacks the entry.
-void* AfxToolkitModuleEntry(const char* pszName);
+// The libraries the program loads beside it (or from ../lib/mojiro/ once
+// installed): the windows with the widget toolkit, and the settings store
+// with the toolkit's core alone.
+enum class ToolkitModule { Windows, Settings };
+
+// Loads the module on the first request, keeps it loaded and returns the
+// entry; null when the module cannot be loaded (the reason then goes to
+// standard error, once) or lacks the entry.
+void* AfxToolkitModuleEntry(ToolkitModule module, const char* pszName);

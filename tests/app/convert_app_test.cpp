@@ -411,6 +411,42 @@ TEST_F(ConvertApp, SubstituteFromTheSettings)
     }
 }
 
+// The loader's own list of what it mapped: a batch run that reads the
+// substitute maps Qt Core and the settings library, any other run no Qt,
+// and a run with no box to show never the widgets.
+TEST_F(ConvertApp, BatchRunMapsOnlyTheLibrariesItUses)
+{
+    WriteFile(Path("in"), "abc\r\n");
+    struct LoadCase {
+        std::vector<std::string> args;
+        bool bSettings;
+    };
+    const LoadCase cases[] = {
+        {{"/AUTO", "/SUTF-8", "/OShift_JIS", "/Fout", "in"}, true},
+        {{"/AUTO", "/SUnicode", "/OISO-2022-JP", "/Fout", "in"}, true},
+        {{"/AUTO", "/SShift_JIS", "/OUTF-8", "/Fout", "in"}, false},
+        {{"/AUTO", "/Fout", "in"}, false},
+    };
+    const fs::path logDir = Path("ld");
+    for (const LoadCase& c : cases) {
+        fs::create_directories(logDir);
+        Limits limits;
+        limits.extraEnv = {"LD_DEBUG=files", "LD_DEBUG_OUTPUT=" + (logDir / "log").string()};
+        const Result r = Run(c.args, limits);
+        EXPECT_EQ(r.nExit, 0);
+        Bytes log;
+        for (const auto& entry : fs::directory_iterator(logDir))
+            log += ReadFile(entry.path());
+        fs::remove_all(logDir);
+        ASSERT_FALSE(log.empty()) << "the loader wrote no list";
+        const std::string strWhat = c.args[1] + " " + c.args[2];
+        EXPECT_EQ(log.find("mojiro-settings.so") != Bytes::npos, c.bSettings) << strWhat;
+        EXPECT_EQ(log.find("libQt6Core") != Bytes::npos, c.bSettings) << strWhat;
+        EXPECT_EQ(log.find("libQt6Widgets"), Bytes::npos) << strWhat;
+        EXPECT_EQ(log.find("mojiro-windows.so"), Bytes::npos) << strWhat;
+    }
+}
+
 TEST_F(ConvertApp, CorruptBinarySettingsFileNeverCrashes)
 {
     Bytes garbage;
