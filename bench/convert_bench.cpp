@@ -4,6 +4,8 @@
 //
 //   mojiro/<source>><target>/<corpus>/NL<code>
 //   iconv/<source>><target>/<corpus>          (no line-ending pass)
+//   copy/<corpus>         a fresh buffer and memcpy of the Shift_JIS text:
+//                         what memory alone allows, the ceiling of any cell
 //
 // bench/ratio.py turns --benchmark_format=json output into a table.
 //
@@ -14,6 +16,7 @@
 
 #include <array>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -110,6 +113,20 @@ void IconvCell(benchmark::State& state, int kind, CharsetId source, CharsetId ta
     state.SetLabel("no line-ending pass");
 }
 
+// The same allocation and the same first touch of the output as a cell,
+// with nothing between reading and writing.
+void CopyCell(benchmark::State& state, int kind)
+{
+    const CByteBuffer& input = g_pInputs->Get(kind, Charset::ShiftJis);
+    for (auto _ : state) {
+        CByteBuffer output = CByteBuffer::Allocate(input.Size());
+        std::memcpy(output.Data(), input.Data(), static_cast<std::size_t>(input.Size()));
+        benchmark::DoNotOptimize(output.Data());
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(state.iterations() * input.Size());
+}
+
 std::string CellName(CharsetId source, CharsetId target)
 {
     return std::string(Charset::kShortNames[source]) + ">" + Charset::kShortNames[target];
@@ -119,6 +136,7 @@ void RegisterAll()
 {
     for (int kind = 0; kind < corpus::kKindCount; ++kind) {
         const std::string corpusName = corpus::kKindNames[kind];
+        benchmark::RegisterBenchmark(("copy/" + corpusName).c_str(), CopyCell, kind)->Unit(benchmark::kMillisecond);
         for (CharsetId source = 0; source < Charset::Count; ++source) {
             for (CharsetId target = 0; target < Charset::Count; ++target) {
                 const std::string cell = CellName(source, target) + "/" + corpusName;

@@ -20,7 +20,7 @@ CORPORA = ["prose", "ascii", "kana"]
 def parse(path):
     with open(path, encoding="utf-8") as f:
         data = json.load(f)
-    mojiro, iconv = {}, {}
+    mojiro, iconv, copy = {}, {}, {}
     for b in data.get("benchmarks", []):
         if b.get("run_type", "iteration") != "iteration":
             continue
@@ -28,9 +28,11 @@ def parse(path):
         rate = None if b.get("error_occurred") else b.get("bytes_per_second")
         if parts[0] == "mojiro" and len(parts) == 4:
             mojiro[(parts[1], parts[2], int(parts[3][2:]))] = rate
+        elif parts[0] == "copy" and len(parts) == 2:
+            copy[parts[1]] = rate
         elif parts[0] == "iconv" and len(parts) == 3:
             iconv[(parts[1], parts[2])] = (rate, b.get("error_message", ""))
-    return data.get("context", {}), mojiro, iconv
+    return data.get("context", {}), mojiro, iconv, copy
 
 
 def cell_order(cell):
@@ -47,7 +49,7 @@ def main():
     parser.add_argument("results")
     parser.add_argument("--slowest", type=int, default=10)
     args = parser.parse_args()
-    context, mojiro, iconv = parse(args.results)
+    context, mojiro, iconv, copy = parse(args.results)
     if not mojiro:
         sys.exit(f"{args.results}: no mojiro rows")
 
@@ -63,6 +65,9 @@ def main():
           f"benchmark library built as {context.get('library_build_type', '?')}")
     print(f"Buffers: {context.get('buffer_allocator', '?')} allocator. MB/s = 10^6 input bytes per CPU second; "
           "ratio = mojiro / iconv; iconv does no line-ending pass.")
+    if copy:
+        print("Memory alone (a fresh buffer and memcpy of the Shift_JIS text): " +
+              ", ".join(f"{k} {mb(copy[k])} MB/s" for k in CORPORA if k in copy))
     print()
     print("| cell | corpus | NL | mojiro MB/s | iconv MB/s | ratio |")
     print("|---|---|---|---:|---:|---:|")
