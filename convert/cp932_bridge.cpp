@@ -135,22 +135,17 @@ inline std::int64_t DecodeStep(const std::uint8_t* p, std::int64_t i, std::int64
     return i + 1;
 }
 
-// The UTF-8 form of every pair as its bytes in order from the lowest, with
-// its length in the top byte; 0 where the pair is no character. A pair then
-// costs one load and one four-byte store instead of the form's arithmetic.
+// The packed UTF-8 form of every pair; 0 where the pair is no character. A
+// pair then costs one load and one four-byte store instead of the form's
+// arithmetic.
 struct Utf8PairForms {
     std::uint32_t forms[table::kLeadRows][256];
 
     Utf8PairForms()
     {
-        for (int row = 0; row < table::kLeadRows; ++row) {
-            for (int trail = 0; trail < 256; ++trail) {
-                const std::uint16_t cp = table::kDoubleByte[row][trail];
-                std::uint8_t form[3] = {};
-                const auto length = static_cast<std::uint32_t>(utf8_forms::PutUnit(form, cp) - form);
-                forms[row][trail] = cp == 0 ? 0 : form[0] | form[1] << 8 | form[2] << 16 | length << 24;
-            }
-        }
+        for (int row = 0; row < table::kLeadRows; ++row)
+            for (int trail = 0; trail < 256; ++trail)
+                forms[row][trail] = utf8_forms::PackForm(table::kDoubleByte[row][trail]);
     }
 };
 
@@ -223,7 +218,7 @@ std::uint8_t* DecodeSlice(const std::uint8_t* p, std::int64_t n, bool bFinal, st
     // Short of the end of a slice, a lead byte at the very end waits for the
     // next slice; every character that starts before end is decoded here.
     const std::int64_t end = bFinal ? n : n - 1;
-    constexpr bool kFormTable = ToUtf8 && std::endian::native == std::endian::little;
+    constexpr bool kFormTable = ToUtf8 && utf8_forms::kPackedFormsFit;
     const std::uint32_t(*forms)[256] = kFormTable ? PairForms().forms : nullptr;
     std::int64_t i = 0;
     while (i < end) {
@@ -264,8 +259,7 @@ std::uint8_t* DecodeSlice(const std::uint8_t* p, std::int64_t n, bool bFinal, st
                 // more than three for one: the fourth byte is room.
                 const std::uint32_t form = forms[row][trail];
                 if (form != 0) {
-                    std::memcpy(out, &form, 4);
-                    out += form >> 24;
+                    out = utf8_forms::PutPackedForm(out, form);
                     i += 2;
                     continue;
                 }

@@ -1,5 +1,4 @@
 #include <array>
-#include <bit>
 #include <cstring>
 
 #if defined(__SSE2__)
@@ -312,24 +311,20 @@ inline std::uint8_t* PutPairUnit(std::uint8_t* q, std::uint16_t u)
     }
 }
 
-// The same pairs' UTF-8 forms, bytes in order from the lowest and the
-// length in the top byte; 0 where the unit table has 0. A pair then costs
-// one load and one four-byte store.
+// The same pairs' packed UTF-8 forms; 0 where the unit table has 0. A pair
+// then costs one load and one four-byte store.
 struct PairFormTable {
     std::array<std::uint32_t, 128 * 128> forms;
 
     PairFormTable()
     {
         const std::uint16_t* units = PairUnits();
-        for (std::size_t k = 0; k < forms.size(); ++k) {
-            std::uint8_t form[3] = {};
-            const auto length = static_cast<std::uint32_t>(utf8_forms::PutUnit(form, units[k]) - form);
-            forms[k] = units[k] == 0 ? 0 : form[0] | form[1] << 8 | form[2] << 16 | length << 24;
-        }
+        for (std::size_t k = 0; k < forms.size(); ++k)
+            forms[k] = utf8_forms::PackForm(units[k]);
     }
 };
 
-constexpr bool kFormTable = std::endian::native == std::endian::little;
+constexpr bool kFormTable = utf8_forms::kPackedFormsFit;
 
 const std::uint32_t* PairForms()
 {
@@ -344,8 +339,7 @@ inline bool PutPairAt(std::uint8_t*& q, const std::uint16_t* units, const std::u
 {
     if constexpr (ToUtf8 && kFormTable) {
         const std::uint32_t form = forms[k];
-        std::memcpy(q, &form, 4);
-        q += form >> 24;
+        q = utf8_forms::PutPackedForm(q, form);
         return form != 0;
     } else {
         const std::uint16_t u = units[k];

@@ -42,6 +42,27 @@ inline std::uint8_t* PutWideUnit(std::uint8_t* q, unsigned u)
     return PutUnit(q, u);
 }
 
+// A non-ASCII unit's form packed for one store: its bytes in order from the
+// lowest, its length in the top byte; 0 for unit 0, which tables use for
+// "no character".
+inline std::uint32_t PackForm(unsigned u)
+{
+    std::uint8_t form[3] = {};
+    const auto length = static_cast<std::uint32_t>(PutUnit(form, u) - form);
+    return u == 0 ? 0 : form[0] | form[1] << 8 | form[2] << 16 | length << 24;
+}
+
+// Whether packed forms can be stored as they are: their byte order is the
+// host's only on a little-endian one.
+constexpr bool kPackedFormsFit = std::endian::native == std::endian::little;
+
+// Writes a packed form with four bytes of room at q; nothing for 0.
+inline std::uint8_t* PutPackedForm(std::uint8_t* q, std::uint32_t form)
+{
+    std::memcpy(q, &form, 4);
+    return q + (form >> 24);
+}
+
 // Decodes the form at p[i] (i < n) into *pUnit and returns the position after
 // it: leads E0-FF take two more bytes, C0-DF one, anything else stands alone
 // (a stray continuation byte gives b & 0x7F). Nothing is checked; a form cut
