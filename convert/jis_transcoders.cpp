@@ -9,6 +9,7 @@
 #include "cp932_table.h"
 #include "jis_escapes.h"
 #include "jis_slices.h"
+#include "jis_units.h"
 #include "reference_kernels.h"
 #include "text_converter.h"
 #include "utf8_forms.h"
@@ -72,74 +73,124 @@ inline void Put3(std::uint8_t*& p, std::uint8_t a, std::uint8_t b, std::uint8_t 
 
 } // namespace
 
+namespace {
+
+inline cp932::Substitute SubstituteOf(const CTextConverter* pConverter)
+{
+    return pConverter ? cp932::MakeSubstitute(pConverter->m_strUnmappableDefaultChar) : cp932::Substitute{};
+}
+
+inline std::uint8_t* PutSubstitute(std::uint8_t* q, const cp932::Substitute& substitute)
+{
+    const int length = substitute.length < 0 ? 0 : (substitute.length > 2 ? 2 : substitute.length);
+    for (int k = 0; k < length; ++k)
+        *q++ = substitute.bytes[k];
+    return q;
+}
+
+} // namespace
+
 namespace reference {
+
+using jis_units::IsHalfWidthKatakana;
+using jis_units::IsShiftJisLead;
 
 bool ShiftJisToEucJp(const std::uint8_t* pSource, std::int64_t n, CByteBuffer* pOutput, CTextConverter*)
 {
-    CByteBuffer out = CByteBuffer::Allocate(n);
-    std::uint8_t* const q = out.Data();
-    for (std::int64_t i = 0; i < n; ++i) {
-        if (pSource[i] >= 0x80 && i + 1 < n) {
-            const RowCell rc = ShiftJisToRowCell(pSource[i], pSource[i + 1]);
-            q[i] = rc.j1 | 0x80;
-            q[++i] = rc.j2 | 0x80;
+    // Only katakana grow, by their 8E.
+    CByteBuffer work = CByteBuffer::Allocate(2 * n);
+    std::uint8_t* q = work.Data();
+    std::int64_t i = 0;
+    while (i < n) {
+        const std::uint8_t b = pSource[i];
+        if (IsShiftJisLead(b) && i + 1 < n) {
+            const RowCell rc = ShiftJisToRowCell(b, pSource[i + 1]);
+            *q++ = rc.j1 | 0x80;
+            *q++ = rc.j2 | 0x80;
+            i += 2;
         } else {
-            q[i] = pSource[i];
+            if (IsHalfWidthKatakana(b))
+                *q++ = jis_units::kEucKatakana;
+            *q++ = b; // and every other single byte, or a last lead, as it is
+            i += 1;
         }
     }
-    *pOutput = std::move(out);
+    work.Trim(q - work.Data());
+    *pOutput = std::move(work);
     return true;
 }
 
-bool EucJpToShiftJis(const std::uint8_t* pSource, std::int64_t n, CByteBuffer* pOutput, CTextConverter*)
+bool EucJpToShiftJis(const std::uint8_t* pSource, std::int64_t n, CByteBuffer* pOutput, CTextConverter* pConverter)
 {
-    CByteBuffer out = CByteBuffer::Allocate(n);
-    std::uint8_t* const q = out.Data();
-    for (std::int64_t i = 0; i < n; ++i) {
-        if (pSource[i] >= 0x80 && i + 1 < n) {
-            const LeadTrail lt = RowCellToShiftJis(pSource[i] & 0x7F, pSource[i + 1] & 0x7F);
-            q[i] = lt.s1;
-            q[++i] = lt.s2;
+    const cp932::Substitute substitute = SubstituteOf(pConverter);
+    CByteBuffer work = CByteBuffer::Allocate(n);
+    std::uint8_t* q = work.Data();
+    std::int64_t i = 0;
+    while (i < n) {
+        const std::uint8_t b = pSource[i];
+        if (b == jis_units::kEucJisX0212 && i + 2 < n) {
+            q = PutSubstitute(q, substitute); // Shift_JIS has no JIS X 0212
+            i += 3;
+        } else if (b == jis_units::kEucJisX0212) {
+            while (i < n)
+                *q++ = pSource[i++]; // cut off by the end
+        } else if (b >= 0x80 && i + 1 < n) {
+            const std::uint8_t b2 = pSource[i + 1];
+            if (b == jis_units::kEucKatakana && IsHalfWidthKatakana(b2)) {
+                *q++ = b2;
+            } else {
+                const LeadTrail lt = RowCellToShiftJis(b & 0x7F, b2 & 0x7F);
+                *q++ = lt.s1;
+                *q++ = lt.s2;
+            }
+            i += 2;
         } else {
-            q[i] = pSource[i];
+            *q++ = b;
+            i += 1;
         }
     }
-    *pOutput = std::move(out);
+    work.Trim(q - work.Data());
+    *pOutput = std::move(work);
     return true;
 }
 
 bool ShiftJisToJis(const std::uint8_t* pSource, std::int64_t n, CByteBuffer* pOutput, CTextConverter*)
 {
-    // A lone pair costs 8 bytes (two escapes around it) for 2 in; nothing
-    // costs more per input byte, a last unpaired byte included.
-    CByteBuffer work = CByteBuffer::Allocate(4 * n);
+    using jis_escapes::Mode;
+    // A unit costs at most an escape more than its own bytes, and the text
+    // closes with one.
+    CByteBuffer work = CByteBuffer::Allocate(4 * n + 3);
     std::uint8_t* const pBegin = work.Data();
     std::uint8_t* q = pBegin;
-    bool bDoubleByte = false;
+    Mode mode = Mode::Ascii;
+    const auto enter = [&](Mode next) {
+        if (mode != next) {
+            const auto& e = jis_escapes::kEscapeFor[static_cast<int>(next)];
+            Put3(q, ESC, e[0], e[1]);
+            mode = next;
+        }
+    };
     std::int64_t i = 0;
     while (i < n) {
         const std::uint8_t b = pSource[i];
-        if (b >= 0x80 && i + 1 < n) {
-            if (!bDoubleByte) {
-                Put3(q, ESC, 0x24, 0x42);
-                bDoubleByte = true;
-            }
+        if (IsShiftJisLead(b) && i + 1 < n) {
+            enter(Mode::Kanji);
             const RowCell rc = ShiftJisToRowCell(b, pSource[i + 1]);
             q[0] = rc.j1;
             q[1] = rc.j2;
             q += 2;
             i += 2;
+        } else if (IsHalfWidthKatakana(b)) {
+            enter(Mode::Katakana);
+            *q++ = static_cast<std::uint8_t>(b - 0x80);
+            i += 1;
         } else {
-            if (bDoubleByte) {
-                Put3(q, ESC, 0x28, 0x42);
-                bDoubleByte = false;
-            }
+            enter(Mode::Ascii);
             *q++ = b;
             i += 1;
         }
     }
-    if (bDoubleByte)
-        Put3(q, ESC, 0x28, 0x42);
+    enter(Mode::Ascii);
     work.Trim(q - pBegin);
     *pOutput = std::move(work);
     return true;
@@ -147,35 +198,36 @@ bool ShiftJisToJis(const std::uint8_t* pSource, std::int64_t n, CByteBuffer* pOu
 
 bool JisToShiftJis(const std::uint8_t* pSource, std::int64_t n, CByteBuffer* pOutput, CTextConverter*)
 {
-    // Escapes are dropped and pairs stay pairs, so the output never exceeds
-    // the input.
+    using jis_escapes::Mode;
+    // Escapes are dropped and units keep their length, so the output never
+    // exceeds the input.
     CByteBuffer work = CByteBuffer::Allocate(n);
     std::uint8_t* const pBegin = work.Data();
     std::uint8_t* q = pBegin;
-    bool bDoubleByte = false;
+    Mode mode = Mode::Ascii;
     std::int64_t i = 0;
     while (i < n) {
         const std::uint8_t b = pSource[i];
         if (b == ESC) {
             if (i + 2 >= n)
                 break; // a cut-off escape ends the text
-            const std::uint8_t c1 = pSource[i + 1];
-            const std::uint8_t c2 = pSource[i + 2];
-            bDoubleByte = jis_escapes::SelectsDoubleByte(c1, c2);
+            mode = jis_escapes::ModeAfter(pSource[i + 1], pSource[i + 2]);
             i += 3;
-        } else if (b == SO || b == SI) {
-            bDoubleByte = false;
+        } else if (b == SO) {
+            mode = Mode::Katakana;
             i += 1;
-        } else if (bDoubleByte) {
-            if (i + 1 < n) {
-                const LeadTrail lt = RowCellToShiftJis(b, pSource[i + 1]);
-                q[0] = lt.s1;
-                q[1] = lt.s2;
-                q += 2;
-            } else {
-                *q++ = b;
-            }
+        } else if (b == SI) {
+            mode = Mode::Ascii;
+            i += 1;
+        } else if (mode == Mode::Kanji && i + 1 < n) {
+            const LeadTrail lt = RowCellToShiftJis(b, pSource[i + 1]);
+            q[0] = lt.s1;
+            q[1] = lt.s2;
+            q += 2;
             i += 2;
+        } else if (mode == Mode::Katakana && jis_units::IsJisKatakana(b)) {
+            *q++ = static_cast<std::uint8_t>(b + 0x80);
+            i += 1;
         } else {
             *q++ = b;
             i += 1;
@@ -221,35 +273,6 @@ inline void PutPair(std::uint8_t* q, std::uint16_t v)
 {
     q[0] = static_cast<std::uint8_t>(v >> 8);
     q[1] = static_cast<std::uint8_t>(v);
-}
-
-// Same-length conversion: pairs at high-bit bytes through the table, with
-// extra bits or-ed in. A last high-bit byte without a trail stays as it is
-// at the end of the text (bFinal) and is left for the next slice otherwise.
-// Returns the number of bytes converted.
-template <unsigned MaskIn, std::uint16_t OrOut, bool ToRowCell>
-std::int64_t SameLength(const std::uint8_t* p, std::int64_t n, bool bFinal, std::uint8_t* q)
-{
-    const std::uint16_t* table = ToRowCell ? Tables().toRowCell.data() : Tables().toShiftJis.data();
-    std::int64_t i = 0;
-    while (i < n) {
-        const std::int64_t run = byte_search::AsciiRun(p + i, n - i);
-        std::memcpy(q + i, p + i, static_cast<std::size_t>(run));
-        i += run;
-        // Japanese text is mostly long runs of pairs: step by two while the
-        // next unit still starts with a high-bit byte.
-        while (i + 1 < n && p[i] >= 0x80) {
-            PutPair(q + i, static_cast<std::uint16_t>(table[((p[i] & MaskIn) << 8) | (p[i + 1] & MaskIn)] | OrOut));
-            i += 2;
-        }
-        if (i + 1 == n && p[i] >= 0x80) {
-            if (!bFinal)
-                return i;
-            q[i] = p[i]; // a last lead byte without its trail
-            ++i;
-        }
-    }
-    return n;
 }
 
 // The unit of each pair of 7-bit row and cell bytes where its Shift_JIS
@@ -350,6 +373,9 @@ inline bool PutPairAt(std::uint8_t*& q, const std::uint16_t* units, const std::u
     }
 }
 
+// The unit a Shift_JIS katakana byte (A1-DF) decodes to.
+inline std::uint16_t KatakanaUnit(std::uint8_t b) { return cp932::table::kSingleByte[b]; }
+
 template <bool ToUtf8>
 std::int64_t EucJpToUnits(const std::uint8_t* p, std::int64_t n, std::uint8_t** ppOut)
 {
@@ -362,7 +388,12 @@ std::int64_t EucJpToUnits(const std::uint8_t* p, std::int64_t n, std::uint8_t** 
         q = PutAscii<ToUtf8>(q, p + i, run);
         i += run;
         while (i + 1 < n && p[i] >= 0x80) {
-            if (!PutPairAt<ToUtf8>(q, units, forms, (p[i] & 0x7Fu) << 7 | (p[i + 1] & 0x7Fu))) {
+            const std::uint8_t b = p[i];
+            const std::uint8_t b2 = p[i + 1];
+            if (b == jis_units::kEucKatakana && jis_units::IsHalfWidthKatakana(b2)) {
+                q = PutPairUnit<ToUtf8>(q, KatakanaUnit(b2));
+            } else if (b == jis_units::kEucJisX0212 ||
+                       !PutPairAt<ToUtf8>(q, units, forms, (b & 0x7Fu) << 7 | (b2 & 0x7Fu))) {
                 *ppOut = q;
                 return i;
             }
@@ -378,19 +409,29 @@ std::int64_t EucJpToUnits(const std::uint8_t* p, std::int64_t n, std::uint8_t** 
 template <bool ToUtf8>
 std::int64_t JisToUnits(const std::uint8_t* p, std::int64_t n, jis_slices::JisState* pState, std::uint8_t** ppOut)
 {
+    using jis_escapes::Mode;
     if (pState->bEnded)
         return 0;
     const std::uint16_t* units = PairUnits();
     const std::uint32_t* forms = ToUtf8 && kFormTable ? PairForms() : nullptr;
     std::uint8_t* q = *ppOut;
-    bool bDoubleByte = pState->bDoubleByte;
+    Mode mode = pState->mode;
     std::int64_t i = 0;
     while (i < n) {
-        if (!bDoubleByte) {
+        if (mode != Mode::Kanji) {
             const std::int64_t k = i + byte_search::FindEscSoSi(p + i, n - i);
-            const std::int64_t run = byte_search::AsciiRun(p + i, k - i);
-            q = PutAscii<ToUtf8>(q, p + i, run);
-            i += run;
+            if (mode == Mode::Ascii) {
+                const std::int64_t run = byte_search::AsciiRun(p + i, k - i);
+                q = PutAscii<ToUtf8>(q, p + i, run);
+                i += run;
+            } else {
+                for (; i < k && p[i] < 0x80; ++i) {
+                    if (jis_units::IsJisKatakana(p[i]))
+                        q = PutPairUnit<ToUtf8>(q, KatakanaUnit(static_cast<std::uint8_t>(p[i] + 0x80)));
+                    else
+                        q = PutAscii<ToUtf8>(q, p + i, 1);
+                }
+            }
             if (i < k || i >= n)
                 break; // a high byte, which the decoder would pair with the next
         }
@@ -398,10 +439,10 @@ std::int64_t JisToUnits(const std::uint8_t* p, std::int64_t n, jis_slices::JisSt
         if (b == ESC) {
             if (i + 2 >= n)
                 break; // cut off: the stages know what that means here
-            bDoubleByte = jis_escapes::SelectsDoubleByte(p[i + 1], p[i + 2]);
+            mode = jis_escapes::ModeAfter(p[i + 1], p[i + 2]);
             i += 3;
         } else if (b == SO || b == SI) {
-            bDoubleByte = false;
+            mode = b == SO ? Mode::Katakana : Mode::Ascii;
             i += 1;
         } else {
             const std::int64_t end = i + (byte_search::DoubleByteRun(p + i, n - i) & ~std::int64_t{1});
@@ -417,7 +458,7 @@ std::int64_t JisToUnits(const std::uint8_t* p, std::int64_t n, jis_slices::JisSt
                 break; // a pair that is no one character, or a last lone byte
         }
     }
-    pState->bDoubleByte = bDoubleByte;
+    pState->mode = mode;
     *ppOut = q;
     return i;
 }
@@ -425,6 +466,10 @@ std::int64_t JisToUnits(const std::uint8_t* p, std::int64_t n, jis_slices::JisSt
 } // namespace
 
 namespace jis_slices {
+
+using jis_escapes::Mode;
+using jis_units::IsHalfWidthKatakana;
+using jis_units::IsShiftJisLead;
 
 std::int64_t EucJpToUnitsWhilePlain(const std::uint8_t* p, std::int64_t n, bool bToUtf8, std::uint8_t** ppOut)
 {
@@ -437,59 +482,130 @@ std::int64_t JisToUnitsWhilePlain(const std::uint8_t* p, std::int64_t n, bool bT
     return bToUtf8 ? JisToUnits<true>(p, n, pState, ppOut) : JisToUnits<false>(p, n, pState, ppOut);
 }
 
-std::int64_t EucJpToShiftJis(const std::uint8_t* p, std::int64_t n, bool bFinal, std::uint8_t* out)
+std::int64_t EucJpToShiftJis(const std::uint8_t* p, std::int64_t n, bool bFinal, const cp932::Substitute& substitute,
+                             std::uint8_t* pOut, std::int64_t* pWritten)
 {
-    return SameLength<0x7F, 0, false>(p, n, bFinal, out);
+    const std::uint16_t* table = Tables().toShiftJis.data();
+    std::uint8_t* q = pOut;
+    std::int64_t i = 0;
+    while (i < n) {
+        const std::int64_t run = byte_search::AsciiRun(p + i, n - i);
+        std::memcpy(q, p + i, static_cast<std::size_t>(run));
+        q += run;
+        i += run;
+        // Japanese text is mostly long runs of pairs: step by two while the
+        // next unit still starts with a high-bit byte.
+        while (i + 1 < n && p[i] >= 0x80) {
+            const std::uint8_t b = p[i];
+            const std::uint8_t b2 = p[i + 1];
+            if (b == jis_units::kEucJisX0212) {
+                if (i + 2 >= n)
+                    break;
+                q = PutSubstitute(q, substitute);
+                i += 3;
+            } else if (b == jis_units::kEucKatakana && IsHalfWidthKatakana(b2)) {
+                *q++ = b2;
+                i += 2;
+            } else {
+                PutPair(q, table[(b & 0x7F) << 8 | (b2 & 0x7F)]);
+                q += 2;
+                i += 2;
+            }
+        }
+        if (i < n && p[i] >= 0x80) {
+            // A unit the end cuts off: wait for the rest, or copy what there is.
+            if (!bFinal)
+                break;
+            while (i < n)
+                *q++ = p[i++];
+        }
+    }
+    *pWritten = q - pOut;
+    return i;
 }
 
-std::int64_t ShiftJisToEucJp(const std::uint8_t* p, std::int64_t n, bool bFinal, std::uint8_t* out)
+std::int64_t ShiftJisToEucJp(const std::uint8_t* p, std::int64_t n, bool bFinal, std::uint8_t* pOut,
+                             std::int64_t* pWritten)
 {
-    return SameLength<0xFF, 0x8080, true>(p, n, bFinal, out);
+    const std::uint16_t* table = Tables().toRowCell.data();
+    std::uint8_t* q = pOut;
+    std::int64_t i = 0;
+    while (i < n) {
+        const std::int64_t run = byte_search::AsciiRun(p + i, n - i);
+        std::memcpy(q, p + i, static_cast<std::size_t>(run));
+        q += run;
+        i += run;
+        while (i < n && p[i] >= 0x80) {
+            const std::uint8_t b = p[i];
+            if (IsShiftJisLead(b)) {
+                if (i + 1 >= n) {
+                    if (bFinal)
+                        *q++ = p[i++]; // a last lead byte without its trail
+                    *pWritten = q - pOut;
+                    return i; // or its trail is in the next slice
+                }
+                PutPair(q, static_cast<std::uint16_t>(table[b << 8 | p[i + 1]] | 0x8080));
+                q += 2;
+                i += 2;
+            } else {
+                if (IsHalfWidthKatakana(b))
+                    *q++ = jis_units::kEucKatakana;
+                *q++ = b;
+                ++i;
+            }
+        }
+    }
+    *pWritten = q - pOut;
+    return i;
 }
 
-std::int64_t ShiftJisToJis(const std::uint8_t* p, std::int64_t n, bool bFinal, bool* pbDoubleByte, std::uint8_t* out,
+std::int64_t ShiftJisToJis(const std::uint8_t* p, std::int64_t n, bool bFinal, Mode* pMode, std::uint8_t* out,
                            std::int64_t* pWritten)
 {
     const std::uint16_t* table = Tables().toRowCell.data();
     std::uint8_t* q = out;
-    bool bDoubleByte = *pbDoubleByte;
+    Mode mode = *pMode;
+    const auto enter = [&](Mode next) {
+        if (mode != next) {
+            const auto& e = jis_escapes::kEscapeFor[static_cast<int>(next)];
+            Put3(q, ESC, e[0], e[1]);
+            mode = next;
+        }
+    };
     std::int64_t i = 0;
     while (i < n) {
-        if (p[i] < 0x80) {
-            if (bDoubleByte) {
-                Put3(q, ESC, 0x28, 0x42);
-                bDoubleByte = false;
-            }
+        const std::uint8_t b = p[i];
+        if (b < 0x80) {
+            enter(Mode::Ascii);
             const std::int64_t run = byte_search::AsciiRun(p + i, n - i);
             std::memcpy(q, p + i, static_cast<std::size_t>(run));
             q += run;
             i += run;
-        } else if (i + 1 < n) {
-            // A run of pairs, in one escape pair (which may span slices).
-            if (!bDoubleByte) {
-                Put3(q, ESC, 0x24, 0x42);
-                bDoubleByte = true;
-            }
+        } else if (IsShiftJisLead(b) && i + 1 < n) {
+            // A run of pairs, in one escape (which may span slices).
+            enter(Mode::Kanji);
             do {
                 PutPair(q, table[p[i] << 8 | p[i + 1]]);
                 q += 2;
                 i += 2;
-            } while (i + 1 < n && p[i] >= 0x80);
+            } while (i + 1 < n && IsShiftJisLead(p[i]));
+        } else if (IsHalfWidthKatakana(b)) {
+            enter(Mode::Katakana);
+            do {
+                *q++ = static_cast<std::uint8_t>(p[i] - 0x80);
+                ++i;
+            } while (i < n && IsHalfWidthKatakana(p[i]));
         } else {
-            if (!bFinal)
+            if (IsShiftJisLead(b) && !bFinal)
                 break; // its trail is in the next slice
-            if (bDoubleByte) {
-                Put3(q, ESC, 0x28, 0x42);
-                bDoubleByte = false;
-            }
-            *q++ = p[i++]; // a last lead byte without its trail
+            enter(Mode::Ascii);
+            *q++ = b; // a byte that stands alone, or a last lead without its trail
+            ++i;
         }
     }
-    if (bFinal && bDoubleByte) {
-        Put3(q, ESC, 0x28, 0x42); // the text always ends in single-byte mode
-        bDoubleByte = false;
-    }
-    *pbDoubleByte = bDoubleByte;
+    if (bFinal)
+        enter(Mode::Ascii); // the text always ends in ASCII
+    *pMode = mode;
     *pWritten = q - out;
     return i;
 }
@@ -499,13 +615,20 @@ std::int64_t JisToShiftJis(const std::uint8_t* pSource, std::int64_t n, bool bFi
 {
     const std::uint16_t* table = Tables().toShiftJis.data();
     std::uint8_t* q = pOut;
-    bool bDoubleByte = pState->bDoubleByte;
+    Mode mode = pState->mode;
     std::int64_t i = 0;
     while (i < n && !pState->bEnded) {
-        if (!bDoubleByte) {
+        if (mode != Mode::Kanji) {
             const std::int64_t k = i + byte_search::FindEscSoSi(pSource + i, n - i);
-            std::memcpy(q, pSource + i, static_cast<std::size_t>(k - i));
-            q += k - i;
+            if (mode == Mode::Ascii) {
+                std::memcpy(q, pSource + i, static_cast<std::size_t>(k - i));
+                q += k - i;
+            } else {
+                for (std::int64_t j = i; j < k; ++j) {
+                    const std::uint8_t b = pSource[j];
+                    *q++ = jis_units::IsJisKatakana(b) ? static_cast<std::uint8_t>(b + 0x80) : b;
+                }
+            }
             i = k;
             if (i >= n)
                 break;
@@ -518,12 +641,10 @@ std::int64_t JisToShiftJis(const std::uint8_t* pSource, std::int64_t n, bool bFi
                 pState->bEnded = true; // a cut-off escape ends the text
                 break;
             }
-            const std::uint8_t c1 = pSource[i + 1];
-            const std::uint8_t c2 = pSource[i + 2];
-            bDoubleByte = jis_escapes::SelectsDoubleByte(c1, c2);
+            mode = jis_escapes::ModeAfter(pSource[i + 1], pSource[i + 2]);
             i += 3;
         } else if (b == SO || b == SI) {
-            bDoubleByte = false;
+            mode = b == SO ? Mode::Katakana : Mode::Ascii;
             i += 1;
         } else if (i + 1 < n) {
             // Whole pairs up to the next escape that begins a pair.
@@ -538,7 +659,7 @@ std::int64_t JisToShiftJis(const std::uint8_t* pSource, std::int64_t n, bool bFi
             i += 1;
         }
     }
-    pState->bDoubleByte = bDoubleByte;
+    pState->mode = mode;
     *pWritten = q - pOut;
     return pState->bEnded && bFinal ? n : i;
 }
@@ -547,28 +668,30 @@ std::int64_t JisToShiftJis(const std::uint8_t* pSource, std::int64_t n, bool bFi
 
 bool ShiftJisToEucJp(const std::uint8_t* pSource, std::int64_t n, CByteBuffer* pOutput, CTextConverter*)
 {
-    CByteBuffer out = CByteBuffer::Allocate(n);
-    SameLength<0xFF, 0x8080, true>(pSource, n, true, out.Data());
-    *pOutput = std::move(out);
+    CByteBuffer work = CByteBuffer::Allocate(2 * n);
+    std::int64_t nWritten = 0;
+    jis_slices::ShiftJisToEucJp(pSource, n, true, work.Data(), &nWritten);
+    work.Trim(nWritten);
+    *pOutput = std::move(work);
     return true;
 }
 
-bool EucJpToShiftJis(const std::uint8_t* pSource, std::int64_t n, CByteBuffer* pOutput, CTextConverter*)
+bool EucJpToShiftJis(const std::uint8_t* pSource, std::int64_t n, CByteBuffer* pOutput, CTextConverter* pConverter)
 {
-    CByteBuffer out = CByteBuffer::Allocate(n);
-    SameLength<0x7F, 0, false>(pSource, n, true, out.Data());
-    *pOutput = std::move(out);
+    CByteBuffer work = CByteBuffer::Allocate(n);
+    std::int64_t nWritten = 0;
+    jis_slices::EucJpToShiftJis(pSource, n, true, SubstituteOf(pConverter), work.Data(), &nWritten);
+    work.Trim(nWritten);
+    *pOutput = std::move(work);
     return true;
 }
 
 bool ShiftJisToJis(const std::uint8_t* pSource, std::int64_t n, CByteBuffer* pOutput, CTextConverter*)
 {
-    // A lone pair costs 8 bytes (two escapes around it) for 2 in; nothing
-    // costs more per input byte, a last unpaired byte included.
-    CByteBuffer work = CByteBuffer::Allocate(4 * n);
-    bool bDoubleByte = false;
+    CByteBuffer work = CByteBuffer::Allocate(4 * n + 3);
+    jis_escapes::Mode mode = jis_escapes::Mode::Ascii;
     std::int64_t nWritten = 0;
-    jis_slices::ShiftJisToJis(pSource, n, true, &bDoubleByte, work.Data(), &nWritten);
+    jis_slices::ShiftJisToJis(pSource, n, true, &mode, work.Data(), &nWritten);
     work.Trim(nWritten);
     *pOutput = std::move(work);
     return true;
@@ -576,8 +699,8 @@ bool ShiftJisToJis(const std::uint8_t* pSource, std::int64_t n, CByteBuffer* pOu
 
 bool JisToShiftJis(const std::uint8_t* pSource, std::int64_t n, CByteBuffer* pOutput, CTextConverter*)
 {
-    // Escapes are dropped and pairs stay pairs, so the output never exceeds
-    // the input.
+    // Escapes are dropped and units keep their length, so the output never
+    // exceeds the input.
     CByteBuffer work = CByteBuffer::Allocate(n);
     jis_slices::JisState state;
     std::int64_t nWritten = 0;

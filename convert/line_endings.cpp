@@ -4,6 +4,7 @@
 
 #include "byte_search.h"
 #include "jis_escapes.h"
+#include "jis_units.h"
 #include "text_converter.h"
 
 // The line-ending pass walks the text in the units of its encoding so that a
@@ -106,7 +107,39 @@ inline std::int64_t CopyEscape(const std::uint8_t* pIn, std::int64_t i, std::int
     return i + 3;
 }
 
-std::uint8_t* WalkDoubleByte(const std::uint8_t* pIn, std::int64_t n, std::uint8_t* pOut, NLCode nCode)
+// Every Shift_JIS lead byte takes the next byte along, whatever it is; the
+// trail is never examined.
+std::uint8_t* WalkShiftJis(const std::uint8_t* pIn, std::int64_t n, std::uint8_t* pOut, NLCode nCode)
+{
+    std::int64_t i = 0;
+    while (i < n) {
+        const std::int64_t run = PlainRun(pIn + i, n - i);
+        std::memcpy(pOut, pIn + i, static_cast<std::size_t>(run));
+        pOut += run;
+        i += run;
+        if (i >= n)
+            break;
+        const std::uint8_t b = pIn[i];
+        if (jis_units::IsShiftJisLead(b)) {
+            *pOut++ = b;
+            if (i + 1 < n)
+                *pOut++ = pIn[i + 1];
+            i += 2;
+        } else if (b >= 0x80) {
+            *pOut++ = b; // katakana and the other single bytes
+            i += 1;
+        } else {
+            i = LineEnding(pIn, i, n, pOut, nCode);
+        }
+    }
+    return pOut;
+}
+
+// The length of the EUC-JP unit a high-bit byte starts: JIS X 0212 takes
+// two bytes after its 8F, every other one a single byte.
+inline std::int64_t EucJpUnitLength(std::uint8_t b) { return b == jis_units::kEucJisX0212 ? 3 : 2; }
+
+std::uint8_t* WalkEucJp(const std::uint8_t* pIn, std::int64_t n, std::uint8_t* pOut, NLCode nCode)
 {
     std::int64_t i = 0;
     while (i < n) {
@@ -118,11 +151,11 @@ std::uint8_t* WalkDoubleByte(const std::uint8_t* pIn, std::int64_t n, std::uint8
             break;
         const std::uint8_t b = pIn[i];
         if (b >= 0x80) {
-            // Every high-bit byte leads a pair; the trail is never examined.
-            *pOut++ = b;
-            if (i + 1 < n)
-                *pOut++ = pIn[i + 1];
-            i += 2;
+            const std::int64_t step = EucJpUnitLength(b);
+            const std::int64_t take = step < n - i ? step : n - i;
+            std::memcpy(pOut, pIn + i, static_cast<std::size_t>(take));
+            pOut += take;
+            i += step;
         } else {
             i = LineEnding(pIn, i, n, pOut, nCode);
         }
@@ -213,18 +246,34 @@ std::uint8_t* WalkUtf8(const std::uint8_t* pIn, std::int64_t n, std::uint8_t* pO
 // decide whether that byte starts a unit. Position i is always a known unit
 // start.
 
-// In Shift_JIS and EUC-JP a position q is a unit start when the byte before
-// it is below 0x80 (a single byte or a trail); a run of high-bit bytes from
-// such a start pairs up, so q is a start when that run has even length.
-inline bool DoubleByteUnitStart(const std::uint8_t* pIn, std::int64_t i, std::int64_t q)
+// In Shift_JIS a position q is a unit start when the byte before it is no
+// lead byte (it ends a unit: a single byte or a trail); a run of lead bytes
+// from such a start pairs up, so q is a start when that run has even length.
+inline bool ShiftJisUnitStart(const std::uint8_t* pIn, std::int64_t i, std::int64_t q)
 {
     std::int64_t k = q;
-    while (k > i && pIn[k - 1] >= 0x80)
+    while (k > i && jis_units::IsShiftJisLead(pIn[k - 1]))
         --k;
     return ((q - k) & 1) == 0;
 }
 
-std::uint8_t* FastDoubleByte(const std::uint8_t* pIn, std::int64_t n, std::uint8_t* pOut, NLCode nCode)
+// In EUC-JP a byte below 0x80 may be the middle of an 8F unit, so a position
+// after one is a start only when the byte before that is below 0x80 too.
+// Otherwise walk the units from i; *pEnd gets the end of the unit holding q.
+inline bool EucJpUnitStart(const std::uint8_t* pIn, std::int64_t i, std::int64_t q, std::int64_t* pEnd)
+{
+    if (q == i || (pIn[q - 1] < 0x80 && (q - 1 == i || pIn[q - 2] < 0x80)))
+        return true;
+    std::int64_t p = i;
+    while (p < q) {
+        const std::uint8_t b = pIn[p];
+        p += b < 0x80 ? 1 : EucJpUnitLength(b);
+    }
+    *pEnd = p;
+    return p == q;
+}
+
+std::uint8_t* FastShiftJis(const std::uint8_t* pIn, std::int64_t n, std::uint8_t* pOut, NLCode nCode)
 {
     std::int64_t i = 0;
     while (i < n) {
@@ -233,11 +282,34 @@ std::uint8_t* FastDoubleByte(const std::uint8_t* pIn, std::int64_t n, std::uint8
         pOut += c - i;
         if (c >= n)
             break;
-        if (DoubleByteUnitStart(pIn, i, c)) {
+        if (ShiftJisUnitStart(pIn, i, c)) {
             i = LineEnding(pIn, c, n, pOut, nCode);
         } else {
             *pOut++ = pIn[c]; // the trail of a pair
             i = c + 1;
+        }
+    }
+    return pOut;
+}
+
+std::uint8_t* FastEucJp(const std::uint8_t* pIn, std::int64_t n, std::uint8_t* pOut, NLCode nCode)
+{
+    std::int64_t i = 0;
+    while (i < n) {
+        const std::int64_t c = i + byte_search::FindCrLf(pIn + i, n - i);
+        std::memcpy(pOut, pIn + i, static_cast<std::size_t>(c - i));
+        pOut += c - i;
+        if (c >= n)
+            break;
+        std::int64_t end = c;
+        if (EucJpUnitStart(pIn, i, c, &end)) {
+            i = LineEnding(pIn, c, n, pOut, nCode);
+        } else {
+            // Inside a unit: copy to its end.
+            const std::int64_t stop = end < n ? end : n;
+            std::memcpy(pOut, pIn + c, static_cast<std::size_t>(stop - c));
+            pOut += stop - c;
+            i = end;
         }
     }
     return pOut;
@@ -382,12 +454,14 @@ bool IsUnchanged(const std::uint8_t* pIn, std::int64_t n, CharsetId nCharset, NL
             const std::int64_t c = i + byte_search::FindCrLf(pIn + i, n - i);
             if (c >= n)
                 return true;
-            const bool start =
-                nCharset == Charset::Utf8 ? Utf8UnitStart(pIn, i, c) : DoubleByteUnitStart(pIn, i, c);
+            std::int64_t end = c + 1;
+            const bool start = nCharset == Charset::Utf8       ? Utf8UnitStart(pIn, i, c)
+                               : nCharset == Charset::ShiftJis ? ShiftJisUnitStart(pIn, i, c)
+                                                               : EucJpUnitStart(pIn, i, c, &end);
             if (!start) {
                 if (nCharset == Charset::Utf8)
                     return false; // rare in real text; leave it to the walk
-                i = c + 1;
+                i = end;
             } else if (!EndingKept(pIn, c, n, nCode, &i)) {
                 return false;
             }
@@ -440,9 +514,9 @@ bool IsUnchanged(const std::uint8_t* pIn, std::int64_t n, CharsetId nCharset, NL
     }
 }
 
-// Indexed by CharsetId: Shift_JIS and EUC-JP share the pair walk.
-constexpr Walk kReferenceWalks[Charset::Count] = {WalkDoubleByte, WalkDoubleByte, WalkJis, WalkUtf16, WalkUtf8};
-constexpr Walk kFastWalks[Charset::Count] = {FastDoubleByte, FastDoubleByte, FastJis, FastUtf16, FastUtf8};
+// Indexed by CharsetId.
+constexpr Walk kReferenceWalks[Charset::Count] = {WalkShiftJis, WalkEucJp, WalkJis, WalkUtf16, WalkUtf8};
+constexpr Walk kFastWalks[Charset::Count] = {FastShiftJis, FastEucJp, FastJis, FastUtf16, FastUtf8};
 
 Walk ReferenceWalk(CharsetId nCharset) { return Charset::IsValid(nCharset) ? kReferenceWalks[nCharset] : nullptr; }
 Walk FastWalk(CharsetId nCharset) { return Charset::IsValid(nCharset) ? kFastWalks[nCharset] : nullptr; }

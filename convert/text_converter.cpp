@@ -147,10 +147,20 @@ bool ThroughShiftJisSlices(const std::uint8_t* p, std::int64_t n, CByteBuffer* p
     return true;
 }
 
-std::int64_t EucSlice(const std::uint8_t* p, std::int64_t n, bool bFinal, std::uint8_t* out, std::int64_t* pWritten)
+inline cp932::Substitute SubstituteOf(const CTextConverter* pConverter)
 {
-    return *pWritten = jis_slices::EucJpToShiftJis(p, n, bFinal, out);
+    return pConverter ? cp932::MakeSubstitute(pConverter->m_strUnmappableDefaultChar) : cp932::Substitute{};
 }
+
+// JIS X 0212 characters become the substitute on their way through Shift_JIS.
+struct EucIn {
+    cp932::Substitute substitute;
+    std::int64_t operator()(const std::uint8_t* s, std::int64_t len, bool bFinal, std::uint8_t* out,
+                            std::int64_t* pWritten) const
+    {
+        return jis_slices::EucJpToShiftJis(s, len, bFinal, substitute, out, pWritten);
+    }
+};
 
 // And the other way: UTF-16 or UTF-8 encoded to Shift_JIS a slice at a
 // time, each slice converted on to EUC-JP or ISO-2022-JP at once. A slice
@@ -191,7 +201,7 @@ bool FromShiftJisSlices(const std::uint8_t* p, std::int64_t n, bool bFromUtf8, s
 
 std::int64_t EucOut(const std::uint8_t* s, std::int64_t len, bool bFinal, std::uint8_t* out, std::int64_t* pWritten)
 {
-    return *pWritten = jis_slices::ShiftJisToEucJp(s, len, bFinal, out);
+    return jis_slices::ShiftJisToEucJp(s, len, bFinal, out, pWritten);
 }
 
 // Shift_JIS bytes from n source bytes: at most n from UTF-16 (two bytes a
@@ -208,11 +218,11 @@ struct JisIn {
     }
 };
 struct JisOut {
-    bool bDoubleByte = false;
+    jis_escapes::Mode mode = jis_escapes::Mode::Ascii;
     std::int64_t operator()(const std::uint8_t* s, std::int64_t len, bool bFinal, std::uint8_t* out,
                             std::int64_t* pWritten)
     {
-        return jis_slices::ShiftJisToJis(s, len, bFinal, &bDoubleByte, out, pWritten);
+        return jis_slices::ShiftJisToJis(s, len, bFinal, &mode, out, pWritten);
     }
 };
 
@@ -230,28 +240,28 @@ bool JisThroughShiftJisSlices(const std::uint8_t* p, std::int64_t n, CByteBuffer
 
 bool UnicodeToEucJp(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter* c)
 {
-    return FromShiftJisSlices(p, n, false, ShiftJisBound(n, false), c, o, EucOut);
+    return FromShiftJisSlices(p, n, false, 2 * ShiftJisBound(n, false), c, o, EucOut);
 }
 bool Utf8ToEucJp(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter* c)
 {
-    return FromShiftJisSlices(p, n, true, ShiftJisBound(n, true), c, o, EucOut);
+    return FromShiftJisSlices(p, n, true, 2 * ShiftJisBound(n, true), c, o, EucOut);
 }
 bool UnicodeToJis(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter* c)
 {
-    return FromShiftJisSlices(p, n, false, 4 * ShiftJisBound(n, false), c, o, JisOut{});
+    return FromShiftJisSlices(p, n, false, 4 * ShiftJisBound(n, false) + 3, c, o, JisOut{});
 }
 bool Utf8ToJis(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter* c)
 {
-    return FromShiftJisSlices(p, n, true, 4 * ShiftJisBound(n, true), c, o, JisOut{});
+    return FromShiftJisSlices(p, n, true, 4 * ShiftJisBound(n, true) + 3, c, o, JisOut{});
 }
 
-bool EucJpToUnicode(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter*)
+bool EucJpToUnicode(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter* c)
 {
-    return ThroughShiftJisSlices<false>(p, n, o, EucSlice, jis_slices::EucJpToUnitsWhilePlain);
+    return ThroughShiftJisSlices<false>(p, n, o, EucIn{SubstituteOf(c)}, jis_slices::EucJpToUnitsWhilePlain);
 }
-bool EucJpToUtf8(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter*)
+bool EucJpToUtf8(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter* c)
 {
-    return ThroughShiftJisSlices<true>(p, n, o, EucSlice, jis_slices::EucJpToUnitsWhilePlain);
+    return ThroughShiftJisSlices<true>(p, n, o, EucIn{SubstituteOf(c)}, jis_slices::EucJpToUnitsWhilePlain);
 }
 bool JisToUnicode(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter*)
 {

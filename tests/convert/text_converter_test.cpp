@@ -180,14 +180,12 @@ TEST(TextConverter, ChainedCellsAreTheirStagesInOrder)
     }
 }
 
-TEST(TextConverter, InPlaceStagesKeepTheInputLength)
+TEST(TextConverter, CopyKeepsTheInputLength)
 {
     CRandomText random(2103);
-    for (ConversionRoutine routine : {CopyUnchanged, ShiftJisToEucJp, EucJpToShiftJis}) {
-        for (std::size_t n = 0; n < 200; ++n) {
-            const Bytes input = random.AnyBytes(n);
-            EXPECT_EQ(RunStage(routine, input).size(), n);
-        }
+    for (std::size_t n = 0; n < 200; ++n) {
+        const Bytes input = random.AnyBytes(n);
+        EXPECT_EQ(RunStage(CopyUnchanged, input).size(), n);
     }
     const Bytes input = random.AnyBytes(1000);
     EXPECT_TRUE(SameBytes(RunStage(CopyUnchanged, input), input));

@@ -83,13 +83,34 @@ std::size_t StepSingleByte(const Bytes& in, std::size_t i, NLCode code, Bytes& o
     return 1;
 }
 
-Bytes WalkShiftJisOrEucJp(const Bytes& in, NLCode code)
+// Code page 932 leads; A1-DF (katakana), 80, A0 and FD-FF stand alone.
+bool IsLead(std::uint8_t b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
+bool IsKana(std::uint8_t b) { return b >= 0xA1 && b <= 0xDF; }
+
+Bytes WalkShiftJis(const Bytes& in, NLCode code)
 {
     Bytes out;
     std::size_t i = 0;
     while (i < Size(in)) {
-        if (in[i] >= 0x80)
+        if (IsLead(in[i]))
             i += CopyClipped(in, i, 2, out); // a last lead is copied alone
+        else if (in[i] >= 0x80)
+            i += CopyClipped(in, i, 1, out);
+        else
+            i += StepSingleByte(in, i, code, out);
+    }
+    return out;
+}
+
+Bytes WalkEucJp(const Bytes& in, NLCode code)
+{
+    Bytes out;
+    std::size_t i = 0;
+    while (i < Size(in)) {
+        if (in[i] == 0x8F)
+            i += CopyClipped(in, i, 3, out); // JIS X 0212: 8F and two bytes
+        else if (in[i] >= 0x80)
+            i += CopyClipped(in, i, 2, out);
         else
             i += StepSingleByte(in, i, code, out);
     }
@@ -267,8 +288,9 @@ Bytes NormalizeLineEndings(const Bytes& in, CharsetId charset, NLCode code)
 {
     switch (charset) {
     case Charset::ShiftJis:
+        return WalkShiftJis(in, code);
     case Charset::EucJp:
-        return WalkShiftJisOrEucJp(in, code);
+        return WalkEucJp(in, code);
     case Charset::Jis:
         return WalkJis(in, code);
     case Charset::Unicode:
@@ -307,63 +329,90 @@ CharsetId DetectCharset(const Bytes& in)
 
 Bytes ShiftJisToEucJp(const Bytes& in)
 {
-    Bytes out(in);
+    Bytes out;
     std::size_t i = 0;
     while (i < Size(in)) {
-        if (in[i] >= 0x80 && i + 1 < Size(in)) {
+        if (IsLead(in[i]) && i + 1 < Size(in)) {
             const RowCell rc = ShiftJisToRowCell(in[i], in[i + 1]);
-            out[i] = rc.j1 | 0x80;
-            out[i + 1] = rc.j2 | 0x80;
+            out.push_back(rc.j1 | 0x80);
+            out.push_back(rc.j2 | 0x80);
             i += 2;
         } else {
+            if (IsKana(in[i]))
+                out.push_back(0x8E);
+            out.push_back(in[i]);
             i += 1;
         }
     }
     return out;
 }
+
+// The three ISO-2022-JP modes and the escapes that select them.
+enum Mode { kAscii, kKanji, kKana };
 
 Bytes ShiftJisToJis(const Bytes& in)
 {
     Bytes out;
-    bool bTwoByte = false;
+    Mode mode = kAscii;
+    auto to = [&](Mode next) {
+        if (next == mode)
+            return;
+        if (next == kKanji)
+            PutEscape(out, 0x24, 0x42);
+        else
+            PutEscape(out, 0x28, next == kKana ? 0x49 : 0x42);
+        mode = next;
+    };
     std::size_t i = 0;
     while (i < Size(in)) {
         const std::uint8_t b = in[i];
-        if (b >= 0x80 && i + 1 < Size(in)) {
-            if (!bTwoByte) {
-                PutEscape(out, 0x24, 0x42);
-                bTwoByte = true;
-            }
+        if (IsLead(b) && i + 1 < Size(in)) {
+            to(kKanji);
             const RowCell rc = ShiftJisToRowCell(b, in[i + 1]);
             out.push_back(rc.j1);
             out.push_back(rc.j2);
             i += 2;
+        } else if (IsKana(b)) {
+            to(kKana);
+            out.push_back(Low8(b - 0x80));
+            i += 1;
         } else {
-            // A byte below 80, or a last lead without its trail: both single-byte.
-            if (bTwoByte) {
-                PutEscape(out, 0x28, 0x42);
-                bTwoByte = false;
-            }
+            // Below 80, another single byte, or a last lead without its trail.
+            to(kAscii);
             out.push_back(b);
             i += 1;
         }
     }
-    if (bTwoByte)
-        PutEscape(out, 0x28, 0x42);
+    to(kAscii);
     return out;
 }
 
-Bytes EucJpToShiftJis(const Bytes& in)
+Bytes EucJpToShiftJis(const Bytes& in, const std::string& strSubstitute)
 {
-    Bytes out(in);
+    const cp932::Substitute sub = cp932::MakeSubstitute(strSubstitute);
+    Bytes out;
     std::size_t i = 0;
     while (i < Size(in)) {
-        if (in[i] >= 0x80 && i + 1 < Size(in)) {
-            const LeadTrail lt = RowCellToShiftJis(in[i] & 0x7F, in[i + 1] & 0x7F);
-            out[i] = lt.s1;
-            out[i + 1] = lt.s2;
+        const std::uint8_t b = in[i];
+        if (b == 0x8F) {
+            if (i + 2 < Size(in)) {
+                for (int k = 0; k < sub.length; ++k)
+                    out.push_back(sub.bytes[k]);
+                i += 3;
+            } else {
+                i += CopyClipped(in, i, 3, out);
+            }
+        } else if (b >= 0x80 && i + 1 < Size(in)) {
+            if (b == 0x8E && IsKana(in[i + 1])) {
+                out.push_back(in[i + 1]);
+            } else {
+                const LeadTrail lt = RowCellToShiftJis(b & 0x7F, in[i + 1] & 0x7F);
+                out.push_back(lt.s1);
+                out.push_back(lt.s2);
+            }
             i += 2;
         } else {
+            out.push_back(b);
             i += 1;
         }
     }
@@ -373,7 +422,7 @@ Bytes EucJpToShiftJis(const Bytes& in)
 Bytes JisToShiftJis(const Bytes& in)
 {
     Bytes out;
-    bool bTwoByte = false;
+    Mode mode = kAscii;
     std::size_t i = 0;
     while (i < Size(in)) {
         const std::uint8_t b = in[i];
@@ -382,18 +431,25 @@ Bytes JisToShiftJis(const Bytes& in)
                 break;
             const std::uint8_t c1 = in[i + 1];
             const std::uint8_t c2 = in[i + 2];
-            bTwoByte = (c1 == 0x24 && (c2 == 0x40 || c2 == 0x42 || c2 == 0x44)) || (c1 == 0x26 && c2 == 0x40);
+            const bool bTwoByte = (c1 == 0x24 && (c2 == 0x40 || c2 == 0x42 || c2 == 0x44)) || (c1 == 0x26 && c2 == 0x40);
+            mode = bTwoByte ? kKanji : (c1 == 0x28 && c2 == 0x49) ? kKana : kAscii;
             i += 3;
-        } else if (b == SO || b == SI) {
-            bTwoByte = false;
+        } else if (b == SO) {
+            mode = kKana;
             i += 1;
-        } else if (bTwoByte && i + 1 < Size(in)) {
+        } else if (b == SI) {
+            mode = kAscii;
+            i += 1;
+        } else if (mode == kKanji && i + 1 < Size(in)) {
             const LeadTrail lt = RowCellToShiftJis(b, in[i + 1]);
             out.push_back(lt.s1);
             out.push_back(lt.s2);
             i += 2;
+        } else if (mode == kKana && b >= 0x21 && b <= 0x5F) {
+            out.push_back(Low8(b + 0x80));
+            i += 1;
         } else {
-            out.push_back(b); // single-byte mode, or a lone last byte
+            out.push_back(b); // ASCII, other bytes in katakana mode, or a lone last byte
             i += 1;
         }
     }
@@ -481,7 +537,7 @@ Bytes ConvertCell(const Bytes& in, CharsetId source, CharsetId target, const std
     case ShiftJis * 5 + Utf8:
         return Chain(in, ShiftJis, Unicode, Utf8, strSubstitute);
     case EucJp * 5 + ShiftJis:
-        return EucJpToShiftJis(in);
+        return EucJpToShiftJis(in, strSubstitute);
     case EucJp * 5 + Jis:
     case EucJp * 5 + Unicode:
         return Chain(in, EucJp, ShiftJis, target, strSubstitute);

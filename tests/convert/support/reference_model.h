@@ -30,7 +30,7 @@ CharsetId DetectCharset(const Bytes& in);
 // The eight basic stages. strSubstitute is the converter's UTF-8 setting.
 Bytes ShiftJisToEucJp(const Bytes& in);
 Bytes ShiftJisToJis(const Bytes& in);
-Bytes EucJpToShiftJis(const Bytes& in);
+Bytes EucJpToShiftJis(const Bytes& in, const std::string& strSubstitute = "_");
 Bytes JisToShiftJis(const Bytes& in);
 Bytes ShiftJisToUnicode(const Bytes& in);
 Bytes UnicodeToShiftJis(const Bytes& in, const std::string& strSubstitute);
