@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "engine_harness.h"
+#include "python_oracle.h"
 #include "random_text.h"
 #include "reference_model.h"
 
@@ -266,6 +267,45 @@ TEST(JisTranscoders, JapaneseTextRoundTrips)
         const Bytes sjis = random.ShiftJisText(1000 + 37 * static_cast<std::size_t>(round), false);
         EXPECT_TRUE(SameBytes(RunStage(EucJpToShiftJis, RunStage(ShiftJisToEucJp, sjis)), sjis));
         EXPECT_TRUE(SameBytes(RunStage(JisToShiftJis, RunStage(ShiftJisToJis, sjis)), sjis));
+    }
+}
+
+} // namespace
+
+namespace {
+
+// Python's codecs follow the JIS standards on their own: our arithmetic must
+// give their bytes for Japanese text with half-width katakana, both ways.
+TEST(JisTranscoders, AgreeWithPythonCodecs)
+{
+    if (!python_oracle::Available())
+        GTEST_SKIP() << "python3 is missing: the codec comparison did not run";
+    CRandomText random(2403);
+    Bytes sjis;
+    for (int line = 0; line < 400; ++line) {
+        const Bytes text = random.ShiftJisText(random.Below(60));
+        sjis.insert(sjis.end(), text.begin(), text.end());
+    }
+    const auto recode = [](const char* from, const char* to) {
+        return std::string("import sys; open(sys.argv[2], 'wb').write(open(sys.argv[1], 'rb').read()"
+                           ".decode('") + from + "').encode('" + to + "'))";
+    };
+    const struct {
+        ConversionRoutine routine;
+        const char* from;
+        const char* to;
+        Bytes input;
+    } kDirections[] = {
+        {ShiftJisToEucJp, "shift_jis", "euc_jp", sjis},
+        {ShiftJisToJis, "shift_jis", "iso2022_jp_ext", sjis},
+        {EucJpToShiftJis, "euc_jp", "shift_jis", model::ShiftJisToEucJp(sjis)},
+        {JisToShiftJis, "iso2022_jp_ext", "shift_jis", model::ShiftJisToJis(sjis)},
+    };
+    for (const auto& d : kDirections) {
+        SCOPED_TRACE(testing::Message() << d.from << " -> " << d.to);
+        const std::optional<Bytes> expected = python_oracle::Run(recode(d.from, d.to), d.input);
+        ASSERT_TRUE(expected.has_value());
+        EXPECT_TRUE(SameBytes(RunStage(d.routine, d.input), *expected));
     }
 }
 

@@ -135,6 +135,22 @@ const Example kExamples[] = {
     {U16, EU, 0, "9C 4E", "B0 A1"},
     {U16, JI, 0, "9C 4E", "1B 24 42 30 21 1B 28 42"},
     {SJ, SJ, 1, "41 0D 0A 82 0D 0A", "41 0A 82 0D 0A"},
+    // A line that ends in half-width katakana gets the new line ending in
+    // every target, and the katakana stay katakana.
+    {SJ, SJ, 1, "61 62 63 B1 0D 0A", "61 62 63 B1 0A"},
+    {SJ, EU, 1, "61 62 63 B1 0D 0A", "61 62 63 8E B1 0A"},
+    {SJ, JI, 1, "61 62 63 B1 0D 0A", "61 62 63 1B 28 49 31 1B 28 42 0A"},
+    {SJ, U16, 1, "61 62 63 B1 0D 0A", "61 00 62 00 63 00 71 FF 0A 00"},
+    {SJ, U8, 1, "61 62 63 B1 0D 0A", "61 62 63 EF BD B1 0A"},
+    {EU, U8, 0, "8E B6 8E C5", "EF BD B6 EF BE 85"},
+    {EU, JI, 0, "8E B6 B0 A1", "1B 28 49 36 1B 24 42 30 21 1B 28 42"},
+    {JI, SJ, 0, "1B 28 49 36 45", "B6 C5"},
+    {JI, U16, 0, "1B 28 49 36 1B 28 42 36", "76 FF 36 00"},
+    {U16, EU, 0, "76 FF", "8E B6"},
+    {U8, JI, 0, "EF BD B6 41", "1B 28 49 36 1B 28 42 41"},
+    // JIS X 0212 is one unit, one substitute; what follows stays aligned.
+    {EU, SJ, 1, "8F B0 A1 A4 A2 0D 0A", "5F 82 A0 0A"},
+    {EU, U8, 0, "8F B0 A1 A4 A2", "5F E3 81 82"},
 };
 
 TEST(TextConverter, WorkedConversions)
@@ -286,7 +302,7 @@ TEST(TextConverter, LongTextsAcrossBlockEdges)
 TEST(TextConverter, JapaneseTextSurvivesEveryRoundTrip)
 {
     CRandomText random(2105);
-    const Bytes sjis = model::NormalizeLineEndings(random.ShiftJisText(5000, false), SJ, 0);
+    const Bytes sjis = model::NormalizeLineEndings(random.ShiftJisText(5000), SJ, 0);
     for (CharsetId source = 0; source < Charset::Count; ++source) {
         const Bytes text = model::ConvertCell(sjis, SJ, source, "_");
         for (CharsetId target = 0; target < Charset::Count; ++target) {
@@ -327,6 +343,8 @@ TEST(TextConverter, UnmappableCharactersBecomeTheSubstitute)
             EXPECT_TRUE(SameBytes(RunConvert(*input, source, EU, 0, c.substitute), FromHex(c.eucJp)));
             EXPECT_TRUE(SameBytes(RunConvert(*input, source, JI, 0, c.substitute), FromHex(c.jis)));
         }
+        // Nor has it JIS X 0212, which EUC-JP can carry.
+        EXPECT_TRUE(SameBytes(RunConvert(FromHex("41 8F B0 A1 42"), EU, SJ, 0, c.substitute), FromHex(c.shiftJis)));
     }
 }
 

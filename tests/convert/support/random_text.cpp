@@ -37,12 +37,14 @@ model::Bytes CRandomText::Hostile(CharsetId nCharset, std::size_t nLength)
 {
     switch (nCharset) {
     case Charset::ShiftJis:
-    case Charset::EucJp:
         return FromAlphabet(nLength, model::FromHex("0D 0A 0D 0A 41 20 80 81 82 88 9F 98 A0 A1 B1 DF E0 E9 "
                                                     "EF F0 FC FD FF 8E 8F 1B 40 7E 7F"));
+    case Charset::EucJp:
+        return FromAlphabet(nLength, model::FromHex("0D 0A 0D 0A 41 20 80 8E 8E 8F 8F A1 A4 A2 B1 DF E0 FE "
+                                                    "FF 0D 0A 1B 40 7E 7F"));
     case Charset::Jis:
         return FromAlphabet(nLength, model::FromHex("1B 1B 1B 24 24 28 26 40 42 44 4A 48 49 0E 0F 0D 0A 0D 0A "
-                                                    "30 21 7E 41 80 FF"));
+                                                    "30 21 7E 41 80 FF 5F 60 36"));
     case Charset::Unicode:
         return FromAlphabet(nLength, model::FromHex("0D 00 0A 00 0D 00 0A 00 00 30 4E D8 DC FF FE 41"));
     case Charset::Utf8:
@@ -131,9 +133,9 @@ model::Bytes CRandomText::JapaneseText(CharsetId nCharset, std::size_t nLength)
 {
     switch (nCharset) {
     case Charset::EucJp:
-        return model::ShiftJisToEucJp(ShiftJisText(nLength, false));
+        return model::ShiftJisToEucJp(ShiftJisText(nLength));
     case Charset::Jis:
-        return model::ShiftJisToJis(ShiftJisText(nLength, false));
+        return model::ShiftJisToJis(ShiftJisText(nLength));
     case Charset::Unicode:
         return Utf16Text(nLength);
     case Charset::Utf8:

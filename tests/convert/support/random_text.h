@@ -27,8 +27,7 @@ public:
     // Shift_JIS text of about nLength bytes: ASCII words, CRLF/LF/CR line
     // ends, punctuation, hiragana, katakana, half-width katakana and kanji of
     // both levels, all assigned in code page 932; a whole number of characters.
-    // Half-width katakana (single bytes A1-DF) are no JIS X 0208 characters:
-    // leave them out for text that must survive EUC-JP or ISO-2022-JP.
+    // Half-width katakana (single bytes A1-DF) can be left out.
     model::Bytes ShiftJisText(std::size_t nLength, bool bHalfWidthKatakana = true);
 
     // UTF-16LE text of about nLength bytes: the characters of ShiftJisText
