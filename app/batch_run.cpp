@@ -65,20 +65,14 @@ const char* CBatchRun::ConvertOne(const std::string& strInput, const std::string
         } catch (const CFileException&) {
             return kInputFailed;
         }
-        CTextConverter converter;
-        // No byte-order-mark test here: FF FE alone does not make a file Unicode.
         if (*pnSource == Charset::None) {
-            *pnSource = converter.DetectCharset(input.Data(), input.Size());
+            *pnSource = DetectFileCharset(input.Data(), input.Size());
             if (*pnSource == Charset::None)
                 *pnSource = Charset::ShiftJis;
         }
-        const std::uint8_t* pData = input.Data();
-        std::int64_t nLength = input.Size();
-        if (*pnSource == Charset::Unicode && Charset::StartsWithUnicodeMark(pData, nLength)) {
-            pData += 2;
-            nLength -= 2;
-        }
-        converter.SetInput(pData, nLength, *pnSource);
+        const std::int64_t nMark = Charset::InputMarkLength(*pnSource, nTarget, input.Data(), input.Size());
+        CTextConverter converter;
+        converter.SetInput(input.Data() + nMark, input.Size() - nMark, *pnSource);
         // Reading the setting is the costliest step of a small run; skip it
         // where the substitute can never be used.
         if (Charset::NeedsSubstitute(*pnSource, nTarget))

@@ -40,6 +40,26 @@ constexpr bool StartsWithUnicodeMark(const std::uint8_t* pData, std::int64_t nLe
 {
     return nLength >= 2 && pData[0] == kUnicodeMark[0] && pData[1] == kUnicodeMark[1];
 }
+
+// The UTF-8 mark, EF BB BF.
+inline constexpr std::uint8_t kUtf8Mark[3] = {0xEF, 0xBB, 0xBF};
+constexpr bool StartsWithUtf8Mark(const std::uint8_t* pData, std::int64_t nLength)
+{
+    return nLength >= 3 && pData[0] == kUtf8Mark[0] && pData[1] == kUtf8Mark[1] && pData[2] == kUtf8Mark[2];
+}
+
+// How many leading bytes of a file the converter is not given: a Unicode
+// file's FF FE, which the writer puts back, and a UTF-8 file's EF BB BF
+// unless it stays UTF-8, where the mark would become a stray character.
+constexpr std::int64_t InputMarkLength(CharsetId nSource, CharsetId nTarget, const std::uint8_t* pData,
+                                       std::int64_t nLength)
+{
+    if (nSource == Unicode && StartsWithUnicodeMark(pData, nLength))
+        return 2;
+    if (nSource == Utf8 && nTarget != Utf8 && StartsWithUtf8Mark(pData, nLength))
+        return 3;
+    return 0;
+}
 } // namespace Charset
 
 namespace NewLine {

@@ -57,6 +57,11 @@ public:
     NLCode m_nNLCode = NewLine::None;
 };
 
+// The source of a whole file: Unicode for a leading FF FE, UTF-8 for a
+// leading EF BB BF or for well-formed UTF-8 with at least one multi-byte
+// form, and otherwise DetectCharset's answer (-1 when undecided).
+CharsetId DetectFileCharset(const std::uint8_t* pData, std::int64_t nLength);
+
 // The stages, reachable for tests and benchmarks.
 bool CopyUnchanged(const std::uint8_t*, std::int64_t, CByteBuffer*, CTextConverter*);
 bool ShiftJisToEucJp(const std::uint8_t*, std::int64_t, CByteBuffer*, CTextConverter*);

@@ -26,11 +26,6 @@ constexpr const char* kDefaultExtension = "*.txt";
 constexpr int kOutputNameSuffix = 1;
 constexpr int kOutputNameSame = 2;
 
-bool StartsWithByteOrderMark(const CByteBuffer& buffer)
-{
-    return Charset::StartsWithUnicodeMark(buffer.Data(), buffer.Size());
-}
-
 } // namespace
 
 CConvertDlg::CConvertDlg(CDialog* pParent, IFileSystem& fileSystem) : CDialog(IDD, pParent), m_fileSystem(fileSystem)
@@ -153,12 +148,7 @@ void CConvertDlg::AutoDetermineCharset()
     } catch (const std::bad_alloc&) {
         return; // too large to hold: detection gives up as for an unreadable file
     }
-    if (StartsWithByteOrderMark(contents)) {
-        m_nInputCharset = Charset::Unicode;
-        return;
-    }
-    CTextConverter converter;
-    m_nInputCharset = converter.DetectCharset(contents.Data(), contents.Size());
+    m_nInputCharset = DetectFileCharset(contents.Data(), contents.Size());
     if (m_nInputCharset == Charset::None) {
         AfxMessageBox(IDS_DETECT_FAILED, MB_OK);
         m_nInputCharset = Charset::ShiftJis;
@@ -232,10 +222,9 @@ void CConvertDlg::OnConvert()
 
     {
         CTextConverter converter;
-        if (m_nInputCharset == Charset::Unicode && StartsWithByteOrderMark(input))
-            converter.SetInput(input.Data() + 2, input.Size() - 2, m_nInputCharset);
-        else
-            converter.SetInput(input.Data(), input.Size(), m_nInputCharset);
+        const std::int64_t nMark =
+            Charset::InputMarkLength(m_nInputCharset, m_nOutputCharset, input.Data(), input.Size());
+        converter.SetInput(input.Data() + nMark, input.Size() - nMark, m_nInputCharset);
         converter.m_strUnmappableDefaultChar = m_strUnmappableDefaultChar;
         converter.SetOutput(m_nOutputCharset, m_nNLCode);
 

@@ -15,7 +15,7 @@
 
 namespace {
 
-// FF FE first, then the byte-pattern guess; undecided means Shift_JIS. A file
+// The marks, then UTF-8, then the byte-pattern guess; undecided means Shift_JIS. A file
 // that cannot be read leaves the source not given.
 CharsetId DetectSource(const std::string& strPath, IFileSystem& fileSystem)
 {
@@ -26,10 +26,7 @@ CharsetId DetectSource(const std::string& strPath, IFileSystem& fileSystem)
     } catch (const std::bad_alloc&) {
         return Charset::None;
     }
-    if (Charset::StartsWithUnicodeMark(contents.Data(), contents.Size()))
-        return Charset::Unicode;
-    CTextConverter converter;
-    const CharsetId nDetected = converter.DetectCharset(contents.Data(), contents.Size());
+    const CharsetId nDetected = DetectFileCharset(contents.Data(), contents.Size());
     return nDetected == Charset::None ? Charset::ShiftJis : nDetected;
 }
 

@@ -295,9 +295,10 @@ TEST_F(ConvertApp, ByteOrderMarks)
         {{"/SUnicode", "/OUnicode"}, Bytes("\xff\xfe\x42\x30", 4), Bytes("\xff\xfe\x42\x30", 4)},
         {{"/SUnicode", "/OUnicode"}, Bytes("\xff", 1), Bytes("\xff\xfe\xff", 3)},
         {{"/SUTF-8", "/OUnicode"}, "", Bytes("\xff\xfe", 2)},
-        {{"/SUTF-8", "/OUnicode"}, "\xef\xbb\xbf", Bytes("\xff\xfe\xff\xfe", 4)},
-        // Without /S the mark is not looked for: the bytes are detected as they are.
-        {{"/OShift_JIS"}, Bytes("\xff\xfe\x41\x00", 4), Bytes("\xff\xfe\x41\x00", 4)},
+        {{"/SUTF-8", "/OUnicode"}, "\xef\xbb\xbf", Bytes("\xff\xfe", 2)},
+        // Without /S the marks are detected too.
+        {{"/OShift_JIS"}, Bytes("\xff\xfe\x41\x00", 4), "A"},
+        {{"/OUnicode"}, "\xef\xbb\xbf\xe3\x81\x82", Bytes("\xff\xfe\x42\x30", 4)},
     };
     for (const MarkCase& c : cases) {
         WriteFile(Path("in"), c.input);

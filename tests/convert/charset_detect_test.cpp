@@ -106,4 +106,51 @@ TEST(DetectCharset, JapaneseTextInEachEncoding)
     }
 }
 
+// A whole file: the marks, then well-formed UTF-8, then the byte scan.
+TEST(DetectFileCharset, MarksThenUtf8ThenTheScan)
+{
+    constexpr CharsetId U16 = Charset::Unicode;
+    constexpr CharsetId U8 = Charset::Utf8;
+    const Case cases[] = {
+        {"FF FE", U16, "the Unicode mark alone"},
+        {"FF FE 41 00 E3 81 82", U16, "FF FE wins over UTF-8 after it"},
+        {"FF", NONE, "one byte is no mark, and the scan ends undecided"},
+        {"EF BB BF", U8, "the UTF-8 mark alone"},
+        {"EF BB BF 82 A0", U8, "the mark wins over what follows"},
+        {"41 E3 81 82 0D 0A", U8, "well-formed with a three-byte form"},
+        {"C3 A9", U8, "a two-byte form"},
+        {"F0 A0 AE B7", U8, "a four-byte form"},
+        {"41 42 0D 0A", NONE, "ASCII alone is not UTF-8"},
+        {"E3 81", SJ, "a form cut off by the end"},
+        {"C0 BC", EU, "overlong: the scan decides"},
+        {"ED A0 80", SJ, "a surrogate code point"},
+        {"F4 90 80 80", SJ, "above U+10FFFF"},
+        {"E3 81 82 80", SJ, "a stray continuation byte"},
+        {"A4 A2 A4 A4", EU, "EUC-JP hiragana"},
+        {"1B 24 42 24 22 1B 28 42", JI, "ISO-2022-JP"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.input << " (" << c.why << ")");
+        const Bytes input = FromHex(c.input);
+        EXPECT_EQ(DetectFileCharset(input.data(), static_cast<std::int64_t>(input.size())), c.expected);
+    }
+}
+
+// Real Japanese text in each byte encoding is never taken for UTF-8, and its
+// UTF-8 form always is.
+TEST(DetectFileCharset, JapaneseTextInEachEncoding)
+{
+    CRandomText random(2303);
+    const auto detect = [](const Bytes& b) { return DetectFileCharset(b.data(), static_cast<std::int64_t>(b.size())); };
+    for (int round = 0; round < 50; ++round) {
+        const Bytes sjis = random.ShiftJisText(20 + 40 * static_cast<std::size_t>(round));
+        const Bytes utf8 = model::UnicodeToUtf8(model::ShiftJisToUnicode(sjis));
+        for (CharsetId charset : {SJ, EU, JI}) {
+            const Bytes text = model::ConvertCell(sjis, SJ, charset, "_");
+            EXPECT_EQ(detect(text), model::DetectCharset(text)) << model::ToHex(text);
+        }
+        EXPECT_EQ(detect(utf8), Charset::Utf8) << model::ToHex(utf8);
+    }
+}
+
 } // namespace

@@ -252,6 +252,8 @@ INSTANTIATE_TEST_SUITE_P(
                       DetectionCase{"Jis", "\x1b$B$\"\x1b(B", 2, false},
                       DetectionCase{"ByteOrderMark", std::string("\xff\xfe" "A\0", 4), 3, false},
                       DetectionCase{"ByteOrderMarkOnly", "\xff\xfe", 3, false},
+                      DetectionCase{"Utf8", "A\xe3\x81\x82", 4, false},
+                      DetectionCase{"Utf8Mark", "\xef\xbb\xbf", 4, false},
                       // One byte cannot hold the mark, and the scan ends undecided.
                       DetectionCase{"LoneFF", "\xff", 0, true}),
     [](const auto& info) { return std::string(info.param.pszName); });
