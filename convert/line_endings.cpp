@@ -385,9 +385,14 @@ std::uint8_t* FastUtf16(const std::uint8_t* pIn, std::int64_t n, std::uint8_t* p
     return pOut;
 }
 
-std::uint8_t* FastJis(const std::uint8_t* pIn, std::int64_t n, std::uint8_t* pOut, NLCode nCode)
+// The ISO-2022-JP walk over a piece of a longer text, from mode
+// *pbDoubleByte. Unless bFinal it stops before what the next piece decides:
+// an escape cut off, a CR, or a lone byte of a pair. Returns the bytes taken.
+std::int64_t FastJisPart(const std::uint8_t* pIn, std::int64_t n, bool bFinal, bool* pbDoubleByte,
+                         std::uint8_t** ppOut, NLCode nCode)
 {
-    bool bDoubleByte = false;
+    std::uint8_t* pOut = *ppOut;
+    bool bDoubleByte = *pbDoubleByte;
     std::int64_t i = 0;
     while (i < n) {
         if (!bDoubleByte) {
@@ -400,9 +405,14 @@ std::uint8_t* FastJis(const std::uint8_t* pIn, std::int64_t n, std::uint8_t* pOu
         }
         const std::uint8_t b = pIn[i];
         if (b == ESC) {
-            i = CopyEscape(pIn, i, n, pOut, &bDoubleByte);
-            if (i < 0)
+            if (!bFinal && n - i < 3)
                 break;
+            const std::int64_t next = CopyEscape(pIn, i, n, pOut, &bDoubleByte);
+            if (next < 0) {
+                i = n; // the pass ends at a cut-off escape
+                break;
+            }
+            i = next;
         } else if (b == SO || b == SI) {
             *pOut++ = b;
             bDoubleByte = false;
@@ -410,16 +420,79 @@ std::uint8_t* FastJis(const std::uint8_t* pIn, std::int64_t n, std::uint8_t* pOu
         } else if (bDoubleByte) {
             // Pairs are copied whole, line-ending bytes included, up to the
             // next escape that begins a pair (a last odd byte is copied too).
-            const std::int64_t run = byte_search::DoubleByteRun(pIn + i, n - i);
+            std::int64_t run = byte_search::DoubleByteRun(pIn + i, n - i);
+            if (!bFinal && i + run == n)
+                run &= ~std::int64_t{1};
             std::memcpy(pOut, pIn + i, static_cast<std::size_t>(run));
             pOut += run;
             i += run;
+            if (run == 0)
+                break;
         } else {
+            if (!bFinal && b == CR && i + 1 == n)
+                break;
             i = LineEnding(pIn, i, n, pOut, nCode);
         }
     }
+    *pbDoubleByte = bDoubleByte;
+    *ppOut = pOut;
+    return i;
+}
+
+std::uint8_t* FastJis(const std::uint8_t* pIn, std::int64_t n, std::uint8_t* pOut, NLCode nCode)
+{
+    bool bDoubleByte = false;
+    FastJisPart(pIn, n, true, &bDoubleByte, &pOut, nCode);
     return pOut;
 }
+
+// Where a piece of a longer text may end so that the walk over it writes
+// what the walk over the whole would: after a whole unit, and not after a CR
+// whose LF may come next. The piece starts at a unit start.
+std::int64_t ShiftJisCut(const std::uint8_t* p, std::int64_t n)
+{
+    std::int64_t c = n;
+    if (c > 0 && jis_units::IsShiftJisLead(p[c - 1]) && ShiftJisUnitStart(p, 0, c - 1))
+        --c;
+    if (c > 0 && p[c - 1] == CR && ShiftJisUnitStart(p, 0, c - 1))
+        --c;
+    return c;
+}
+
+std::int64_t EucJpCut(const std::uint8_t* p, std::int64_t n)
+{
+    // Back to a known start (two bytes below 0x80 before it) at least three
+    // bytes from the end, then forward by units to the last one.
+    std::int64_t j = n > 3 ? n - 3 : 0;
+    while (j > 0 && !(p[j - 1] < 0x80 && (j == 1 || p[j - 2] < 0x80)))
+        --j;
+    std::int64_t prev = -1;
+    std::int64_t last = -1;
+    for (std::int64_t k = j; k < n; k += p[k] < 0x80 ? 1 : EucJpUnitLength(p[k])) {
+        prev = last;
+        last = k;
+    }
+    std::int64_t c = n;
+    std::int64_t before = last; // the start of the unit that ends at c
+    if (last >= 0 && p[last] >= 0x80 && last + EucJpUnitLength(p[last]) > n) {
+        c = last;
+        before = prev;
+    }
+    if (before >= 0 && before == c - 1 && p[before] == CR)
+        --c;
+    return c;
+}
+
+std::int64_t Utf16Cut(const std::uint8_t* p, std::int64_t n)
+{
+    std::int64_t c = n & ~std::int64_t{1};
+    if (c >= 2 && p[c - 2] == CR && p[c - 1] == 0)
+        c -= 2;
+    return c;
+}
+
+// Every byte below 0x80 is a unit of its own in UTF-8.
+std::int64_t Utf8Cut(const std::uint8_t* p, std::int64_t n) { return n > 0 && p[n - 1] == CR ? n - 1 : n; }
 
 // Whether the recognised line ending at c already has the requested form;
 // sets *pNext past it.
@@ -520,6 +593,20 @@ constexpr Walk kFastWalks[Charset::Count] = {FastShiftJis, FastEucJp, FastJis, F
 
 Walk ReferenceWalk(CharsetId nCharset) { return Charset::IsValid(nCharset) ? kReferenceWalks[nCharset] : nullptr; }
 Walk FastWalk(CharsetId nCharset) { return Charset::IsValid(nCharset) ? kFastWalks[nCharset] : nullptr; }
+
+std::int64_t WalkPart(CharsetId nCharset, const std::uint8_t* pIn, std::int64_t n, bool bFinal, PartState* pState,
+                      std::uint8_t** ppOut, NLCode nCode)
+{
+    using Cut = std::int64_t (*)(const std::uint8_t*, std::int64_t);
+    constexpr Cut kCuts[Charset::Count] = {ShiftJisCut, EucJpCut, nullptr, Utf16Cut, Utf8Cut};
+    if (!Charset::IsValid(nCharset))
+        return n;
+    if (nCharset == Charset::Jis)
+        return FastJisPart(pIn, n, bFinal, &pState->bDoubleByte, ppOut, nCode);
+    const std::int64_t c = bFinal ? n : kCuts[nCharset](pIn, n);
+    *ppOut = kFastWalks[nCharset](pIn, c, *ppOut, nCode);
+    return c;
+}
 
 } // namespace line_endings
 
