@@ -1,0 +1,117 @@
+#include "parallel_text_stream.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <exception>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "text_converter.h"
+#include "text_cuts.h"
+#include "text_stream.h"
+
+CParallelTextStream::CParallelTextStream(CharsetId nSource, CharsetId nTarget, NLCode nNLCode,
+                                         std::string strUnmappableDefaultChar, IByteSink& sink, int nThreads,
+                                         std::int64_t nPieceBytes)
+    : m_nSource(nSource), m_nTarget(nTarget), m_nNLCode(nNLCode), m_strSubstitute(std::move(strUnmappableDefaultChar)),
+      m_sink(sink), m_nThreads(std::max(1, nThreads)), m_nPieceBytes(std::max<std::int64_t>(nPieceBytes, 64)),
+      m_window(CByteBuffer::Allocate(m_nThreads * m_nPieceBytes))
+{
+    if (!text_cuts::Possible(nSource, nNLCode))
+        m_pSequential = std::make_unique<CTextStream>(m_nSource, m_nTarget, m_nNLCode, m_strSubstitute, m_sink);
+}
+
+CParallelTextStream::~CParallelTextStream() = default;
+
+void CParallelTextStream::Write(const std::uint8_t* pData, std::int64_t nLength)
+{
+    while (nLength > 0) {
+        if (m_pSequential != nullptr) {
+            m_pSequential->Write(pData, nLength);
+            return;
+        }
+        const std::int64_t take = std::min(nLength, m_window.Size() - m_nFilled);
+        std::memcpy(m_window.Data() + m_nFilled, pData, static_cast<std::size_t>(take));
+        m_nFilled += take;
+        pData += take;
+        nLength -= take;
+        if (m_nFilled == m_window.Size())
+            Flush(false);
+    }
+}
+
+void CParallelTextStream::Finish()
+{
+    if (m_pSequential == nullptr)
+        Flush(true);
+    if (m_pSequential != nullptr) {
+        m_pSequential->Finish();
+        m_pSequential.reset();
+    }
+}
+
+void CParallelTextStream::Flush(bool bFinal)
+{
+    const std::uint8_t* p = m_window.Data();
+    const std::int64_t n = m_nFilled;
+    // One piece per thread, cut after the first line end past each share;
+    // the last cut is looked for in the last quarter of a share, and what
+    // follows it waits for the next window.
+    std::vector<std::int64_t> targets;
+    const std::int64_t share = std::max<std::int64_t>(n / m_nThreads, 1);
+    for (int k = 1; k < m_nThreads; ++k)
+        targets.push_back(k * share);
+    targets.push_back(std::max<std::int64_t>(n - share / 4, targets.empty() ? 1 : targets.back() + 1));
+    std::vector<std::int64_t> cuts = text_cuts::FindCuts(m_nSource, p, n, targets);
+    if (bFinal && (cuts.empty() || cuts.back() != n))
+        cuts.push_back(n);
+    if (cuts.empty()) {
+        // A whole window without a cut cannot wait for one: from here on the
+        // text goes through one thread, which needs no cuts.
+        m_pSequential = std::make_unique<CTextStream>(m_nSource, m_nTarget, m_nNLCode, m_strSubstitute, m_sink);
+        m_pSequential->Write(p, n);
+        m_nFilled = 0;
+        return;
+    }
+    ConvertPieces(p, cuts.data(), cuts.size());
+    const std::int64_t used = cuts.back();
+    std::memmove(m_window.Data(), p + used, static_cast<std::size_t>(n - used));
+    m_nFilled = n - used;
+}
+
+void CParallelTextStream::ConvertPieces(const std::uint8_t* p, const std::int64_t* pCuts, std::size_t nPieces)
+{
+    std::vector<CByteBuffer> outputs(nPieces);
+    std::atomic<std::size_t> next{0};
+    std::exception_ptr failure;
+    std::mutex failureLock;
+    const auto work = [&] {
+        for (std::size_t k; (k = next.fetch_add(1)) < nPieces;) {
+            try {
+                const std::int64_t from = k == 0 ? 0 : pCuts[k - 1];
+                CTextConverter converter;
+                converter.SetInput(p + from, pCuts[k] - from, m_nSource);
+                converter.m_strUnmappableDefaultChar = m_strSubstitute;
+                converter.SetOutput(m_nTarget, m_nNLCode);
+                converter.Convert(&outputs[k]);
+            } catch (...) {
+                const std::lock_guard<std::mutex> lock(failureLock);
+                failure = std::current_exception();
+            }
+        }
+    };
+    {
+        std::vector<std::jthread> threads;
+        const std::size_t nThreads = std::min<std::size_t>(static_cast<std::size_t>(m_nThreads), nPieces);
+        for (std::size_t t = 1; t < nThreads; ++t)
+            threads.emplace_back(work);
+        work();
+    }
+    if (failure)
+        std::rethrow_exception(failure);
+    for (const CByteBuffer& out : outputs)
+        if (out.Size() > 0)
+            m_sink.Put(out.Data(), out.Size());
+}

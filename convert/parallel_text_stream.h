@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "byte_buffer.h"
+#include "byte_sink.h"
+#include "charset.h"
+
+class CTextStream;
+
+// CTextStream on several threads: the text is gathered in a window of one
+// piece per thread, cut after line ends where no state crosses (text_cuts),
+// and the pieces are converted at once and handed on in order. The bytes are
+// those of the one-thread stream for every input and every split; from a
+// window without a cut on, the text goes through the one-thread stream.
+class CParallelTextStream {
+public:
+    CParallelTextStream(CharsetId nSource, CharsetId nTarget, NLCode nNLCode, std::string strUnmappableDefaultChar,
+                        IByteSink& sink, int nThreads, std::int64_t nPieceBytes = 4 << 20);
+    ~CParallelTextStream();
+
+    CParallelTextStream(const CParallelTextStream&) = delete;
+    CParallelTextStream& operator=(const CParallelTextStream&) = delete;
+
+    // Throws std::bad_alloc.
+    void Write(const std::uint8_t* pData, std::int64_t nLength);
+    void Finish();
+
+private:
+    void Flush(bool bFinal);
+    void ConvertPieces(const std::uint8_t* p, const std::int64_t* pCuts, std::size_t nPieces);
+
+    CharsetId m_nSource;
+    CharsetId m_nTarget;
+    NLCode m_nNLCode;
+    std::string m_strSubstitute;
+    IByteSink& m_sink;
+    int m_nThreads;
+    std::int64_t m_nPieceBytes;
+    CByteBuffer m_window;
+    std::int64_t m_nFilled = 0;
+    // Set once the text goes through the one-thread stream.
+    std::unique_ptr<CTextStream> m_pSequential;
+};

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "charset.h"
+
+// Where a text may be cut so that each piece, converted on its own from the
+// start state, gives exactly its share of the whole text's conversion: right
+// after a line feed that is a whole unit of its own, at which the line-ending
+// pass has nothing pending, every decoder stands between units in its first
+// state and every writer is back in ASCII.
+namespace text_cuts {
+
+// Whether pieces can be cut at all for this line-ending code (one that drops
+// line endings leaves the writers' states unknown at a cut).
+constexpr bool Possible(CharsetId nSource, NLCode nCode)
+{
+    return Charset::IsValid(nSource) && nCode >= NewLine::CrLf && nCode <= NewLine::Cr;
+}
+
+// p[0, n) starts in the start state. For each target (ascending), the first
+// cut at or after it, ascending and without repeats; a target with no cut
+// after it ends the list. ISO-2022-JP needs a scan from the start; an escape
+// whose bytes the line-ending pass would rewrite stops it.
+std::vector<std::int64_t> FindCuts(CharsetId nSource, const std::uint8_t* p, std::int64_t n,
+                                   const std::vector<std::int64_t>& targets);
+
+} // namespace text_cuts
