@@ -6,6 +6,11 @@
 //   iconv/<source>><target>/<corpus>          (no line-ending pass)
 //   copy/<corpus>         a fresh buffer and memcpy of the Shift_JIS text:
 //                         what memory alone allows, the ceiling of any cell
+//   stream/<source>><target>/<corpus>/NL1
+//                         the same text fed in 1 MiB pieces to CTextStream
+//   threads/<source>><target>/<corpus>/T<n>
+//                         CParallelTextStream on n threads (wall time), n = 1
+//                         up to the cores the machine has
 //
 // bench/ratio.py turns --benchmark_format=json output into a table.
 //
@@ -24,7 +29,11 @@
 #include "../framework/large_block_allocator.h"
 #include "corpus.h"
 #include "iconv_converter.h"
+#include "parallel_text_stream.h"
 #include "text_converter.h"
+#include "text_stream.h"
+
+#include <thread>
 
 namespace {
 
@@ -127,6 +136,51 @@ void CopyCell(benchmark::State& state, int kind)
     state.SetBytesProcessed(state.iterations() * input.Size());
 }
 
+// Counts what a stream hands on; the bytes were written by its last stage.
+class CCountingSink : public IByteSink {
+public:
+    void Put(const std::uint8_t* p, std::int64_t n) override
+    {
+        benchmark::DoNotOptimize(p);
+        m_nBytes += n;
+    }
+    std::int64_t m_nBytes = 0;
+};
+
+constexpr std::int64_t kPieceBytes = 1 << 20;
+
+void StreamCell(benchmark::State& state, int kind, CharsetId source, CharsetId target)
+{
+    const CByteBuffer& input = g_pInputs->Get(kind, source);
+    std::int64_t nOutput = 0;
+    for (auto _ : state) {
+        CCountingSink sink;
+        CTextStream stream(source, target, NewLine::Lf, "_", sink);
+        for (std::int64_t at = 0; at < input.Size(); at += kPieceBytes)
+            stream.Write(input.Data() + at, std::min(kPieceBytes, input.Size() - at));
+        stream.Finish();
+        nOutput = sink.m_nBytes;
+    }
+    state.SetBytesProcessed(state.iterations() * input.Size());
+    state.counters["out/in"] = static_cast<double>(nOutput) / static_cast<double>(input.Size());
+}
+
+void ThreadsCell(benchmark::State& state, int kind, CharsetId source, CharsetId target, int nThreads)
+{
+    const CByteBuffer& input = g_pInputs->Get(kind, source);
+    std::int64_t nOutput = 0;
+    for (auto _ : state) {
+        CCountingSink sink;
+        CParallelTextStream stream(source, target, NewLine::Lf, "_", sink, nThreads);
+        for (std::int64_t at = 0; at < input.Size(); at += kPieceBytes)
+            stream.Write(input.Data() + at, std::min(kPieceBytes, input.Size() - at));
+        stream.Finish();
+        nOutput = sink.m_nBytes;
+    }
+    state.SetBytesProcessed(state.iterations() * input.Size());
+    state.counters["out/in"] = static_cast<double>(nOutput) / static_cast<double>(input.Size());
+}
+
 std::string CellName(CharsetId source, CharsetId target)
 {
     return std::string(Charset::kShortNames[source]) + ">" + Charset::kShortNames[target];
@@ -144,6 +198,17 @@ void RegisterAll()
                     const std::string name = "mojiro/" + cell + "/NL" + std::to_string(nl);
                     benchmark::RegisterBenchmark(name.c_str(), MojiroCell, kind, source, target, nl)
                         ->Unit(benchmark::kMillisecond);
+                }
+                if (kind == 0) {
+                    benchmark::RegisterBenchmark(("stream/" + cell + "/NL1").c_str(), StreamCell, kind, source,
+                                                 target)
+                        ->Unit(benchmark::kMillisecond);
+                    const int nCores = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+                    for (int t = 1; t <= nCores; ++t)
+                        benchmark::RegisterBenchmark(("threads/" + cell + "/T" + std::to_string(t)).c_str(),
+                                                     ThreadsCell, kind, source, target, t)
+                            ->Unit(benchmark::kMillisecond)
+                            ->UseRealTime();
                 }
                 // iconv's same-charset "conversion" is a full decode and
                 // re-encode, not the copy the engine does: nothing to compare.

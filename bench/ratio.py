@@ -20,7 +20,7 @@ CORPORA = ["prose", "ascii", "kana"]
 def parse(path):
     with open(path, encoding="utf-8") as f:
         data = json.load(f)
-    mojiro, iconv, copy = {}, {}, {}
+    mojiro, iconv, copy, stream, threads = {}, {}, {}, {}, {}
     for b in data.get("benchmarks", []):
         if b.get("run_type", "iteration") != "iteration":
             continue
@@ -32,7 +32,11 @@ def parse(path):
             copy[parts[1]] = rate
         elif parts[0] == "iconv" and len(parts) == 3:
             iconv[(parts[1], parts[2])] = (rate, b.get("error_message", ""))
-    return data.get("context", {}), mojiro, iconv, copy
+        elif parts[0] == "stream" and len(parts) == 4:
+            stream[parts[1]] = rate
+        elif parts[0] == "threads" and len(parts) == 4:
+            threads.setdefault(parts[1], {})[int(parts[3][1:])] = rate
+    return data.get("context", {}), mojiro, iconv, copy, stream, threads
 
 
 def cell_order(cell):
@@ -49,7 +53,7 @@ def main():
     parser.add_argument("results")
     parser.add_argument("--slowest", type=int, default=10)
     args = parser.parse_args()
-    context, mojiro, iconv, copy = parse(args.results)
+    context, mojiro, iconv, copy, stream, threads = parse(args.results)
     if not mojiro:
         sys.exit(f"{args.results}: no mojiro rows")
 
@@ -97,6 +101,18 @@ def main():
         if ratios:
             geo = math.exp(sum(math.log(x) for x in ratios) / len(ratios))
             print(f"{corpus}: geometric mean mojiro/iconv over {len(ratios)} NL0 cells = {geo:.2f}×")
+    if stream or threads:
+        counts = sorted({t for rates in threads.values() for t in rates})
+        print()
+        print("Prose corpus, NL1, in 1 MiB pieces: whole-text Convert, CTextStream, and "
+              "CParallelTextStream at each thread count (MB/s of wall time for the threads columns)")
+        print()
+        print("| cell | Convert | stream | " + " | ".join(f"{t} thr" for t in counts) + " |")
+        print("|---|---:|---:|" + "---:|" * len(counts))
+        for cell in sorted(set(stream) | set(threads), key=cell_order):
+            whole = mojiro.get((cell, "prose", 1))
+            cols = " | ".join(mb(threads.get(cell, {}).get(t)) for t in counts)
+            print(f"| {cell} | {mb(whole)} | {mb(stream.get(cell))} | {cols} |")
     failed = sorted({(c, k) for (c, k), (rate, why) in iconv.items() if why})
     if failed:
         print("iconv could not convert: " + ", ".join(f"{c}/{k}" for c, k in failed))

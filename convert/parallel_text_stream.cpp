@@ -8,7 +8,6 @@
 #include <thread>
 #include <vector>
 
-#include "text_converter.h"
 #include "text_cuts.h"
 #include "text_stream.h"
 
@@ -83,7 +82,10 @@ void CParallelTextStream::Flush(bool bFinal)
 
 void CParallelTextStream::ConvertPieces(const std::uint8_t* p, const std::int64_t* pCuts, std::size_t nPieces)
 {
-    std::vector<CByteBuffer> outputs(nPieces);
+    // Each piece through a stream of its own into a buffer kept from one
+    // window to the next, so that after the first window no page is new.
+    if (m_outputs.size() < nPieces)
+        m_outputs.resize(nPieces);
     std::atomic<std::size_t> next{0};
     std::exception_ptr failure;
     std::mutex failureLock;
@@ -91,11 +93,11 @@ void CParallelTextStream::ConvertPieces(const std::uint8_t* p, const std::int64_
         for (std::size_t k; (k = next.fetch_add(1)) < nPieces;) {
             try {
                 const std::int64_t from = k == 0 ? 0 : pCuts[k - 1];
-                CTextConverter converter;
-                converter.SetInput(p + from, pCuts[k] - from, m_nSource);
-                converter.m_strUnmappableDefaultChar = m_strSubstitute;
-                converter.SetOutput(m_nTarget, m_nNLCode);
-                converter.Convert(&outputs[k]);
+                CPieceSink& sink = m_outputs[k];
+                sink.m_bytes.clear();
+                CTextStream stream(m_nSource, m_nTarget, m_nNLCode, m_strSubstitute, sink);
+                stream.Write(p + from, pCuts[k] - from);
+                stream.Finish();
             } catch (...) {
                 const std::lock_guard<std::mutex> lock(failureLock);
                 failure = std::current_exception();
@@ -111,7 +113,9 @@ void CParallelTextStream::ConvertPieces(const std::uint8_t* p, const std::int64_
     }
     if (failure)
         std::rethrow_exception(failure);
-    for (const CByteBuffer& out : outputs)
-        if (out.Size() > 0)
-            m_sink.Put(out.Data(), out.Size());
+    for (std::size_t k = 0; k < nPieces; ++k) {
+        const std::vector<std::uint8_t>& bytes = m_outputs[k].m_bytes;
+        if (!bytes.empty())
+            m_sink.Put(bytes.data(), static_cast<std::int64_t>(bytes.size()));
+    }
 }

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "byte_buffer.h"
 #include "byte_sink.h"
@@ -41,6 +42,12 @@ private:
     std::int64_t m_nPieceBytes;
     CByteBuffer m_window;
     std::int64_t m_nFilled = 0;
+    class CPieceSink : public IByteSink {
+    public:
+        void Put(const std::uint8_t* p, std::int64_t n) override { m_bytes.insert(m_bytes.end(), p, p + n); }
+        std::vector<std::uint8_t> m_bytes;
+    };
+    std::vector<CPieceSink> m_outputs;
     // Set once the text goes through the one-thread stream.
     std::unique_ptr<CTextStream> m_pSequential;
 };
