@@ -20,7 +20,7 @@ using Bytes = std::string;
 // Files in memory, with the failures a real disk rarely shows on demand.
 class CFakeFileSystem : public IFileSystem {
 public:
-    CByteBuffer ReadWholeFile(const std::string& strPath) override
+    CByteBuffer ReadWholeFile(const std::string& strPath, FileStamp* pStamp = nullptr) override
     {
         m_events.push_back("read " + strPath);
         if (m_onRead)
@@ -30,6 +30,8 @@ public:
         const auto it = m_files.find(strPath);
         if (it == m_files.end())
             throw CFileException(strPath, "No such file or directory");
+        if (pStamp != nullptr)
+            GetFileStamp(strPath, pStamp);
         return CByteBuffer::CopyOf(reinterpret_cast<const std::uint8_t*>(it->second.data()),
                                    static_cast<std::int64_t>(it->second.size()));
     }
@@ -44,7 +46,19 @@ public:
         }
     }
 
-    bool WriteWholeFile(const std::string& strPath, const std::vector<Part>& parts, std::string* pstrError) override
+    // Every name is a file of its own; each write makes a new one.
+    bool GetFileStamp(const std::string& strPath, FileStamp* pStamp) override
+    {
+        const auto it = m_files.find(strPath);
+        if (it == m_files.end())
+            return false;
+        *pStamp = FileStamp{1, std::hash<std::string>()(strPath) + m_generations[strPath],
+                           static_cast<std::int64_t>(it->second.size()), 0, 0};
+        return true;
+    }
+
+    bool WriteWholeFile(const std::string& strPath, const std::vector<Part>& parts, std::string* pstrError,
+                        const FileStamp* pUnchangedSince = nullptr) override
     {
         m_events.push_back("write " + strPath);
         Bytes content;
@@ -56,7 +70,13 @@ public:
             *pstrError = "No space left on device";
             return false;
         }
+        FileStamp now;
+        if (pUnchangedSince != nullptr && !(GetFileStamp(strPath, &now) && now == *pUnchangedSince)) {
+            *pstrError = "changed since it was read; left as it is";
+            return false;
+        }
         m_files[strPath] = content;
+        ++m_generations[strPath];
         return true;
     }
 
@@ -66,6 +86,7 @@ public:
     std::map<std::string, std::size_t> m_partCounts;
     std::vector<std::string> m_events;
     std::function<void(const std::string&)> m_onRead;
+    std::map<std::string, std::uint64_t> m_generations;
 };
 
 CConvertCommandLineInfo Files(std::initializer_list<const char*> names)
@@ -81,10 +102,13 @@ struct Fixture : ::testing::Test {
     CFakeFileSystem fs;
     int nSubstituteReads = 0;
     std::string strSubstitute = "_";
-    CBatchRun run{fs, [this] {
+    std::vector<std::string> failures;
+    CBatchRun run{fs,
+                  [this] {
                       ++nSubstituteReads;
                       return strSubstitute;
-                  }};
+                  },
+                  [this](const std::string& strLine) { failures.push_back(strLine); }};
 };
 
 using BatchRun = Fixture;
@@ -178,15 +202,16 @@ TEST_F(BatchRun, SourcePatternOverwritesEachInputAfterReadingIt)
     EXPECT_EQ(fs.m_events, (std::vector<std::string>{"read a", "write a", "read b", "write b"}));
 }
 
-TEST_F(BatchRun, PatternWithoutSourceSendsEveryFileToOneName)
+TEST_F(BatchRun, PatternWithoutSourceWritesTheOneNameOnlyOnce)
 {
+    // A later file must not silently replace what an earlier one wrote.
     fs.m_files["a"] = "1";
     fs.m_files["b"] = "2";
     CConvertCommandLineInfo info = Files({"a", "b"});
     info.m_strOutputPattern = "same.%SUFFIX%";
     run.Run(info);
-    EXPECT_EQ(fs.m_files["same.sjis"], "2");
-    EXPECT_EQ(run.m_strReport, "\na <sjis> -> same.sjis <sjis|CRLF> 成功\nb <sjis> -> same.sjis <sjis|CRLF> 成功");
+    EXPECT_EQ(fs.m_files["same.sjis"], "1");
+    EXPECT_EQ(run.m_strReport, "\na <sjis> -> same.sjis <sjis|CRLF> 成功\nb <sjis> -> same.sjis <sjis|CRLF> 出力失敗");
 }
 
 struct MarkCase {
