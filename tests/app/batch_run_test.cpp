@@ -1,8 +1,14 @@
 #include "app/batch_run.h"
 
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <map>
 #include <new>
 #include <set>
@@ -12,6 +18,7 @@
 #include "app/convert_command_line_info.h"
 #include "convert/byte_buffer.h"
 #include "framework/file_system.h"
+#include "tests/ui/support/fault_file_system.h"
 
 namespace {
 
@@ -27,7 +34,7 @@ public:
             m_onRead(strPath);
         if (m_tooLarge.count(strPath) != 0)
             throw std::bad_alloc();
-        const auto it = m_files.find(strPath);
+        const auto it = m_files.find(Resolve(strPath));
         if (it == m_files.end())
             throw CFileException(strPath, "No such file or directory");
         if (pStamp != nullptr)
@@ -46,13 +53,15 @@ public:
         }
     }
 
-    // Every name is a file of its own; each write makes a new one.
+    // Every name is a file of its own, but for those in m_links; each write
+    // makes a new file.
     bool GetFileStamp(const std::string& strPath, FileStamp* pStamp) override
     {
-        const auto it = m_files.find(strPath);
+        const std::string strFile = Resolve(strPath);
+        const auto it = m_files.find(strFile);
         if (it == m_files.end())
             return false;
-        *pStamp = FileStamp{1, std::hash<std::string>()(strPath) + m_generations[strPath],
+        *pStamp = FileStamp{1, std::hash<std::string>()(strFile) + m_generations[strFile],
                            static_cast<std::int64_t>(it->second.size()), 0, 0};
         return true;
     }
@@ -75,9 +84,15 @@ public:
             *pstrError = "changed since it was read; left as it is";
             return false;
         }
-        m_files[strPath] = content;
-        ++m_generations[strPath];
+        m_files[Resolve(strPath)] = content;
+        ++m_generations[Resolve(strPath)];
         return true;
+    }
+
+    std::string Resolve(const std::string& strPath) const
+    {
+        const auto it = m_links.find(strPath);
+        return it == m_links.end() ? strPath : it->second;
     }
 
     std::map<std::string, Bytes> m_files;
@@ -87,6 +102,7 @@ public:
     std::vector<std::string> m_events;
     std::function<void(const std::string&)> m_onRead;
     std::map<std::string, std::uint64_t> m_generations;
+    std::map<std::string, std::string> m_links; // name -> the file it reaches
 };
 
 CConvertCommandLineInfo Files(std::initializer_list<const char*> names)
@@ -301,6 +317,9 @@ TEST_F(BatchRun, FailuresAreReportedAndTheRunGoesOn)
                                    "\nhuge <sjis> -> huge.sjis <sjis|CRLF> 変換失敗"
                                    "\nc <sjis> -> c.sjis <sjis|CRLF> 成功");
     EXPECT_FALSE(run.AllWritten());
+    EXPECT_EQ(failures, (std::vector<std::string>{"mojiro: missing: No such file or directory",
+                                                  "mojiro: b.sjis: No space left on device",
+                                                  "mojiro: huge: not enough memory to convert it"}));
     EXPECT_EQ(fs.m_files["b.sjis"], "old");
     EXPECT_EQ(fs.m_files.count("missing.sjis"), 0u);
     EXPECT_EQ(fs.m_files.count("huge.sjis"), 0u);
@@ -347,6 +366,121 @@ TEST_F(BatchRun, SubstituteIsReadOnlyForCellsThatCanUseIt)
         EXPECT_EQ(nSubstituteReads, c.nReads) << c.nTarget;
         EXPECT_TRUE(run.AllWritten());
     }
+}
+
+struct ClashCase {
+    const char* pszCase;
+    std::vector<const char*> inputs;
+    const char* pszPattern;
+    std::vector<const char*> existing; // each holds its own name
+    std::map<std::string, std::string> links;
+    std::vector<const char*> results;
+};
+
+TEST_F(BatchRun, NoOutputReplacesALaterInputOrAnEarlierOutput)
+{
+    const ClashCase cases[] = {
+        {"output named by a later input", {"c1", "c1.utf8"}, "", {"c1", "c1.utf8"}, {}, {"出力失敗", "成功"}},
+        {"the same before it exists", {"c1", "c1.utf8"}, "", {"c1"}, {}, {"出力失敗", "入力失敗"}},
+        {"the same file under another name", {"c1", "alias"}, "", {"c1", "c1.utf8"}, {{"alias", "c1.utf8"}},
+         {"出力失敗", "成功"}},
+        {"one output for two inputs", {"o1", "o2"}, "same", {"o1", "o2"}, {}, {"成功", "出力失敗"}},
+        {"each input in place", {"a", "b"}, "%SOURCE%", {"a", "b"}, {}, {"成功", "成功"}},
+        {"in place, but named again later", {"a", "./a"}, "%SOURCE%", {"a"}, {{"./a", "a"}}, {"出力失敗", "成功"}},
+        {"an input already read may be replaced", {"c1.utf8", "c1"}, "", {"c1", "c1.utf8"}, {}, {"成功", "成功"}},
+    };
+    for (const ClashCase& c : cases) {
+        fs.m_files.clear();
+        for (const char* pszName : c.existing)
+            fs.m_files[pszName] = pszName;
+        fs.m_links = c.links;
+        failures.clear();
+        CConvertCommandLineInfo info;
+        info.m_bAuto = true;
+        info.m_listFiles.assign(c.inputs.begin(), c.inputs.end());
+        info.m_nInputCharset = Charset::ShiftJis;
+        info.m_nOutputCharset = Charset::Utf8;
+        info.m_strOutputPattern = c.pszPattern;
+        run.Run(info);
+        std::size_t nFailed = 0;
+        for (std::size_t i = 0; i < c.results.size(); ++i) {
+            const std::string strOutput = CBatchRun::OutputName(c.pszPattern, c.inputs[i], Charset::Utf8);
+            const std::string strLine = std::string(c.inputs[i]) + " <sjis> -> " + strOutput + " <utf8|CRLF> ";
+            EXPECT_NE(run.m_strReport.find(strLine + c.results[i]), std::string::npos) << c.pszCase << ": " << strLine;
+            nFailed += std::string(c.results[i]) != "成功";
+            // A refused output leaves the file that was there.
+            const std::string strFile = fs.Resolve(strOutput);
+            if (std::string(c.results[i]) == "出力失敗" &&
+                std::find(c.existing.begin(), c.existing.end(), strFile) != c.existing.end()) {
+                EXPECT_EQ(fs.m_files[strFile], strFile) << c.pszCase;
+            }
+        }
+        EXPECT_EQ(failures.size(), nFailed) << c.pszCase;
+        if (!failures.empty()) {
+            EXPECT_NE(failures[0].find(": not replaced: "), std::string::npos) << failures[0];
+        }
+    }
+}
+
+TEST_F(BatchRun, NamesAreShownEscapedAndEveryFailureIsExplained)
+{
+    // A name must not be able to forge a report line or steer the terminal.
+    CConvertCommandLineInfo info = Files({"a\nb <sjis> -> b.sjis <sjis|CRLF> 成功", "t\tx", "e\x1b[2J", "c\xc2\x9b"});
+    run.Run(info);
+    EXPECT_EQ(run.m_strReport, "\na\\nb <sjis> -> b.sjis <sjis|CRLF> 成功 <sjis> -> a\\nb <sjis> -> b.sjis <sjis|CRLF> "
+                               "成功.sjis <sjis|CRLF> 入力失敗"
+                               "\nt\\tx <sjis> -> t\\tx.sjis <sjis|CRLF> 入力失敗"
+                               "\ne\\x1b[2J <sjis> -> e\\x1b[2J.sjis <sjis|CRLF> 入力失敗"
+                               "\nc\\xc2\\x9b <sjis> -> c\\xc2\\x9b.sjis <sjis|CRLF> 入力失敗");
+    ASSERT_EQ(failures.size(), 4u);
+    EXPECT_EQ(failures[1], "mojiro: t\\tx: No such file or directory");
+}
+
+struct RaceCase {
+    const char* pszChange;
+    std::function<void()> change;
+    const char* pszResult;
+    Bytes content;
+};
+
+// On the real disk: another process changes the input between its read and
+// the write that would replace it.
+TEST(BatchRunInPlace, ReplacesAnInputOnlyIfUnchangedSinceItWasRead)
+{
+    namespace stdfs = std::filesystem;
+    std::string strDir = (stdfs::temp_directory_path() / "mojiro-batch-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(strDir.data()), nullptr);
+    const stdfs::path previous = stdfs::current_path();
+    stdfs::current_path(strDir);
+    const RaceCase cases[] = {
+        {"unchanged", [] {}, "成功", "1\r\n"},
+        {"appended", [] { std::ofstream("a", std::ios::app) << "2\n"; }, "出力失敗", "1\n2\n"},
+        {"replaced",
+         [] {
+             std::ofstream("other") << "other";
+             stdfs::rename("other", "a");
+         },
+         "出力失敗", "other"},
+    };
+    for (const RaceCase& c : cases) {
+        std::ofstream("a", std::ios::trunc) << "1\n";
+        CFaultFileSystem fileSystem;
+        fileSystem.m_beforeWrite = [&](const std::string&) { c.change(); };
+        std::vector<std::string> failures;
+        CBatchRun run(fileSystem, [] { return std::string("_"); },
+                      [&](const std::string& strLine) { failures.push_back(strLine); });
+        CConvertCommandLineInfo info = Files({"a"});
+        info.m_nInputCharset = Charset::ShiftJis;
+        info.m_strOutputPattern = "%SOURCE%";
+        run.Run(info);
+        EXPECT_EQ(run.m_strReport, std::string("\na <sjis> -> a <sjis|CRLF> ") + c.pszResult) << c.pszChange;
+        std::ostringstream content;
+        content << std::ifstream("a", std::ios::binary).rdbuf();
+        EXPECT_EQ(content.str(), c.content) << c.pszChange;
+        EXPECT_EQ(failures.size(), c.content == "1\r\n" ? 0u : 1u) << c.pszChange;
+    }
+    stdfs::current_path(previous);
+    stdfs::remove_all(strDir);
 }
 
 // Counts live bytes and can refuse large blocks, standing in for a file that
