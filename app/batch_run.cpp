@@ -131,8 +131,8 @@ void CBatchRun::Run(const CConvertCommandLineInfo& cmdInfo)
         const CharsetId nShownSource = Charset::IsValid(nSource) ? nSource : Charset::ShiftJis;
         m_strReport += '\n';
         m_strReport += afx::Format("%s <%s> -> %s <%s|%s> %s", Escaped(strInput).c_str(),
-                                   Charset::kShortNames[nShownSource], Escaped(strOutput).c_str(), Charset::kShortNames[nTarget], NewLine::kNames[nNLCode],
-                                   pszResult);
+                                   Charset::kShortNames[nShownSource], Escaped(strOutput).c_str(),
+                                   Charset::kShortNames[nTarget], NewLine::kNames[nNLCode], pszResult);
     }
 }
 

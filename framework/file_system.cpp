@@ -337,8 +337,9 @@ bool FindTarget(const std::string& strPath, CTarget* pTarget, int* pErrno, std::
         *pErrno = errno;
         return false;
     }
-    if (bLink && (bThroughLink != pTarget->bExists ||
-                  (bThroughLink && (stThrough.st_dev != pTarget->st.st_dev || stThrough.st_ino != pTarget->st.st_ino)))) {
+    const bool bSameFile = bThroughLink && pTarget->bExists && stThrough.st_dev == pTarget->st.st_dev &&
+                           stThrough.st_ino == pTarget->st.st_ino;
+    if (bLink && (bThroughLink != pTarget->bExists || (bThroughLink && !bSameFile))) {
         *pErrno = EAGAIN;
         if (pstrError != nullptr)
             *pstrError = kLinkChanged;
