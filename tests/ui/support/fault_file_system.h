@@ -1,6 +1,5 @@
 #pragma once
 
-#include <functional>
 #include <new>
 #include <set>
 #include <string>
@@ -8,8 +7,7 @@
 #include "framework/file_system.h"
 
 // The real disk, except that reading a path named in m_tooLarge runs out of
-// memory, as a file larger than the memory would, and that m_beforeWrite can
-// play another process changing files just before a write.
+// memory, as a file larger than the memory would.
 class CFaultFileSystem : public IFileSystem {
 public:
     CByteBuffer ReadWholeFile(const std::string& strPath, FileStamp* pStamp = nullptr) override
@@ -35,12 +33,9 @@ public:
                         const FileStamp* pUnchangedSince = nullptr) override
     {
         ++m_nWrites;
-        if (m_beforeWrite)
-            m_beforeWrite(strPath);
         return RealFileSystem().WriteWholeFile(strPath, parts, pstrError, pUnchangedSince);
     }
 
     std::set<std::string> m_tooLarge;
     int m_nWrites = 0;
-    std::function<void(const std::string&)> m_beforeWrite;
 };
