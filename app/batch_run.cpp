@@ -1,6 +1,9 @@
 #include "batch_run.h"
 
+#include <cstdio>
+#include <filesystem>
 #include <new>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -10,9 +13,72 @@
 #include "../framework/file_system.h"
 #include "convert_command_line_info.h"
 
-CBatchRun::CBatchRun(IFileSystem& fileSystem, std::function<std::string()> readSubstitute)
-    : m_fileSystem(fileSystem), m_readSubstitute(std::move(readSubstitute))
+namespace {
+
+// A file name may hold any byte but '/' and NUL: control characters are shown
+// escaped, so that no name can start a line of its own or steer the terminal.
+// C1 controls (U+0080 to U+009F) count too.
+std::string Escaped(const std::string& strName)
 {
+    std::string strShown;
+    for (std::size_t i = 0; i < strName.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(strName[i]);
+        const bool bC1 = c == 0xC2 && i + 1 < strName.size() && static_cast<unsigned char>(strName[i + 1]) >= 0x80 &&
+                         static_cast<unsigned char>(strName[i + 1]) <= 0x9F;
+        if (c == '\n')
+            strShown += "\\n";
+        else if (c == '\t')
+            strShown += "\\t";
+        else if (c == '\r')
+            strShown += "\\r";
+        else if (c < 0x20 || c == 0x7F)
+            strShown += afx::Format("\\x%02x", c);
+        else if (bC1)
+            strShown += afx::Format("\\xc2\\x%02x", static_cast<unsigned char>(strName[++i]));
+        else
+            strShown += static_cast<char>(c);
+    }
+    return strShown;
+}
+
+constexpr const char* kReadLater = "not replaced: a later file of this run reads it";
+constexpr const char* kWrittenBefore = "not replaced: this run has written it for an earlier file";
+
+} // namespace
+
+CBatchRun::CBatchRun(IFileSystem& fileSystem, std::function<std::string()> readSubstitute,
+                     std::function<void(const std::string&)> reportFailure)
+    : m_fileSystem(fileSystem), m_readSubstitute(std::move(readSubstitute)), m_reportFailure(std::move(reportFailure))
+{
+}
+
+void CBatchRun::WriteToStandardError(const std::string& strLine)
+{
+    std::fputs((strLine + "\n").c_str(), stderr);
+}
+
+std::string CBatchRun::NormalPath(const std::string& strPath) const
+{
+    std::filesystem::path path(strPath);
+    if (path.is_relative())
+        path = std::filesystem::path(m_strWorkingDir) / path;
+    return path.lexically_normal().string();
+}
+
+std::vector<std::string> CBatchRun::KeysOf(const std::string& strPath, const IFileSystem::FileStamp* pStamp) const
+{
+    std::vector<std::string> keys{"path " + NormalPath(strPath)};
+    if (pStamp != nullptr)
+        keys.push_back(afx::Format("file %llu:%llu", static_cast<unsigned long long>(pStamp->nDevice),
+                                   static_cast<unsigned long long>(pStamp->nInode)));
+    return keys;
+}
+
+const char* CBatchRun::Fail(const char* pszResult, const std::string& strName, const std::string& strReason)
+{
+    if (m_reportFailure)
+        m_reportFailure("mojiro: " + Escaped(strName) + ": " + strReason);
+    return pszResult;
 }
 
 std::string CBatchRun::OutputName(const std::string& strPattern, const std::string& strInput, CharsetId nTarget)
@@ -29,8 +95,25 @@ void CBatchRun::Run(const CConvertCommandLineInfo& cmdInfo)
     m_nTotal = 0;
     m_nSuccesses = 0;
     m_strReport.clear();
+    m_laterInputs.clear();
+    m_written.clear();
+    std::error_code error;
+    m_strWorkingDir = std::filesystem::current_path(error).string();
+    // No output may replace a file that a later input still has to read.
+    std::vector<std::vector<std::string>> inputKeys;
+    for (const std::string& strInput : cmdInfo.m_listFiles) {
+        IFileSystem::FileStamp stamp;
+        inputKeys.push_back(KeysOf(strInput, m_fileSystem.GetFileStamp(strInput, &stamp) ? &stamp : nullptr));
+        for (const std::string& strKey : inputKeys.back())
+            ++m_laterInputs[strKey];
+    }
+    std::size_t nIndex = 0;
     for (const std::string& strInput : cmdInfo.m_listFiles) {
         ++m_nTotal;
+        for (const std::string& strKey : inputKeys[nIndex++]) {
+            if (--m_laterInputs[strKey] == 0)
+                m_laterInputs.erase(strKey);
+        }
         // Fresh for every file: what one file detected must not steer the next.
         CharsetId nSource = cmdInfo.m_nInputCharset;
         CharsetId nTarget = cmdInfo.m_nOutputCharset;
@@ -47,9 +130,9 @@ void CBatchRun::Run(const CConvertCommandLineInfo& cmdInfo)
         // A file that failed before detection shows the source it would have had.
         const CharsetId nShownSource = Charset::IsValid(nSource) ? nSource : Charset::ShiftJis;
         m_strReport += '\n';
-        m_strReport += afx::Format("%s <%s> -> %s <%s|%s> %s", strInput.c_str(), Charset::kShortNames[nShownSource],
-                                   strOutput.c_str(), Charset::kShortNames[nTarget], NewLine::kNames[nNLCode],
-                                   pszResult);
+        m_strReport += afx::Format("%s <%s> -> %s <%s|%s> %s", Escaped(strInput).c_str(),
+                                   Charset::kShortNames[nShownSource], Escaped(strOutput).c_str(),
+                                   Charset::kShortNames[nTarget], NewLine::kNames[nNLCode], pszResult);
     }
 }
 
@@ -60,10 +143,11 @@ const char* CBatchRun::ConvertOne(const std::string& strInput, const std::string
     // the next file is read.
     try {
         CByteBuffer input;
+        IFileSystem::FileStamp inputStamp;
         try {
-            input = m_fileSystem.ReadWholeFile(strInput);
-        } catch (const CFileException&) {
-            return kInputFailed;
+            input = m_fileSystem.ReadWholeFile(strInput, &inputStamp);
+        } catch (const CFileException& e) {
+            return Fail(kInputFailed, strInput, e.m_strReason);
         }
         if (*pnSource == Charset::None) {
             *pnSource = DetectFileCharset(input.Data(), input.Size());
@@ -80,17 +164,35 @@ const char* CBatchRun::ConvertOne(const std::string& strInput, const std::string
         converter.SetOutput(nTarget, nNLCode);
         CByteBuffer output;
         if (!converter.Convert(&output))
-            return kConvertFailed;
+            return Fail(kConvertFailed, strInput, "cannot be converted");
         input.Reset(); // the input is not needed while the output is written
+
+        // An input that is its own output is replaced only if no one has
+        // changed it since it was read.
+        IFileSystem::FileStamp outputStamp;
+        const bool bOutputExists = m_fileSystem.GetFileStamp(strOutput, &outputStamp);
+        const bool bInPlace =
+            (bOutputExists && outputStamp.IsSameFile(inputStamp)) || NormalPath(strOutput) == NormalPath(strInput);
+        for (const std::string& strKey : KeysOf(strOutput, bOutputExists ? &outputStamp : nullptr)) {
+            if (m_written.count(strKey) != 0)
+                return Fail(kOutputFailed, strOutput, kWrittenBefore);
+            if (m_laterInputs.count(strKey) != 0)
+                return Fail(kOutputFailed, strOutput, kReadLater);
+        }
 
         std::vector<IFileSystem::Part> parts;
         if (nTarget == Charset::Unicode)
             parts.push_back({Charset::kUnicodeMark, 2});
         parts.push_back({output.Data(), output.Size()});
         std::string strError;
-        return m_fileSystem.WriteWholeFile(strOutput, parts, &strError) ? kSucceeded : kOutputFailed;
+        if (!m_fileSystem.WriteWholeFile(strOutput, parts, &strError, bInPlace ? &inputStamp : nullptr))
+            return Fail(kOutputFailed, strOutput, strError);
+        const bool bWritten = m_fileSystem.GetFileStamp(strOutput, &outputStamp);
+        for (std::string& strKey : KeysOf(strOutput, bWritten ? &outputStamp : nullptr))
+            m_written.insert(std::move(strKey));
+        return kSucceeded;
     } catch (const std::bad_alloc&) {
-        return kConvertFailed;
+        return Fail(kConvertFailed, strInput, "not enough memory to convert it");
     }
 }
 

@@ -1,12 +1,15 @@
 #pragma once
 
 #include <functional>
+#include <map>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "../convert/charset.h"
+#include "../framework/file_system.h"
 
 class CConvertCommandLineInfo;
-class IFileSystem;
 
 // The /AUTO run: converts every named file in order, one at a time, and
 // builds the report. It never stops early; each file gets one line.
@@ -22,7 +25,10 @@ public:
 
     // readSubstitute gives the substitute text; it is asked anew for every
     // file that can need it, so a changed setting applies from the next file on.
-    CBatchRun(IFileSystem& fileSystem, std::function<std::string()> readSubstitute);
+    // reportFailure receives one line, in words, for every file that fails
+    // (by default it goes to standard error).
+    CBatchRun(IFileSystem& fileSystem, std::function<std::string()> readSubstitute,
+              std::function<void(const std::string&)> reportFailure = WriteToStandardError);
 
     void Run(const CConvertCommandLineInfo& cmdInfo);
 
@@ -30,6 +36,7 @@ public:
     std::string GetReportText() const;
     bool AllWritten() const { return m_nSuccesses == m_nTotal; }
 
+    static void WriteToStandardError(const std::string& strLine);
     static std::string OutputName(const std::string& strPattern, const std::string& strInput, CharsetId nTarget);
 
     int m_nTotal = 0;
@@ -41,7 +48,19 @@ private:
     // Reads, converts and writes one file; *pnSource becomes the source used.
     const char* ConvertOne(const std::string& strInput, const std::string& strOutput, CharsetId* pnSource,
                            CharsetId nTarget, NLCode nNLCode);
+    const char* Fail(const char* pszResult, const std::string& strName, const std::string& strReason);
+    // The names under which a path can meet another: its normalised path,
+    // and its device and inode where the file exists.
+    std::vector<std::string> KeysOf(const std::string& strPath, const IFileSystem::FileStamp* pStamp) const;
+    std::string NormalPath(const std::string& strPath) const;
 
     IFileSystem& m_fileSystem;
     std::function<std::string()> m_readSubstitute;
+    std::function<void(const std::string&)> m_reportFailure;
+    // Within one run: the files later inputs name (with a count, as a name
+    // may be given twice), the files this run has written, and the folder
+    // relative names start from.
+    std::map<std::string, int> m_laterInputs;
+    std::set<std::string> m_written;
+    std::string m_strWorkingDir;
 };

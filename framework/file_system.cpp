@@ -1,22 +1,30 @@
 #include "file_system.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
+#include <random>
 
 namespace {
 
 std::string ErrorText(int nErrno) { return std::strerror(nErrno); }
 
+constexpr const char* kChangedSinceRead = "changed since it was read; left as it is";
+constexpr const char* kLinkChanged = "the symbolic link changed while it was followed";
+
 // Closes on scope exit; Release hands the descriptor back for a checked close.
 class CFileDescriptor {
 public:
-    explicit CFileDescriptor(int fd) : m_fd(fd) {}
+    explicit CFileDescriptor(int fd = -1) : m_fd(fd) {}
     ~CFileDescriptor()
     {
         if (m_fd >= 0)
@@ -25,15 +33,32 @@ public:
     CFileDescriptor(const CFileDescriptor&) = delete;
     CFileDescriptor& operator=(const CFileDescriptor&) = delete;
     int Get() const { return m_fd; }
+    void Reset(int fd)
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = fd;
+    }
     int Release() { return std::exchange(m_fd, -1); }
 
 private:
     int m_fd;
 };
 
-// Follows symbolic links to the file that is really written, so that the
-// link itself survives the replacement. A dangling link names the file to
-// create. Gives up (ELOOP) after as many hops as the kernel allows.
+IFileSystem::FileStamp StampOf(const struct stat& st)
+{
+    IFileSystem::FileStamp stamp;
+    stamp.nDevice = static_cast<std::uint64_t>(st.st_dev);
+    stamp.nInode = static_cast<std::uint64_t>(st.st_ino);
+    stamp.nSize = static_cast<std::int64_t>(st.st_size);
+    stamp.nModifiedSeconds = static_cast<std::int64_t>(st.st_mtim.tv_sec);
+    stamp.nModifiedNanoseconds = static_cast<std::int64_t>(st.st_mtim.tv_nsec);
+    return stamp;
+}
+
+// Reads the chain of symbolic links by hand, to find the directory the new
+// file must be made in (a rename onto the link would replace the link). The
+// kernel, not this, decides whether the chain may be followed at all.
 bool ResolveLinks(const std::string& strPath, std::string* pResolved, int* pErrno)
 {
     std::string strCurrent = strPath;
@@ -61,23 +86,44 @@ bool ResolveLinks(const std::string& strPath, std::string* pResolved, int* pErrn
     return false;
 }
 
-// The temporary file being written, so that an interrupt (Ctrl-C, a kill)
-// does not leave it behind. A fixed buffer: the handler may only read it.
-char g_szPendingTemp[PATH_MAX + 1];
+// Where the file system cannot make unnamed files, the named temporary being
+// written, so that a terminating signal does not leave it behind. Fixed
+// storage: the handler may only read it.
+int g_nPendingDir = -1;
+char g_szPendingTemp[NAME_MAX + 1];
 volatile std::sig_atomic_t g_bPendingTemp = 0;
 
 void RemovePendingTempAndDie(int nSignal)
 {
     if (g_bPendingTemp)
-        ::unlink(g_szPendingTemp);
+        ::unlinkat(g_nPendingDir, g_szPendingTemp, 0);
     ::signal(nSignal, SIG_DFL);
-    ::raise(nSignal);
+    ::raise(nSignal); // delivered once the handler returns, with the default action
+}
+
+// Every signal that ends a process by default, except the program's own
+// faults (a crash leaves no state worth trusting).
+const sigset_t& TerminatingSignals()
+{
+    static const sigset_t set = [] {
+        sigset_t s;
+        sigemptyset(&s);
+        for (int nSignal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGALRM, SIGUSR1, SIGUSR2, SIGVTALRM, SIGPROF,
+                            SIGXCPU, SIGIO, SIGPWR, SIGSTKFLT})
+            sigaddset(&s, nSignal);
+        for (int nSignal = SIGRTMIN; nSignal <= SIGRTMAX; ++nSignal)
+            sigaddset(&s, nSignal);
+        return s;
+    }();
+    return set;
 }
 
 // Only where nobody else has claimed the signal.
 void InstallInterruptCleanup()
 {
-    for (int nSignal : {SIGINT, SIGTERM, SIGHUP}) {
+    for (int nSignal = 1; nSignal < NSIG; ++nSignal) {
+        if (sigismember(&TerminatingSignals(), nSignal) != 1)
+            continue;
         struct sigaction current = {};
         if (::sigaction(nSignal, nullptr, &current) == 0 && current.sa_handler == SIG_DFL &&
             !(current.sa_flags & SA_SIGINFO)) {
@@ -89,29 +135,54 @@ void InstallInterruptCleanup()
     }
 }
 
-class CPendingTemp {
+// Holds the terminating signals back while a name is given or taken, so that
+// no signal falls between creating a name and recording it.
+class CSignalsHeld {
 public:
-    explicit CPendingTemp(const std::string& strPath)
-    {
-        if (strPath.size() < sizeof g_szPendingTemp) {
-            std::memcpy(g_szPendingTemp, strPath.c_str(), strPath.size() + 1);
-            g_bPendingTemp = 1;
-        }
-    }
-    ~CPendingTemp() { g_bPendingTemp = 0; }
-    CPendingTemp(const CPendingTemp&) = delete;
-    CPendingTemp& operator=(const CPendingTemp&) = delete;
+    CSignalsHeld() { ::pthread_sigmask(SIG_BLOCK, &TerminatingSignals(), &m_previous); }
+    ~CSignalsHeld() { ::pthread_sigmask(SIG_SETMASK, &m_previous, nullptr); }
+    CSignalsHeld(const CSignalsHeld&) = delete;
+    CSignalsHeld& operator=(const CSignalsHeld&) = delete;
+
+private:
+    sigset_t m_previous;
 };
 
-mode_t ProcessUmask()
+class CPendingTemp {
+public:
+    CPendingTemp() = default;
+    ~CPendingTemp() { Clear(); }
+    CPendingTemp(const CPendingTemp&) = delete;
+    CPendingTemp& operator=(const CPendingTemp&) = delete;
+    void Set(int nDir, const std::string& strName)
+    {
+        std::memcpy(g_szPendingTemp, strName.c_str(), strName.size() + 1);
+        g_nPendingDir = nDir;
+        g_bPendingTemp = 1;
+    }
+    void Clear() { g_bPendingTemp = 0; }
+};
+
+// ".NAME.mojiro-XXXXXX", within NAME_MAX.
+std::string TempName(const std::string& strBase)
 {
-    // Read once, before anything else could race with the two calls.
-    static const mode_t mask = [] {
-        const mode_t m = ::umask(0);
-        ::umask(m);
-        return m;
-    }();
-    return mask;
+    static std::minstd_rand s_random(std::random_device{}());
+    static const char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    std::string strName(1, '.');
+    strName.append(strBase, 0, 200).append(".mojiro-");
+    for (int i = 0; i < 6; ++i)
+        strName += kLetters[s_random() % (sizeof kLetters - 1)];
+    return strName;
+}
+
+// Gives an unnamed file (O_TMPFILE) a name in the directory.
+int LinkUnnamed(int fd, int nDir, const std::string& strName)
+{
+    char szSelf[40];
+    std::snprintf(szSelf, sizeof szSelf, "/proc/self/fd/%d", fd);
+    if (::linkat(AT_FDCWD, szSelf, nDir, strName.c_str(), AT_SYMLINK_FOLLOW) == 0)
+        return 0;
+    return errno;
 }
 
 bool WriteAll(int fd, const std::uint8_t* pData, std::int64_t nLength, int* pErrno)
@@ -135,15 +206,160 @@ bool WriteAll(int fd, const std::uint8_t* pData, std::int64_t nLength, int* pErr
     return true;
 }
 
-class CRealFileSystem : public IFileSystem {
-public:
-    CRealFileSystem()
-    {
-        (void)ProcessUmask();
-        InstallInterruptCleanup();
+// One extended attribute call that fills a growing buffer: list or get.
+template <typename Call>
+bool FetchAttribute(std::vector<char>* pBuffer, Call call)
+{
+    for (int nTry = 0; nTry < 3; ++nTry) {
+        const ssize_t nSize = call(nullptr, 0);
+        if (nSize < 0)
+            return false;
+        if (nSize == 0) {
+            pBuffer->clear();
+            return true;
+        }
+        pBuffer->resize(static_cast<std::size_t>(nSize));
+        const ssize_t n = call(pBuffer->data(), pBuffer->size());
+        if (n >= 0) {
+            pBuffer->resize(static_cast<std::size_t>(n));
+            return true;
+        }
+        if (errno != ERANGE)
+            return false;
+    }
+    return false;
+}
+
+// User attributes and the ACL of the old file, as far as the process may set
+// them; a file system without attributes has none to keep.
+void CopyAttributes(int fd, const std::string& strFrom)
+{
+    static constexpr const char* kAcl = "system.posix_acl_access";
+    std::vector<char> names;
+    bool bHadAcl = false;
+    if (FetchAttribute(&names, [&](char* p, std::size_t n) { return ::llistxattr(strFrom.c_str(), p, n); })) {
+        std::vector<char> value;
+        for (std::size_t i = 0; i < names.size(); i += std::strlen(&names[i]) + 1) {
+            const char* pszName = &names[i];
+            const bool bAcl = std::strcmp(pszName, kAcl) == 0;
+            if (!bAcl && std::strncmp(pszName, "user.", 5) != 0)
+                continue;
+            if (!FetchAttribute(&value,
+                                [&](char* p, std::size_t n) { return ::lgetxattr(strFrom.c_str(), pszName, p, n); }))
+                continue;
+            if (::fsetxattr(fd, pszName, value.data(), value.size(), 0) == 0 && bAcl)
+                bHadAcl = true;
+        }
+    }
+    // An ACL the directory's default gave the new file is not the old file's.
+    if (!bHadAcl)
+        (void)::fremovexattr(fd, kAcl);
+}
+
+// Owner and group first, as a change of owner clears setuid and setgid; then
+// the attributes; the mode last. A setuid or setgid bit is kept only with the
+// owner or group it was given for.
+bool CopyMetadata(int fd, const struct stat& old, const std::string& strFrom, int* pErrno)
+{
+    if (::fchown(fd, old.st_uid, old.st_gid) != 0)
+        (void)::fchown(fd, static_cast<uid_t>(-1), old.st_gid); // a member may still give the group
+    struct stat now;
+    if (::fstat(fd, &now) != 0) {
+        *pErrno = errno;
+        return false;
+    }
+    CopyAttributes(fd, strFrom);
+    mode_t mode = old.st_mode & 07777;
+    if (now.st_uid != old.st_uid)
+        mode &= ~static_cast<mode_t>(S_ISUID);
+    if (now.st_gid != old.st_gid)
+        mode &= ~static_cast<mode_t>(S_ISGID);
+    if (::fchmod(fd, mode) != 0) {
+        *pErrno = errno;
+        return false;
+    }
+    return true;
+}
+
+// The file a write replaces or creates: its directory (open, so that every
+// later step names the same directory), its name there, and what is there now.
+struct CTarget {
+    CFileDescriptor dir;
+    std::string strName;
+    std::string strPath; // directory and name, for the attribute calls
+    bool bExists = false;
+    struct stat st = {};
+};
+
+// A symbolic link is followed only where the kernel lets this process follow
+// it (fs.protected_symlinks refuses another user's link in a sticky
+// world-writable directory): the kernel opens the file through the link, and
+// the name found by hand must reach that same file.
+bool FindTarget(const std::string& strPath, CTarget* pTarget, int* pErrno, std::string* pstrError)
+{
+    std::string strTarget = strPath;
+    bool bLink = false;
+    bool bThroughLink = false;
+    struct stat stThrough = {};
+    struct stat stLink;
+    if (::lstat(strPath.c_str(), &stLink) == 0 && S_ISLNK(stLink.st_mode)) {
+        bLink = true;
+        if (!ResolveLinks(strPath, &strTarget, pErrno))
+            return false;
+        const CFileDescriptor through(::open(strPath.c_str(), O_PATH | O_CLOEXEC));
+        if (through.Get() >= 0) {
+            bThroughLink = true;
+            if (::fstat(through.Get(), &stThrough) != 0) {
+                *pErrno = errno;
+                return false;
+            }
+        } else if (errno != ENOENT) { // ENOENT: followed, and the file is to be made
+            *pErrno = errno;
+            return false;
+        }
     }
 
-    CByteBuffer ReadWholeFile(const std::string& strPath) override
+    const std::size_t nSlash = strTarget.rfind('/');
+    const std::string strDir = nSlash == std::string::npos ? "." : nSlash == 0 ? "/" : strTarget.substr(0, nSlash);
+    pTarget->strName = nSlash == std::string::npos ? strTarget : strTarget.substr(nSlash + 1);
+    pTarget->strPath = strTarget;
+    if (pTarget->strName.empty()) {
+        *pErrno = EISDIR;
+        return false;
+    }
+    pTarget->dir.Reset(::open(strDir.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (pTarget->dir.Get() < 0) {
+        *pErrno = errno;
+        return false;
+    }
+    pTarget->bExists = ::fstatat(pTarget->dir.Get(), pTarget->strName.c_str(), &pTarget->st, AT_SYMLINK_NOFOLLOW) == 0;
+    if (!pTarget->bExists && errno != ENOENT) {
+        *pErrno = errno;
+        return false;
+    }
+    const bool bSameFile = bThroughLink && pTarget->bExists && stThrough.st_dev == pTarget->st.st_dev &&
+                           stThrough.st_ino == pTarget->st.st_ino;
+    if (bLink && (bThroughLink != pTarget->bExists || (bThroughLink && !bSameFile))) {
+        *pErrno = EAGAIN;
+        if (pstrError != nullptr)
+            *pstrError = kLinkChanged;
+        return false;
+    }
+    return true;
+}
+
+bool IsUnchanged(const CTarget& target, const IFileSystem::FileStamp& stamp)
+{
+    struct stat st;
+    return ::fstatat(target.dir.Get(), target.strName.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) &&
+           StampOf(st) == stamp;
+}
+
+class CRealFileSystem : public IFileSystem {
+public:
+    CRealFileSystem() : m_bUnnamedFiles(::access("/proc/self/fd", X_OK) == 0) { InstallInterruptCleanup(); }
+
+    CByteBuffer ReadWholeFile(const std::string& strPath, FileStamp* pStamp = nullptr) override
     {
         // Non-blocking only so that opening a FIFO does not wait for a writer;
         // regular files ignore the flag.
@@ -157,11 +373,17 @@ public:
         // never end.
         if (!S_ISREG(st.st_mode))
             throw CFileException(strPath, S_ISDIR(st.st_mode) ? ErrorText(EISDIR) : "not a regular file");
+        if (pStamp != nullptr)
+            *pStamp = StampOf(st);
+        // The size stat reports is where reading starts, not where it ends:
+        // pseudo-files such as /proc/cpuinfo report 0, and a file may grow.
         CByteBuffer buffer = CByteBuffer::Allocate(static_cast<std::int64_t>(st.st_size));
         std::int64_t nDone = 0;
-        while (nDone < buffer.Size()) {
-            const std::int64_t nLeft = buffer.Size() - nDone;
-            const ssize_t n = ::read(file.Get(), buffer.Data() + nDone,
+        for (;;) {
+            std::uint8_t probe[4096];
+            const bool bFull = nDone == buffer.Size();
+            const std::int64_t nLeft = bFull ? static_cast<std::int64_t>(sizeof probe) : buffer.Size() - nDone;
+            const ssize_t n = ::read(file.Get(), bFull ? probe : buffer.Data() + nDone,
                                      static_cast<std::size_t>(nLeft > (1 << 30) ? (1 << 30) : nLeft));
             if (n < 0) {
                 if (errno == EINTR)
@@ -169,7 +391,14 @@ public:
                 throw CFileException(strPath, ErrorText(errno));
             }
             if (n == 0)
-                break; // shrank since fstat: the file is what could be read
+                break;
+            if (bFull) {
+                CByteBuffer larger = CByteBuffer::Allocate(std::max<std::int64_t>(2 * nDone, nDone + 65536));
+                if (nDone > 0)
+                    std::memcpy(larger.Data(), buffer.Data(), static_cast<std::size_t>(nDone));
+                std::memcpy(larger.Data() + nDone, probe, static_cast<std::size_t>(n));
+                buffer = std::move(larger);
+            }
             nDone += n;
         }
         buffer.Trim(nDone);
@@ -186,91 +415,148 @@ public:
         }
     }
 
-    bool WriteWholeFile(const std::string& strPath, const std::vector<Part>& parts, std::string* pstrError) override
+    bool GetFileStamp(const std::string& strPath, FileStamp* pStamp) override
+    {
+        struct stat st;
+        if (::stat(strPath.c_str(), &st) != 0)
+            return false;
+        *pStamp = StampOf(st);
+        return true;
+    }
+
+    bool WriteWholeFile(const std::string& strPath, const std::vector<Part>& parts, std::string* pstrError,
+                        const FileStamp* pUnchangedSince = nullptr) override
     {
         int nErrno = 0;
-        const bool bOk = Write(strPath, parts, &nErrno, pstrError);
-        if (!bOk && pstrError != nullptr && pstrError->empty())
-            *pstrError = ErrorText(nErrno);
+        std::string strError;
+        const bool bOk = Write(strPath, parts, pUnchangedSince, &nErrno, &strError);
+        if (!bOk && pstrError != nullptr)
+            *pstrError = strError.empty() ? ErrorText(nErrno) : strError;
         return bOk;
     }
 
 private:
-    // A temporary file beside the target, renamed over it once complete: a
-    // failed write leaves the old file as it was, and an input named as its
-    // own output is never truncated before the new content exists.
-    static bool Write(const std::string& strPath, const std::vector<Part>& parts, int* pErrno, std::string* pstrError)
+    // The new content is written in full to a file beside the target and
+    // only then put in its place: a failed write leaves the old file as it
+    // was, and an input named as its own output is never truncated before
+    // the new content exists. Where the file system allows, that file has no
+    // name until it is complete, so nothing (not even SIGKILL or a power cut)
+    // can leave a part-written file behind.
+    bool Write(const std::string& strPath, const std::vector<Part>& parts, const FileStamp* pUnchangedSince,
+               int* pErrno, std::string* pstrError)
     {
-        std::string strTarget;
-        if (!ResolveLinks(strPath, &strTarget, pErrno))
+        CTarget target;
+        if (!FindTarget(strPath, &target, pErrno, pstrError))
             return false;
-
-        struct stat st;
-        const bool bExists = ::stat(strTarget.c_str(), &st) == 0;
-        if (bExists) {
-            if (!S_ISREG(st.st_mode)) {
-                *pErrno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
-                if (!S_ISDIR(st.st_mode) && pstrError != nullptr)
+        const int nDir = target.dir.Get();
+        const char* pszName = target.strName.c_str();
+        if (target.bExists) {
+            if (!S_ISREG(target.st.st_mode)) {
+                *pErrno = S_ISDIR(target.st.st_mode) ? EISDIR : EINVAL;
+                if (!S_ISDIR(target.st.st_mode))
                     *pstrError = "not a regular file";
                 return false;
             }
             // A file its owner made read-only stays unwritten, as an
             // in-place write would leave it.
-            if (::faccessat(AT_FDCWD, strTarget.c_str(), W_OK, AT_EACCESS) != 0) {
+            if (::faccessat(nDir, pszName, W_OK, AT_EACCESS) != 0) {
                 *pErrno = errno;
                 return false;
             }
-        } else if (errno != ENOENT) {
-            *pErrno = errno;
+        }
+        if (pUnchangedSince != nullptr && !IsUnchanged(target, *pUnchangedSince)) {
+            *pstrError = kChangedSinceRead;
             return false;
         }
 
-        const std::size_t nSlash = strTarget.rfind('/');
-        const std::string strDir = nSlash == std::string::npos ? std::string() : strTarget.substr(0, nSlash + 1);
-        std::string strBase = nSlash == std::string::npos ? strTarget : strTarget.substr(nSlash + 1);
-        if (strBase.size() > 200)
-            strBase.resize(200); // room for the marks within NAME_MAX
-        std::string strTemp = strDir + "." + strBase + ".mojiro-XXXXXX";
-
-        CFileDescriptor file(::mkostemp(strTemp.data(), O_CLOEXEC));
-        if (file.Get() < 0) {
-            *pErrno = errno;
-            return false;
+        // A replacement is private until it has the old file's mode; a new
+        // file gets what the umask or the directory's default ACL gives.
+        const mode_t nCreateMode = target.bExists ? 0600 : 0666;
+        CFileDescriptor file;
+        CPendingTemp pending;
+        std::string strTemp;
+        if (m_bUnnamedFiles) {
+            file.Reset(::openat(nDir, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, nCreateMode));
+            if (file.Get() < 0 && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+                *pErrno = errno;
+                return false;
+            }
         }
-        const CPendingTemp pending(strTemp);
+        const bool bUnnamed = file.Get() >= 0;
+        if (!bUnnamed) {
+            const CSignalsHeld held;
+            for (int nTry = 0; nTry < 100 && file.Get() < 0; ++nTry) {
+                strTemp = TempName(target.strName);
+                file.Reset(::openat(nDir, strTemp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                                    nCreateMode));
+                if (file.Get() < 0 && errno != EEXIST) {
+                    *pErrno = errno;
+                    return false;
+                }
+            }
+            if (file.Get() < 0) {
+                *pErrno = EEXIST;
+                return false;
+            }
+            pending.Set(nDir, strTemp);
+        }
+
         bool bOk = true;
-        const mode_t mode = bExists ? (st.st_mode & 07777) : (0666 & ~ProcessUmask());
-        if (::fchmod(file.Get(), mode) != 0) {
-            *pErrno = errno;
-            bOk = false;
-        }
-        if (bOk && bExists && (st.st_uid != ::geteuid() || st.st_gid != ::getegid()))
-            (void)::fchown(file.Get(), st.st_uid, st.st_gid); // best effort: only root may give files away
         for (const Part& part : parts) {
             if (!bOk)
                 break;
             bOk = WriteAll(file.Get(), part.pData, part.nLength, pErrno);
         }
+        if (bOk && target.bExists)
+            bOk = CopyMetadata(file.Get(), target.st, target.strPath, pErrno);
         // Only a replacement needs the data on disk before the rename: a crash
         // could otherwise leave neither the old content nor the new. A new
         // file risks nothing, and skipping the sync is what keeps a run over
         // thousands of small files fast.
-        if (bOk && bExists && ::fsync(file.Get()) != 0) {
+        if (bOk && target.bExists && ::fsync(file.Get()) != 0) {
             *pErrno = errno;
             bOk = false;
         }
+        if (bOk && pUnchangedSince != nullptr && !IsUnchanged(target, *pUnchangedSince)) {
+            *pstrError = kChangedSinceRead;
+            bOk = false;
+        }
+
+        const CSignalsHeld held;
+        if (bOk && bUnnamed) {
+            // A new file takes its name at once; a replacement gets a name of
+            // its own first, as only rename replaces atomically.
+            int nError = target.bExists ? EEXIST : LinkUnnamed(file.Get(), nDir, target.strName);
+            if (nError == 0) {
+                strTemp.clear();
+            } else if (nError == EEXIST) {
+                for (int nTry = 0; nTry < 100 && nError == EEXIST; ++nTry) {
+                    strTemp = TempName(target.strName);
+                    nError = LinkUnnamed(file.Get(), nDir, strTemp);
+                }
+            }
+            if (nError != 0) {
+                *pErrno = nError;
+                bOk = false;
+            }
+        }
+        const bool bNamed = bOk || !bUnnamed; // something in the directory now bears a name of ours
         if (::close(file.Release()) != 0 && bOk) {
             *pErrno = errno;
             bOk = false;
         }
-        if (bOk && ::rename(strTemp.c_str(), strTarget.c_str()) != 0) {
+        const char* pszCreated = strTemp.empty() ? pszName : strTemp.c_str();
+        if (bOk && !strTemp.empty() && ::renameat(nDir, strTemp.c_str(), nDir, pszName) != 0) {
             *pErrno = errno;
             bOk = false;
         }
-        if (!bOk)
-            ::unlink(strTemp.c_str());
+        if (!bOk && bNamed)
+            ::unlinkat(nDir, pszCreated, 0);
+        pending.Clear();
         return bOk;
     }
+
+    const bool m_bUnnamedFiles;
 };
 
 } // namespace

@@ -25,24 +25,45 @@ class IFileSystem {
 public:
     virtual ~IFileSystem() = default;
 
-    // The whole file in a buffer of exactly its length. Throws CFileException
-    // (cannot open or read) or std::bad_alloc (too large for memory).
-    virtual CByteBuffer ReadWholeFile(const std::string& strPath) = 0;
+    // Which file a name reached (device and inode) and whether it has changed
+    // since (size, modification time to the nanosecond).
+    struct FileStamp {
+        std::uint64_t nDevice = 0;
+        std::uint64_t nInode = 0;
+        std::int64_t nSize = 0;
+        std::int64_t nModifiedSeconds = 0;
+        std::int64_t nModifiedNanoseconds = 0;
+        bool IsSameFile(const FileStamp& other) const { return nDevice == other.nDevice && nInode == other.nInode; }
+        bool operator==(const FileStamp&) const = default;
+    };
+
+    // The whole file, read to its end, in a buffer of exactly its length;
+    // *pStamp (if given) is the file as it was before the read. Throws
+    // CFileException (cannot open or read) or std::bad_alloc (too large for
+    // memory).
+    virtual CByteBuffer ReadWholeFile(const std::string& strPath, FileStamp* pStamp = nullptr) = 0;
 
     // Reads the whole file, or returns false if it cannot be opened or read.
     virtual bool TryReadWholeFile(const std::string& strPath, CByteBuffer* pContents) = 0;
 
+    // The file the name reaches now (symbolic links followed); false if none.
+    virtual bool GetFileStamp(const std::string& strPath, FileStamp* pStamp) = 0;
+
     // Writes the parts, in order, as the whole new content of strPath. The old
     // file (if any) is replaced only once every byte is written and flushed;
     // on any failure it is left as it was and no temporary file remains.
-    // Keeps an existing file's permission bits; writes through a symbolic link
-    // to its target. Returns false (and sets *pstrError) on failure.
+    // Keeps an existing file's owner, group, mode, user attributes and ACL as
+    // far as the process may set them. Writes through a symbolic link to its
+    // target where the kernel lets this process follow the link. With
+    // pUnchangedSince, replaces only that very file, and only if it has not
+    // changed since the stamp was taken. Returns false (and sets *pstrError)
+    // on failure.
     struct Part {
         const std::uint8_t* pData;
         std::int64_t nLength;
     };
-    virtual bool WriteWholeFile(const std::string& strPath, const std::vector<Part>& parts,
-                                std::string* pstrError) = 0;
+    virtual bool WriteWholeFile(const std::string& strPath, const std::vector<Part>& parts, std::string* pstrError,
+                                const FileStamp* pUnchangedSince = nullptr) = 0;
 };
 
 // The real disk (POSIX).

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <map>
 #include <new>
@@ -20,16 +21,18 @@ using Bytes = std::string;
 // Files in memory, with the failures a real disk rarely shows on demand.
 class CFakeFileSystem : public IFileSystem {
 public:
-    CByteBuffer ReadWholeFile(const std::string& strPath) override
+    CByteBuffer ReadWholeFile(const std::string& strPath, FileStamp* pStamp = nullptr) override
     {
         m_events.push_back("read " + strPath);
         if (m_onRead)
             m_onRead(strPath);
         if (m_tooLarge.count(strPath) != 0)
             throw std::bad_alloc();
-        const auto it = m_files.find(strPath);
+        const auto it = m_files.find(Resolve(strPath));
         if (it == m_files.end())
             throw CFileException(strPath, "No such file or directory");
+        if (pStamp != nullptr)
+            GetFileStamp(strPath, pStamp);
         return CByteBuffer::CopyOf(reinterpret_cast<const std::uint8_t*>(it->second.data()),
                                    static_cast<std::int64_t>(it->second.size()));
     }
@@ -44,9 +47,25 @@ public:
         }
     }
 
-    bool WriteWholeFile(const std::string& strPath, const std::vector<Part>& parts, std::string* pstrError) override
+    // Every name is a file of its own, but for those in m_links; each write
+    // makes a new file.
+    bool GetFileStamp(const std::string& strPath, FileStamp* pStamp) override
+    {
+        const std::string strFile = Resolve(strPath);
+        const auto it = m_files.find(strFile);
+        if (it == m_files.end())
+            return false;
+        *pStamp = FileStamp{1, std::hash<std::string>()(strFile) + m_generations[strFile],
+                           static_cast<std::int64_t>(it->second.size()), 0, 0};
+        return true;
+    }
+
+    bool WriteWholeFile(const std::string& strPath, const std::vector<Part>& parts, std::string* pstrError,
+                        const FileStamp* pUnchangedSince = nullptr) override
     {
         m_events.push_back("write " + strPath);
+        if (m_beforeWrite)
+            m_beforeWrite(strPath);
         Bytes content;
         for (const Part& part : parts)
             content.append(reinterpret_cast<const char*>(part.pData), static_cast<std::size_t>(part.nLength));
@@ -56,8 +75,20 @@ public:
             *pstrError = "No space left on device";
             return false;
         }
-        m_files[strPath] = content;
+        FileStamp now;
+        if (pUnchangedSince != nullptr && !(GetFileStamp(strPath, &now) && now == *pUnchangedSince)) {
+            *pstrError = "changed since it was read; left as it is";
+            return false;
+        }
+        m_files[Resolve(strPath)] = content;
+        ++m_generations[Resolve(strPath)];
         return true;
+    }
+
+    std::string Resolve(const std::string& strPath) const
+    {
+        const auto it = m_links.find(strPath);
+        return it == m_links.end() ? strPath : it->second;
     }
 
     std::map<std::string, Bytes> m_files;
@@ -66,6 +97,9 @@ public:
     std::map<std::string, std::size_t> m_partCounts;
     std::vector<std::string> m_events;
     std::function<void(const std::string&)> m_onRead;
+    std::function<void(const std::string&)> m_beforeWrite;
+    std::map<std::string, std::uint64_t> m_generations;
+    std::map<std::string, std::string> m_links; // name -> the file it reaches
 };
 
 CConvertCommandLineInfo Files(std::initializer_list<const char*> names)
@@ -81,10 +115,13 @@ struct Fixture : ::testing::Test {
     CFakeFileSystem fs;
     int nSubstituteReads = 0;
     std::string strSubstitute = "_";
-    CBatchRun run{fs, [this] {
+    std::vector<std::string> failures;
+    CBatchRun run{fs,
+                  [this] {
                       ++nSubstituteReads;
                       return strSubstitute;
-                  }};
+                  },
+                  [this](const std::string& strLine) { failures.push_back(strLine); }};
 };
 
 using BatchRun = Fixture;
@@ -178,15 +215,16 @@ TEST_F(BatchRun, SourcePatternOverwritesEachInputAfterReadingIt)
     EXPECT_EQ(fs.m_events, (std::vector<std::string>{"read a", "write a", "read b", "write b"}));
 }
 
-TEST_F(BatchRun, PatternWithoutSourceSendsEveryFileToOneName)
+TEST_F(BatchRun, PatternWithoutSourceWritesTheOneNameOnlyOnce)
 {
+    // A later file must not silently replace what an earlier one wrote.
     fs.m_files["a"] = "1";
     fs.m_files["b"] = "2";
     CConvertCommandLineInfo info = Files({"a", "b"});
     info.m_strOutputPattern = "same.%SUFFIX%";
     run.Run(info);
-    EXPECT_EQ(fs.m_files["same.sjis"], "2");
-    EXPECT_EQ(run.m_strReport, "\na <sjis> -> same.sjis <sjis|CRLF> 成功\nb <sjis> -> same.sjis <sjis|CRLF> 成功");
+    EXPECT_EQ(fs.m_files["same.sjis"], "1");
+    EXPECT_EQ(run.m_strReport, "\na <sjis> -> same.sjis <sjis|CRLF> 成功\nb <sjis> -> same.sjis <sjis|CRLF> 出力失敗");
 }
 
 struct MarkCase {
@@ -278,6 +316,9 @@ TEST_F(BatchRun, FailuresAreReportedAndTheRunGoesOn)
                                    "\nhuge <sjis> -> huge.sjis <sjis|CRLF> 変換失敗"
                                    "\nc <sjis> -> c.sjis <sjis|CRLF> 成功");
     EXPECT_FALSE(run.AllWritten());
+    EXPECT_EQ(failures, (std::vector<std::string>{"mojiro: missing: No such file or directory",
+                                                  "mojiro: b.sjis: No space left on device",
+                                                  "mojiro: huge: not enough memory to convert it"}));
     EXPECT_EQ(fs.m_files["b.sjis"], "old");
     EXPECT_EQ(fs.m_files.count("missing.sjis"), 0u);
     EXPECT_EQ(fs.m_files.count("huge.sjis"), 0u);
@@ -324,6 +365,91 @@ TEST_F(BatchRun, SubstituteIsReadOnlyForCellsThatCanUseIt)
         EXPECT_EQ(nSubstituteReads, c.nReads) << c.nTarget;
         EXPECT_TRUE(run.AllWritten());
     }
+}
+
+struct ClashCase {
+    const char* pszCase;
+    std::vector<const char*> inputs;
+    const char* pszPattern;
+    std::vector<const char*> existing; // each holds its own name
+    std::map<std::string, std::string> links;
+    std::vector<const char*> results;
+};
+
+TEST_F(BatchRun, NoOutputReplacesALaterInputOrAnEarlierOutput)
+{
+    const ClashCase cases[] = {
+        {"output named by a later input", {"c1", "c1.utf8"}, "", {"c1", "c1.utf8"}, {}, {"出力失敗", "成功"}},
+        {"the same before it exists", {"c1", "c1.utf8"}, "", {"c1"}, {}, {"出力失敗", "入力失敗"}},
+        {"the same file under another name", {"c1", "alias"}, "", {"c1", "c1.utf8"}, {{"alias", "c1.utf8"}},
+         {"出力失敗", "成功"}},
+        {"one output for two inputs", {"o1", "o2"}, "same", {"o1", "o2"}, {}, {"成功", "出力失敗"}},
+        {"each input in place", {"a", "b"}, "%SOURCE%", {"a", "b"}, {}, {"成功", "成功"}},
+        {"in place, but named again later", {"a", "./a"}, "%SOURCE%", {"a"}, {{"./a", "a"}}, {"出力失敗", "成功"}},
+        {"an input already read may be replaced", {"c1.utf8", "c1"}, "", {"c1", "c1.utf8"}, {}, {"成功", "成功"}},
+    };
+    for (const ClashCase& c : cases) {
+        fs.m_files.clear();
+        for (const char* pszName : c.existing)
+            fs.m_files[pszName] = pszName;
+        fs.m_links = c.links;
+        failures.clear();
+        CConvertCommandLineInfo info;
+        info.m_bAuto = true;
+        info.m_listFiles.assign(c.inputs.begin(), c.inputs.end());
+        info.m_nInputCharset = Charset::ShiftJis;
+        info.m_nOutputCharset = Charset::Utf8;
+        info.m_strOutputPattern = c.pszPattern;
+        run.Run(info);
+        std::size_t nFailed = 0;
+        for (std::size_t i = 0; i < c.results.size(); ++i) {
+            const std::string strOutput = CBatchRun::OutputName(c.pszPattern, c.inputs[i], Charset::Utf8);
+            const std::string strLine = std::string(c.inputs[i]) + " <sjis> -> " + strOutput + " <utf8|CRLF> ";
+            EXPECT_NE(run.m_strReport.find(strLine + c.results[i]), std::string::npos) << c.pszCase << ": " << strLine;
+            nFailed += std::string(c.results[i]) != "成功";
+            // A refused output leaves the file that was there.
+            const std::string strFile = fs.Resolve(strOutput);
+            if (std::string(c.results[i]) == "出力失敗" &&
+                std::find(c.existing.begin(), c.existing.end(), strFile) != c.existing.end()) {
+                EXPECT_EQ(fs.m_files[strFile], strFile) << c.pszCase;
+            }
+        }
+        EXPECT_EQ(failures.size(), nFailed) << c.pszCase;
+        if (!failures.empty()) {
+            EXPECT_NE(failures[0].find(": not replaced: "), std::string::npos) << failures[0];
+        }
+    }
+}
+
+TEST_F(BatchRun, NamesAreShownEscapedAndEveryFailureIsExplained)
+{
+    // A name must not be able to forge a report line or steer the terminal.
+    CConvertCommandLineInfo info = Files({"a\nb <sjis> -> b.sjis <sjis|CRLF> 成功", "t\tx", "e\x1b[2J", "c\xc2\x9b"});
+    run.Run(info);
+    EXPECT_EQ(run.m_strReport, "\na\\nb <sjis> -> b.sjis <sjis|CRLF> 成功 <sjis> -> a\\nb <sjis> -> b.sjis <sjis|CRLF> "
+                               "成功.sjis <sjis|CRLF> 入力失敗"
+                               "\nt\\tx <sjis> -> t\\tx.sjis <sjis|CRLF> 入力失敗"
+                               "\ne\\x1b[2J <sjis> -> e\\x1b[2J.sjis <sjis|CRLF> 入力失敗"
+                               "\nc\\xc2\\x9b <sjis> -> c\\xc2\\x9b.sjis <sjis|CRLF> 入力失敗");
+    ASSERT_EQ(failures.size(), 4u);
+    EXPECT_EQ(failures[1], "mojiro: t\\tx: No such file or directory");
+}
+
+TEST_F(BatchRun, ReplacesAnInputInPlaceOnlyIfUnchangedSinceItWasRead)
+{
+    // Another process changes the input between its read and the write.
+    const std::pair<const char*, Bytes> cases[] = {{"", "1\r\n"}, {"2\n", "1\n2\n"}};
+    for (const auto& [pszAppended, content] : cases) {
+        fs.m_files = {{"a", "1\n"}};
+        fs.m_beforeWrite = [&](const std::string& strPath) { fs.m_files[strPath] += pszAppended; };
+        CConvertCommandLineInfo info = Files({"a"});
+        info.m_nInputCharset = Charset::ShiftJis;
+        info.m_strOutputPattern = "%SOURCE%";
+        run.Run(info);
+        EXPECT_EQ(fs.m_files["a"], content);
+        EXPECT_EQ(run.AllWritten(), *pszAppended == '\0') << run.m_strReport;
+    }
+    EXPECT_EQ(failures, (std::vector<std::string>{"mojiro: a: changed since it was read; left as it is"}));
 }
 
 // Counts live bytes and can refuse large blocks, standing in for a file that

@@ -3,12 +3,18 @@
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <csignal>
+#include <cstring>
+#include <functional>
+#include <thread>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -54,12 +60,20 @@ protected:
         std::sort(names.begin(), names.end());
         return names;
     }
-    bool Write(const std::string& strName, const Bytes& content, std::string* pstrError = nullptr)
+    bool Write(const std::string& strName, const Bytes& content, std::string* pstrError = nullptr,
+               const IFileSystem::FileStamp* pUnchangedSince = nullptr)
     {
         std::string strError;
         const IFileSystem::Part part{reinterpret_cast<const std::uint8_t*>(content.data()),
                                      static_cast<std::int64_t>(content.size())};
-        return RealFileSystem().WriteWholeFile(Path(strName), {part}, pstrError ? pstrError : &strError);
+        return RealFileSystem().WriteWholeFile(Path(strName), {part}, pstrError ? pstrError : &strError,
+                                               pUnchangedSince);
+    }
+    static Bytes Attribute(const std::string& strPath, const char* pszName)
+    {
+        char value[256];
+        const ssize_t n = ::getxattr(strPath.c_str(), pszName, value, sizeof value);
+        return n < 0 ? "(none)" : Bytes(value, static_cast<std::size_t>(n));
     }
 
     fs::path m_dir;
@@ -198,6 +212,148 @@ TEST_F(RealFileSystemTest, ReplacementKeepsTheOwnerWhenRootWrites)
     ASSERT_EQ(::stat(Path("owned").c_str(), &st), 0);
     EXPECT_EQ(st.st_uid, 12345u);
     EXPECT_EQ(st.st_gid, 23456u);
+}
+
+TEST_F(RealFileSystemTest, ReadsPseudoFilesToTheirEnd)
+{
+    // These report a size of 0; what they hold is only known by reading.
+    for (const char* pszPath : {"/proc/self/cmdline", "/proc/cpuinfo"}) {
+        if (::access(pszPath, R_OK) != 0)
+            continue;
+        const CByteBuffer contents = RealFileSystem().ReadWholeFile(pszPath);
+        EXPECT_GT(contents.Size(), 0) << pszPath;
+        if (std::strcmp(pszPath, "/proc/self/cmdline") == 0) {
+            EXPECT_EQ(Bytes(reinterpret_cast<const char*>(contents.Data()), static_cast<std::size_t>(contents.Size())),
+                      Get(pszPath));
+        }
+    }
+}
+
+struct ChangeCase {
+    const char* pszChange;
+    std::function<void(const std::string&)> change;
+    bool bReplaced;
+};
+
+TEST_F(RealFileSystemTest, ReplacesOnlyAFileUnchangedSinceItsStamp)
+{
+    const ChangeCase cases[] = {
+        {"unchanged", [](const std::string&) {}, true},
+        {"appended", [](const std::string& strPath) { std::ofstream(strPath, std::ios::app) << "+more"; }, false},
+        {"same size, other nanosecond",
+         [](const std::string& strPath) {
+             Put(strPath, "OLD");
+             const timespec times[2] = {{0, UTIME_OMIT}, {1000000000, 123}};
+             ::utimensat(AT_FDCWD, strPath.c_str(), times, 0);
+         },
+         false},
+        {"replaced by another file",
+         [](const std::string& strPath) {
+             Put(strPath + ".other", "other");
+             fs::rename(strPath + ".other", strPath);
+         },
+         false},
+    };
+    for (const ChangeCase& c : cases) {
+        Put(Path("in"), "old");
+        IFileSystem::FileStamp stamp;
+        RealFileSystem().ReadWholeFile(Path("in"), &stamp);
+        c.change(Path("in"));
+        const Bytes before = Get(Path("in"));
+        EXPECT_EQ(Write("in", "new", nullptr, &stamp), c.bReplaced) << c.pszChange;
+        EXPECT_EQ(Get(Path("in")), c.bReplaced ? "new" : before) << c.pszChange;
+        EXPECT_EQ(Listing(), (std::vector<std::string>{"in"})) << c.pszChange;
+    }
+}
+
+TEST_F(RealFileSystemTest, FollowsALinkOnlyWhereTheKernelLetsThisUser)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "only root can make a link owned by another user";
+    if (Get("/proc/sys/fs/protected_symlinks").substr(0, 1) != "1")
+        GTEST_SKIP() << "fs.protected_symlinks is off: the kernel follows every link";
+    // A sticky world-writable folder like /tmp, where another user's link
+    // must not steer root's write.
+    fs::create_directory(Path("sticky"));
+    ASSERT_EQ(::chmod(Path("sticky").c_str(), 01777), 0);
+    Put(Path("victim"), "keep");
+    struct {
+        const char* pszLink;
+        const char* pszTarget;
+        uid_t nOwner;
+        bool bWritten;
+    } const cases[] = {
+        {"sticky/theirs", "../victim", 12345, false},
+        {"sticky/theirs-new", "../created", 12345, false},
+        {"sticky/mine", "../victim", 0, true},
+    };
+    for (const auto& c : cases) {
+        fs::create_symlink(c.pszTarget, Path(c.pszLink));
+        ASSERT_EQ(::lchown(Path(c.pszLink).c_str(), c.nOwner, c.nOwner), 0);
+        EXPECT_EQ(Write(c.pszLink, "written"), c.bWritten) << c.pszLink;
+        EXPECT_TRUE(fs::is_symlink(Path(c.pszLink)));
+    }
+    EXPECT_EQ(Get(Path("victim")), "written"); // through the link that may be followed
+    EXPECT_FALSE(fs::exists(Path("created")));
+    EXPECT_EQ(std::distance(fs::directory_iterator(Path("sticky")), fs::directory_iterator()), 3);
+}
+
+TEST_F(RealFileSystemTest, ReplacementKeepsModeAttributesAndAcl)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "only root can give a file away";
+    Put(Path("f"), "old");
+    ASSERT_EQ(::chown(Path("f").c_str(), 12345, 23456), 0);
+    ASSERT_EQ(::chmod(Path("f").c_str(), 06755), 0);
+    // An access ACL in the kernel's form (version 2; tag, permissions, id):
+    // owner rwx, user 12345 r, group r-x, mask r-x, others r-x.
+    const Bytes acl("\2\0\0\0" "\1\0\7\0\xff\xff\xff\xff" "\2\0\4\0\x39\x30\0\0" "\4\0\5\0\xff\xff\xff\xff"
+                    "\x10\0\5\0\xff\xff\xff\xff" "\x20\0\5\0\xff\xff\xff\xff", 44);
+    const bool bAttributes = ::setxattr(Path("f").c_str(), "user.origin", "kept", 4, 0) == 0;
+    const bool bAcl = ::setxattr(Path("f").c_str(), "system.posix_acl_access", acl.data(), acl.size(), 0) == 0;
+    ASSERT_EQ(::chmod(Path("f").c_str(), 06755), 0); // the ACL set the group bits from its mask
+
+    ASSERT_TRUE(Write("f", "new"));
+    struct stat st;
+    ASSERT_EQ(::stat(Path("f").c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, 12345u);
+    EXPECT_EQ(st.st_gid, 23456u);
+    EXPECT_EQ(st.st_mode & 07777, 06755u); // setuid and setgid survive the change of owner
+    if (bAttributes) {
+        EXPECT_EQ(Attribute(Path("f"), "user.origin"), "kept");
+    }
+    if (bAcl) {
+        EXPECT_EQ(Attribute(Path("f"), "system.posix_acl_access"), acl);
+    }
+    if (!bAttributes || !bAcl)
+        GTEST_SKIP() << "this file system keeps no user attributes or ACLs";
+}
+
+TEST_F(RealFileSystemTest, NoSignalLeavesAPartWrittenFileBehind)
+{
+    // A child replaces one file over and over; each signal ends it mid-write
+    // as often as not. Whatever the signal, only the finished file remains.
+    for (int nSignal : {SIGKILL, SIGQUIT, SIGPIPE, SIGALRM, SIGUSR1, SIGUSR2, SIGTERM, SIGINT, SIGHUP}) {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            const rlimit noCore = {0, 0};
+            ::setrlimit(RLIMIT_CORE, &noCore);
+            const Bytes content(4 << 20, 'x');
+            for (;;)
+                Write("out", content);
+        }
+        for (int i = 0; i < 500 && !fs::exists(Path("out")); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        std::this_thread::sleep_for(std::chrono::milliseconds(15));
+        ::kill(child, nSignal);
+        int nStatus = 0;
+        ASSERT_EQ(::waitpid(child, &nStatus, 0), child);
+        EXPECT_TRUE(WIFSIGNALED(nStatus) && WTERMSIG(nStatus) == nSignal) << strsignal(nSignal);
+        EXPECT_EQ(Listing(), (std::vector<std::string>{"out"})) << strsignal(nSignal);
+        for (const std::string& strName : Listing())
+            fs::remove(Path(strName));
+    }
 }
 
 } // namespace
