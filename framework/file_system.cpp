@@ -1,6 +1,7 @@
 #include "file_system.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <pthread.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -355,29 +356,254 @@ bool IsUnchanged(const CTarget& target, const IFileSystem::FileStamp& stamp)
            StampOf(st) == stamp;
 }
 
+// Opens a regular file for reading; throws CFileException.
+int OpenRegularForReading(const std::string& strPath, IFileSystem::FileStamp* pStamp)
+{
+    // Non-blocking only so that opening a FIFO does not wait for a writer;
+    // regular files ignore the flag.
+    CFileDescriptor file(::open(strPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    if (file.Get() < 0)
+        throw CFileException(strPath, ErrorText(errno));
+    struct stat st;
+    if (::fstat(file.Get(), &st) != 0)
+        throw CFileException(strPath, ErrorText(errno));
+    // Pipes and devices given by name may never end; standard input is the
+    // way to convert a stream.
+    if (!S_ISREG(st.st_mode))
+        throw CFileException(strPath, S_ISDIR(st.st_mode) ? ErrorText(EISDIR) : "not a regular file");
+    if (pStamp != nullptr)
+        *pStamp = StampOf(st);
+    return file.Release();
+}
+
+class CRealInputFile final : public IFileSystem::IInputFile {
+public:
+    CRealInputFile(int fd, bool bOwned, std::string strName) : m_fd(fd), m_bOwned(bOwned), m_strName(std::move(strName))
+    {
+    }
+    ~CRealInputFile() override
+    {
+        if (m_bOwned)
+            ::close(m_fd);
+    }
+    CRealInputFile(const CRealInputFile&) = delete;
+    CRealInputFile& operator=(const CRealInputFile&) = delete;
+
+    std::int64_t Read(std::uint8_t* pData, std::int64_t nLength) override
+    {
+        for (;;) {
+            const ssize_t n = ::read(m_fd, pData, static_cast<std::size_t>(std::min<std::int64_t>(nLength, 1 << 30)));
+            if (n >= 0)
+                return n;
+            if (errno == EINTR)
+                continue;
+            if (errno == EAGAIN) {
+                // A non-blocking descriptor handed to us: wait for data.
+                struct pollfd poller = {m_fd, POLLIN, 0};
+                ::poll(&poller, 1, -1);
+                continue;
+            }
+            throw CFileException(m_strName, ErrorText(errno));
+        }
+    }
+
+    bool Rewind() override { return ::lseek(m_fd, 0, SEEK_SET) == 0; }
+
+private:
+    int m_fd;
+    bool m_bOwned;
+    std::string m_strName;
+};
+
+class CStandardOutputFile final : public IFileSystem::IOutputFile {
+public:
+    bool Write(const std::uint8_t* pData, std::int64_t nLength) override
+    {
+        if (m_nErrno == 0)
+            WriteAll(STDOUT_FILENO, pData, nLength, &m_nErrno);
+        return m_nErrno == 0;
+    }
+    bool Commit() override { return m_nErrno == 0; }
+    std::string Error() const override { return ErrorText(m_nErrno); }
+
+private:
+    int m_nErrno = 0;
+};
+
+// The new content is written in full to a file beside the target and only
+// then put in its place: a failed write leaves the old file as it was, and
+// an input named as its own output is never truncated before the new content
+// exists. Where the file system allows, that file has no name until it is
+// complete, so nothing (not even SIGKILL or a power cut) can leave a
+// part-written file behind.
+class CRealOutputFile final : public IFileSystem::IOutputFile {
+public:
+    CRealOutputFile() = default;
+    ~CRealOutputFile() override
+    {
+        if (m_file.Get() < 0)
+            return;
+        const CSignalsHeld held;
+        ::close(m_file.Release());
+        if (!m_strTemp.empty() && !m_bUnnamed)
+            ::unlinkat(m_target.dir.Get(), m_strTemp.c_str(), 0);
+        m_pending.Clear();
+    }
+    CRealOutputFile(const CRealOutputFile&) = delete;
+    CRealOutputFile& operator=(const CRealOutputFile&) = delete;
+
+    bool Begin(bool bUnnamedFiles, const std::string& strPath, const IFileSystem::FileStamp* pUnchangedSince)
+    {
+        if (pUnchangedSince != nullptr) {
+            m_unchangedSince = *pUnchangedSince;
+            m_bCheckUnchanged = true;
+        }
+        if (!FindTarget(strPath, &m_target, &m_nErrno, &m_strError))
+            return false;
+        const int nDir = m_target.dir.Get();
+        const char* pszName = m_target.strName.c_str();
+        if (m_target.bExists) {
+            if (!S_ISREG(m_target.st.st_mode)) {
+                m_nErrno = S_ISDIR(m_target.st.st_mode) ? EISDIR : EINVAL;
+                if (!S_ISDIR(m_target.st.st_mode))
+                    m_strError = "not a regular file";
+                return false;
+            }
+            // A file its owner made read-only stays unwritten, as an
+            // in-place write would leave it.
+            if (::faccessat(nDir, pszName, W_OK, AT_EACCESS) != 0) {
+                m_nErrno = errno;
+                return false;
+            }
+        }
+        if (m_bCheckUnchanged && !IsUnchanged(m_target, m_unchangedSince)) {
+            m_strError = kChangedSinceRead;
+            return false;
+        }
+        // A replacement is private until it has the old file's mode; a new
+        // file gets what the umask or the directory's default ACL gives.
+        const mode_t nCreateMode = m_target.bExists ? 0600 : 0666;
+        if (bUnnamedFiles) {
+            m_file.Reset(::openat(nDir, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, nCreateMode));
+            if (m_file.Get() < 0 && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+                m_nErrno = errno;
+                return false;
+            }
+        }
+        m_bUnnamed = m_file.Get() >= 0;
+        if (!m_bUnnamed) {
+            const CSignalsHeld held;
+            for (int nTry = 0; nTry < 100 && m_file.Get() < 0; ++nTry) {
+                m_strTemp = TempName(m_target.strName);
+                m_file.Reset(::openat(nDir, m_strTemp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                                      nCreateMode));
+                if (m_file.Get() < 0 && errno != EEXIST) {
+                    m_nErrno = errno;
+                    m_strTemp.clear();
+                    return false;
+                }
+            }
+            if (m_file.Get() < 0) {
+                m_nErrno = EEXIST;
+                m_strTemp.clear();
+                return false;
+            }
+            m_pending.Set(nDir, m_strTemp);
+        }
+        return true;
+    }
+
+    bool Write(const std::uint8_t* pData, std::int64_t nLength) override
+    {
+        if (m_nErrno == 0 && m_strError.empty())
+            WriteAll(m_file.Get(), pData, nLength, &m_nErrno);
+        return m_nErrno == 0;
+    }
+
+    bool Commit() override
+    {
+        if (m_nErrno != 0 || !m_strError.empty() || m_file.Get() < 0)
+            return false;
+        const int nDir = m_target.dir.Get();
+        const char* pszName = m_target.strName.c_str();
+        bool bOk = true;
+        if (m_target.bExists)
+            bOk = CopyMetadata(m_file.Get(), m_target.st, m_target.strPath, &m_nErrno);
+        // Only a replacement needs the data on disk before the rename: a crash
+        // could otherwise leave neither the old content nor the new. A new
+        // file risks nothing, and skipping the sync is what keeps a run over
+        // thousands of small files fast.
+        if (bOk && m_target.bExists && ::fsync(m_file.Get()) != 0) {
+            m_nErrno = errno;
+            bOk = false;
+        }
+        if (bOk && m_bCheckUnchanged && !IsUnchanged(m_target, m_unchangedSince)) {
+            m_strError = kChangedSinceRead;
+            bOk = false;
+        }
+        if (!bOk)
+            return false; // the destructor takes the temporary away
+
+        const CSignalsHeld held;
+        if (m_bUnnamed) {
+            // A new file takes its name at once; a replacement gets a name of
+            // its own first, as only rename replaces atomically.
+            int nError = m_target.bExists ? EEXIST : LinkUnnamed(m_file.Get(), nDir, m_target.strName);
+            if (nError == EEXIST) {
+                for (int nTry = 0; nTry < 100 && nError == EEXIST; ++nTry) {
+                    m_strTemp = TempName(m_target.strName);
+                    nError = LinkUnnamed(m_file.Get(), nDir, m_strTemp);
+                }
+            }
+            if (nError != 0) {
+                m_nErrno = nError;
+                m_strTemp.clear();
+                return false;
+            }
+            m_bUnnamed = false; // named now: taken away on failure below
+        }
+        if (::close(m_file.Release()) != 0) {
+            m_nErrno = errno;
+            bOk = false;
+        }
+        const char* pszCreated = m_strTemp.empty() ? pszName : m_strTemp.c_str();
+        if (bOk && !m_strTemp.empty() && ::renameat(nDir, m_strTemp.c_str(), nDir, pszName) != 0) {
+            m_nErrno = errno;
+            bOk = false;
+        }
+        if (!bOk)
+            ::unlinkat(nDir, pszCreated, 0);
+        m_pending.Clear();
+        return bOk;
+    }
+
+    std::string Error() const override { return m_strError.empty() ? ErrorText(m_nErrno) : m_strError; }
+
+private:
+    CTarget m_target;
+    CFileDescriptor m_file;
+    CPendingTemp m_pending;
+    std::string m_strTemp;
+    bool m_bUnnamed = false;
+    bool m_bCheckUnchanged = false;
+    IFileSystem::FileStamp m_unchangedSince;
+    int m_nErrno = 0;
+    std::string m_strError;
+};
+
 class CRealFileSystem : public IFileSystem {
 public:
     CRealFileSystem() : m_bUnnamedFiles(::access("/proc/self/fd", X_OK) == 0) { InstallInterruptCleanup(); }
 
     CByteBuffer ReadWholeFile(const std::string& strPath, FileStamp* pStamp = nullptr) override
     {
-        // Non-blocking only so that opening a FIFO does not wait for a writer;
-        // regular files ignore the flag.
-        CFileDescriptor file(::open(strPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
-        if (file.Get() < 0)
-            throw CFileException(strPath, ErrorText(errno));
-        struct stat st;
-        if (::fstat(file.Get(), &st) != 0)
-            throw CFileException(strPath, ErrorText(errno));
-        // Pipes and devices have no length to size the buffer by, and some
-        // never end.
-        if (!S_ISREG(st.st_mode))
-            throw CFileException(strPath, S_ISDIR(st.st_mode) ? ErrorText(EISDIR) : "not a regular file");
+        FileStamp stamp;
+        CFileDescriptor file(OpenRegularForReading(strPath, &stamp));
         if (pStamp != nullptr)
-            *pStamp = StampOf(st);
+            *pStamp = stamp;
         // The size stat reports is where reading starts, not where it ends:
         // pseudo-files such as /proc/cpuinfo report 0, and a file may grow.
-        CByteBuffer buffer = CByteBuffer::Allocate(static_cast<std::int64_t>(st.st_size));
+        CByteBuffer buffer = CByteBuffer::Allocate(stamp.nSize);
         std::int64_t nDone = 0;
         for (;;) {
             std::uint8_t probe[4096];
@@ -427,135 +653,47 @@ public:
     bool WriteWholeFile(const std::string& strPath, const std::vector<Part>& parts, std::string* pstrError,
                         const FileStamp* pUnchangedSince = nullptr) override
     {
-        int nErrno = 0;
-        std::string strError;
-        const bool bOk = Write(strPath, parts, pUnchangedSince, &nErrno, &strError);
+        std::unique_ptr<IOutputFile> output = CreateOutput(strPath, pUnchangedSince, pstrError);
+        if (output == nullptr)
+            return false;
+        bool bOk = true;
+        for (const Part& part : parts)
+            bOk = bOk && output->Write(part.pData, part.nLength);
+        bOk = bOk && output->Commit();
         if (!bOk && pstrError != nullptr)
-            *pstrError = strError.empty() ? ErrorText(nErrno) : strError;
+            *pstrError = output->Error();
         return bOk;
+    }
+
+    std::unique_ptr<IInputFile> OpenInput(const std::string& strPath, FileStamp* pStamp = nullptr) override
+    {
+        CFileDescriptor file(OpenRegularForReading(strPath, pStamp));
+        return std::make_unique<CRealInputFile>(file.Release(), true, strPath);
+    }
+
+    std::unique_ptr<IInputFile> OpenStandardInput() override
+    {
+        return std::make_unique<CRealInputFile>(STDIN_FILENO, false, "-");
+    }
+
+    std::unique_ptr<IOutputFile> CreateOutput(const std::string& strPath, const FileStamp* pUnchangedSince,
+                                              std::string* pstrError) override
+    {
+        auto output = std::make_unique<CRealOutputFile>();
+        if (!output->Begin(m_bUnnamedFiles, strPath, pUnchangedSince)) {
+            if (pstrError != nullptr)
+                *pstrError = output->Error();
+            return nullptr;
+        }
+        return output;
+    }
+
+    std::unique_ptr<IOutputFile> CreateStandardOutput(std::string*) override
+    {
+        return std::make_unique<CStandardOutputFile>();
     }
 
 private:
-    // The new content is written in full to a file beside the target and
-    // only then put in its place: a failed write leaves the old file as it
-    // was, and an input named as its own output is never truncated before
-    // the new content exists. Where the file system allows, that file has no
-    // name until it is complete, so nothing (not even SIGKILL or a power cut)
-    // can leave a part-written file behind.
-    bool Write(const std::string& strPath, const std::vector<Part>& parts, const FileStamp* pUnchangedSince,
-               int* pErrno, std::string* pstrError)
-    {
-        CTarget target;
-        if (!FindTarget(strPath, &target, pErrno, pstrError))
-            return false;
-        const int nDir = target.dir.Get();
-        const char* pszName = target.strName.c_str();
-        if (target.bExists) {
-            if (!S_ISREG(target.st.st_mode)) {
-                *pErrno = S_ISDIR(target.st.st_mode) ? EISDIR : EINVAL;
-                if (!S_ISDIR(target.st.st_mode))
-                    *pstrError = "not a regular file";
-                return false;
-            }
-            // A file its owner made read-only stays unwritten, as an
-            // in-place write would leave it.
-            if (::faccessat(nDir, pszName, W_OK, AT_EACCESS) != 0) {
-                *pErrno = errno;
-                return false;
-            }
-        }
-        if (pUnchangedSince != nullptr && !IsUnchanged(target, *pUnchangedSince)) {
-            *pstrError = kChangedSinceRead;
-            return false;
-        }
-
-        // A replacement is private until it has the old file's mode; a new
-        // file gets what the umask or the directory's default ACL gives.
-        const mode_t nCreateMode = target.bExists ? 0600 : 0666;
-        CFileDescriptor file;
-        CPendingTemp pending;
-        std::string strTemp;
-        if (m_bUnnamedFiles) {
-            file.Reset(::openat(nDir, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, nCreateMode));
-            if (file.Get() < 0 && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
-                *pErrno = errno;
-                return false;
-            }
-        }
-        const bool bUnnamed = file.Get() >= 0;
-        if (!bUnnamed) {
-            const CSignalsHeld held;
-            for (int nTry = 0; nTry < 100 && file.Get() < 0; ++nTry) {
-                strTemp = TempName(target.strName);
-                file.Reset(::openat(nDir, strTemp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                                    nCreateMode));
-                if (file.Get() < 0 && errno != EEXIST) {
-                    *pErrno = errno;
-                    return false;
-                }
-            }
-            if (file.Get() < 0) {
-                *pErrno = EEXIST;
-                return false;
-            }
-            pending.Set(nDir, strTemp);
-        }
-
-        bool bOk = true;
-        for (const Part& part : parts) {
-            if (!bOk)
-                break;
-            bOk = WriteAll(file.Get(), part.pData, part.nLength, pErrno);
-        }
-        if (bOk && target.bExists)
-            bOk = CopyMetadata(file.Get(), target.st, target.strPath, pErrno);
-        // Only a replacement needs the data on disk before the rename: a crash
-        // could otherwise leave neither the old content nor the new. A new
-        // file risks nothing, and skipping the sync is what keeps a run over
-        // thousands of small files fast.
-        if (bOk && target.bExists && ::fsync(file.Get()) != 0) {
-            *pErrno = errno;
-            bOk = false;
-        }
-        if (bOk && pUnchangedSince != nullptr && !IsUnchanged(target, *pUnchangedSince)) {
-            *pstrError = kChangedSinceRead;
-            bOk = false;
-        }
-
-        const CSignalsHeld held;
-        if (bOk && bUnnamed) {
-            // A new file takes its name at once; a replacement gets a name of
-            // its own first, as only rename replaces atomically.
-            int nError = target.bExists ? EEXIST : LinkUnnamed(file.Get(), nDir, target.strName);
-            if (nError == 0) {
-                strTemp.clear();
-            } else if (nError == EEXIST) {
-                for (int nTry = 0; nTry < 100 && nError == EEXIST; ++nTry) {
-                    strTemp = TempName(target.strName);
-                    nError = LinkUnnamed(file.Get(), nDir, strTemp);
-                }
-            }
-            if (nError != 0) {
-                *pErrno = nError;
-                bOk = false;
-            }
-        }
-        const bool bNamed = bOk || !bUnnamed; // something in the directory now bears a name of ours
-        if (::close(file.Release()) != 0 && bOk) {
-            *pErrno = errno;
-            bOk = false;
-        }
-        const char* pszCreated = strTemp.empty() ? pszName : strTemp.c_str();
-        if (bOk && !strTemp.empty() && ::renameat(nDir, strTemp.c_str(), nDir, pszName) != 0) {
-            *pErrno = errno;
-            bOk = false;
-        }
-        if (!bOk && bNamed)
-            ::unlinkat(nDir, pszCreated, 0);
-        pending.Clear();
-        return bOk;
-    }
-
     const bool m_bUnnamedFiles;
 };
 
@@ -565,4 +703,83 @@ IFileSystem& RealFileSystem()
 {
     static CRealFileSystem fileSystem;
     return fileSystem;
+}
+
+// The defaults for file systems that only read and write whole files.
+namespace {
+
+class CMemoryInputFile final : public IFileSystem::IInputFile {
+public:
+    explicit CMemoryInputFile(CByteBuffer contents) : m_contents(std::move(contents)) {}
+    std::int64_t Read(std::uint8_t* pData, std::int64_t nLength) override
+    {
+        const std::int64_t n = std::min(nLength, m_contents.Size() - m_nAt);
+        if (n > 0)
+            std::memcpy(pData, m_contents.Data() + m_nAt, static_cast<std::size_t>(n));
+        m_nAt += n;
+        return n;
+    }
+    bool Rewind() override
+    {
+        m_nAt = 0;
+        return true;
+    }
+
+private:
+    CByteBuffer m_contents;
+    std::int64_t m_nAt = 0;
+};
+
+class CGatheredOutputFile final : public IFileSystem::IOutputFile {
+public:
+    CGatheredOutputFile(IFileSystem& fileSystem, std::string strPath, const IFileSystem::FileStamp* pUnchangedSince)
+        : m_fileSystem(fileSystem), m_strPath(std::move(strPath)), m_bCheck(pUnchangedSince != nullptr)
+    {
+        if (m_bCheck)
+            m_since = *pUnchangedSince;
+    }
+    bool Write(const std::uint8_t* pData, std::int64_t nLength) override
+    {
+        m_bytes.insert(m_bytes.end(), pData, pData + nLength);
+        return true;
+    }
+    bool Commit() override
+    {
+        const IFileSystem::Part part{m_bytes.data(), static_cast<std::int64_t>(m_bytes.size())};
+        return m_fileSystem.WriteWholeFile(m_strPath, {part}, &m_strError, m_bCheck ? &m_since : nullptr);
+    }
+    std::string Error() const override { return m_strError; }
+
+private:
+    IFileSystem& m_fileSystem;
+    std::string m_strPath;
+    bool m_bCheck;
+    IFileSystem::FileStamp m_since;
+    std::vector<std::uint8_t> m_bytes;
+    std::string m_strError;
+};
+
+} // namespace
+
+std::unique_ptr<IFileSystem::IInputFile> IFileSystem::OpenInput(const std::string& strPath, FileStamp* pStamp)
+{
+    return std::make_unique<CMemoryInputFile>(ReadWholeFile(strPath, pStamp));
+}
+
+std::unique_ptr<IFileSystem::IInputFile> IFileSystem::OpenStandardInput()
+{
+    throw CFileException("-", "no standard input here");
+}
+
+std::unique_ptr<IFileSystem::IOutputFile> IFileSystem::CreateOutput(const std::string& strPath,
+                                                                    const FileStamp* pUnchangedSince, std::string*)
+{
+    return std::make_unique<CGatheredOutputFile>(*this, strPath, pUnchangedSince);
+}
+
+std::unique_ptr<IFileSystem::IOutputFile> IFileSystem::CreateStandardOutput(std::string* pstrError)
+{
+    if (pstrError != nullptr)
+        *pstrError = "no standard output here";
+    return nullptr;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -64,6 +65,39 @@ public:
     };
     virtual bool WriteWholeFile(const std::string& strPath, const std::vector<Part>& parts, std::string* pstrError,
                                 const FileStamp* pUnchangedSince = nullptr) = 0;
+
+    // A file read a block at a time.
+    class IInputFile {
+    public:
+        virtual ~IInputFile() = default;
+        // Up to nLength bytes; 0 at the end. Throws CFileException.
+        virtual std::int64_t Read(std::uint8_t* pData, std::int64_t nLength) = 0;
+        // Back to the first byte, where the file allows it.
+        virtual bool Rewind() = 0;
+    };
+    // Opens what ReadWholeFile reads (same checks, same stamp). Throws
+    // CFileException. By default, through ReadWholeFile.
+    virtual std::unique_ptr<IInputFile> OpenInput(const std::string& strPath, FileStamp* pStamp = nullptr);
+    // Standard input; throws CFileException where there is none.
+    virtual std::unique_ptr<IInputFile> OpenStandardInput();
+
+    // A file written a block at a time, with WriteWholeFile's guarantees:
+    // nothing takes the target's place before Commit succeeds, and an output
+    // destroyed before that leaves no trace. After a failed Write, Commit
+    // fails too. Error() says why.
+    class IOutputFile {
+    public:
+        virtual ~IOutputFile() = default;
+        virtual bool Write(const std::uint8_t* pData, std::int64_t nLength) = 0;
+        virtual bool Commit() = 0;
+        virtual std::string Error() const = 0;
+    };
+    // Null (and *pstrError set) when the output cannot be begun. By default,
+    // gathered in memory and handed to WriteWholeFile on Commit.
+    virtual std::unique_ptr<IOutputFile> CreateOutput(const std::string& strPath, const FileStamp* pUnchangedSince,
+                                                      std::string* pstrError);
+    // Standard output: bytes go out as they come, Commit only reports errors.
+    virtual std::unique_ptr<IOutputFile> CreateStandardOutput(std::string* pstrError);
 };
 
 // The real disk (POSIX).

@@ -2,6 +2,7 @@
 // ASCII or skipped pairs.
 #include <gtest/gtest.h>
 
+#include "charset_detector.h"
 #include "engine_harness.h"
 #include "random_text.h"
 #include "reference_model.h"
@@ -151,6 +152,31 @@ TEST(DetectFileCharset, JapaneseTextInEachEncoding)
         }
         EXPECT_EQ(detect(utf8), Charset::Utf8) << model::ToHex(utf8);
     }
+}
+
+// Fed in pieces, the detector answers as for the whole file, and it is sure
+// early for text that cannot be UTF-8.
+TEST(CharsetDetector, PiecesGiveTheWholeAnswer)
+{
+    CRandomText random(2304);
+    for (int round = 0; round < 300; ++round) {
+        const CharsetId charset = static_cast<CharsetId>(random.Below(Charset::Count));
+        const std::size_t n = random.Below(200);
+        const Bytes text = round % 2 == 0 ? random.Hostile(charset, n) : random.JapaneseText(charset, n);
+        CCharsetDetector detector;
+        for (std::size_t at = 0; at < text.size();) {
+            const std::size_t take = std::min<std::size_t>(1 + random.Below(5), text.size() - at);
+            detector.Feed(text.data() + at, static_cast<std::int64_t>(take));
+            at += take;
+        }
+        ASSERT_EQ(detector.Finish(), DetectFileCharset(text.data(), static_cast<std::int64_t>(text.size())))
+            << model::ToHex(text);
+    }
+    const Bytes sjis = model::FromHex("41 82 A0 0D 0A");
+    CCharsetDetector detector;
+    detector.Feed(sjis.data(), static_cast<std::int64_t>(sjis.size()));
+    EXPECT_TRUE(detector.Decided());
+    EXPECT_EQ(detector.Finish(), Charset::ShiftJis);
 }
 
 } // namespace
