@@ -7,10 +7,9 @@
 #include <utility>
 #include <vector>
 
-#include "../convert/byte_buffer.h"
-#include "../convert/text_converter.h"
 #include "../framework/afx_string.h"
 #include "../framework/file_system.h"
+#include "conversion_job.h"
 #include "convert_command_line_info.h"
 
 namespace {
@@ -83,6 +82,11 @@ const char* CBatchRun::Fail(const char* pszResult, const std::string& strName, c
 
 std::string CBatchRun::OutputName(const std::string& strPattern, const std::string& strInput, CharsetId nTarget)
 {
+    // Standard input goes to standard output unless /F names a file; /F-
+    // sends any input there.
+    if (strPattern == CConversionJob::kStandardStream ||
+        (strPattern.empty() && strInput == CConversionJob::kStandardStream))
+        return CConversionJob::kStandardStream;
     std::string strName = strPattern.empty() ? std::string(kDefaultPattern) : strPattern;
     // "%SUFFIX%" first: an input name that holds "%SUFFIX%" stays as written.
     afx::Replace(strName, "%SUFFIX%", Charset::kShortNames[nTarget]);
@@ -97,6 +101,9 @@ void CBatchRun::Run(const CConvertCommandLineInfo& cmdInfo)
     m_strReport.clear();
     m_laterInputs.clear();
     m_written.clear();
+    m_bWroteStandardOutput = false;
+    m_nFiles = static_cast<int>(cmdInfo.m_listFiles.size());
+    m_nBytesBefore = 0;
     std::error_code error;
     m_strWorkingDir = std::filesystem::current_path(error).string();
     // No output may replace a file that a later input still has to read.
@@ -139,61 +146,72 @@ void CBatchRun::Run(const CConvertCommandLineInfo& cmdInfo)
 const char* CBatchRun::ConvertOne(const std::string& strInput, const std::string& strOutput, CharsetId* pnSource,
                                   CharsetId nTarget, NLCode nNLCode)
 {
-    // Every buffer lives in this scope, so one file's memory is gone before
-    // the next file is read.
-    try {
-        CByteBuffer input;
-        IFileSystem::FileStamp inputStamp;
-        try {
-            input = m_fileSystem.ReadWholeFile(strInput, &inputStamp);
-        } catch (const CFileException& e) {
-            return Fail(kInputFailed, strInput, e.m_strReason);
-        }
-        if (*pnSource == Charset::None) {
-            *pnSource = DetectFileCharset(input.Data(), input.Size());
-            if (*pnSource == Charset::None)
-                *pnSource = Charset::ShiftJis;
-        }
-        const std::int64_t nMark = Charset::InputMarkLength(*pnSource, nTarget, input.Data(), input.Size());
-        CTextConverter converter;
-        converter.SetInput(input.Data() + nMark, input.Size() - nMark, *pnSource);
-        // Reading the setting is the costliest step of a small run; skip it
-        // where the substitute can never be used.
-        if (Charset::NeedsSubstitute(*pnSource, nTarget))
-            converter.m_strUnmappableDefaultChar = m_readSubstitute();
-        converter.SetOutput(nTarget, nNLCode);
-        CByteBuffer output;
-        if (!converter.Convert(&output))
-            return Fail(kConvertFailed, strInput, "cannot be converted");
-        input.Reset(); // the input is not needed while the output is written
-
+    CConversionJob::Request request;
+    request.strInput = strInput;
+    request.strOutput = strOutput;
+    request.nSource = *pnSource;
+    request.nTarget = nTarget;
+    request.nNLCode = nNLCode;
+    // Reading the setting is the costliest step of a small run; the job
+    // asks only where the substitute can be used.
+    request.readSubstitute = m_readSubstitute;
+    request.nThreads = m_nThreads;
+    std::int64_t nRead = 0;
+    request.progress = [&](std::int64_t nDone, std::int64_t) {
+        nRead = nDone;
+        if (m_progress)
+            m_progress(m_nTotal - 1, m_nFiles, m_nBytesBefore + nDone);
+        return true;
+    };
+    // Counted whatever the result, so the total never goes back.
+    struct CCount {
+        std::int64_t& nTotal;
+        std::int64_t& nRead;
+        ~CCount() { nTotal += nRead; }
+    } count{m_nBytesBefore, nRead};
+    IFileSystem::FileStamp outputStamp;
+    bool bOutputExists = false;
+    request.checkOutput = [&](const IFileSystem::FileStamp& inputStamp, bool* pbInPlace, std::string* pstrReason) {
         // An input that is its own output is replaced only if no one has
         // changed it since it was read.
-        IFileSystem::FileStamp outputStamp;
-        const bool bOutputExists = m_fileSystem.GetFileStamp(strOutput, &outputStamp);
-        const bool bInPlace =
-            (bOutputExists && outputStamp.IsSameFile(inputStamp)) || NormalPath(strOutput) == NormalPath(strInput);
+        bOutputExists = m_fileSystem.GetFileStamp(strOutput, &outputStamp);
+        *pbInPlace = strInput != CConversionJob::kStandardStream &&
+                     ((bOutputExists && outputStamp.IsSameFile(inputStamp)) ||
+                      NormalPath(strOutput) == NormalPath(strInput));
         for (const std::string& strKey : KeysOf(strOutput, bOutputExists ? &outputStamp : nullptr)) {
-            if (m_written.count(strKey) != 0)
-                return Fail(kOutputFailed, strOutput, kWrittenBefore);
-            if (m_laterInputs.count(strKey) != 0)
-                return Fail(kOutputFailed, strOutput, kReadLater);
+            if (m_written.count(strKey) != 0) {
+                *pstrReason = kWrittenBefore;
+                return false;
+            }
+            if (m_laterInputs.count(strKey) != 0) {
+                *pstrReason = kReadLater;
+                return false;
+            }
         }
+        return true;
+    };
 
-        std::vector<IFileSystem::Part> parts;
-        if (nTarget == Charset::Unicode)
-            parts.push_back({Charset::kUnicodeMark, 2});
-        parts.push_back({output.Data(), output.Size()});
-        std::string strError;
-        if (!m_fileSystem.WriteWholeFile(strOutput, parts, &strError, bInPlace ? &inputStamp : nullptr))
-            return Fail(kOutputFailed, strOutput, strError);
-        const bool bWritten = m_fileSystem.GetFileStamp(strOutput, &outputStamp);
-        for (std::string& strKey : KeysOf(strOutput, bWritten ? &outputStamp : nullptr))
-            m_written.insert(std::move(strKey));
-        return kSucceeded;
-    } catch (const std::bad_alloc&) {
-        return Fail(kConvertFailed, strInput, "not enough memory to convert it");
+    CConversionJob job(m_fileSystem);
+    std::string strReason;
+    switch (job.Run(request, pnSource, &strReason)) {
+    case CConversionJob::Result::Succeeded:
+        break;
+    case CConversionJob::Result::InputFailed:
+        return Fail(kInputFailed, strInput, strReason);
+    case CConversionJob::Result::ConvertFailed:
+        return Fail(kConvertFailed, strInput, strReason);
+    case CConversionJob::Result::OutputFailed:
+    case CConversionJob::Result::Cancelled:
+        return Fail(kOutputFailed, strOutput, strReason);
     }
+    if (strOutput == CConversionJob::kStandardStream) {
+        m_bWroteStandardOutput = true;
+        return kSucceeded;
+    }
+    const bool bWritten = m_fileSystem.GetFileStamp(strOutput, &outputStamp);
+    for (std::string& strKey : KeysOf(strOutput, bWritten ? &outputStamp : nullptr))
+        m_written.insert(std::move(strKey));
+    return kSucceeded;
 }
 
 std::string CBatchRun::GetReportText() const

@@ -35,6 +35,13 @@ public:
     // The heading with the counts, then the lines.
     std::string GetReportText() const;
     bool AllWritten() const { return m_nSuccesses == m_nTotal; }
+    // Some file's output went to standard output: the report must not.
+    bool WroteStandardOutput() const { return m_bWroteStandardOutput; }
+
+    // Threads one large file may use (1: the one-thread job).
+    int m_nThreads = 1;
+    // After each block: files done, files in the run, bytes read in all.
+    std::function<void(int, int, std::int64_t)> m_progress;
 
     static void WriteToStandardError(const std::string& strLine);
     static std::string OutputName(const std::string& strPattern, const std::string& strInput, CharsetId nTarget);
@@ -63,4 +70,7 @@ private:
     std::map<std::string, int> m_laterInputs;
     std::set<std::string> m_written;
     std::string m_strWorkingDir;
+    bool m_bWroteStandardOutput = false;
+    int m_nFiles = 0;
+    std::int64_t m_nBytesBefore = 0; // read for the files before this one
 };

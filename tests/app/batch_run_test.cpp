@@ -507,17 +507,17 @@ TEST_F(BatchRunMemory, EveryBufferOfAFileIsGoneBeforeTheNextIsRead)
 
 TEST_F(BatchRunMemory, AllocationFailureInTheConversionFailsOnlyThatFile)
 {
-    // The input fits; the worst-case work buffers of the conversion do not.
+    // The input fits; a work buffer of the conversion does not.
     CountingAllocator::s_nLimit = 64 * 1024;
     fs.m_files["big"] = std::string(60 * 1024, 'x');
     fs.m_files["small"] = "y";
     CConvertCommandLineInfo info = Files({"big", "small"});
-    info.m_nInputCharset = 0;
+    info.m_nInputCharset = 4;
     info.m_nOutputCharset = 3;
     run.Run(info);
     EXPECT_EQ(run.GetReportText(), "変換を完了しました(1/2)\n\n"
-                                   "\nbig <sjis> -> big.uni <uni|CRLF> 変換失敗"
-                                   "\nsmall <sjis> -> small.uni <uni|CRLF> 成功");
+                                   "\nbig <utf8> -> big.uni <uni|CRLF> 変換失敗"
+                                   "\nsmall <utf8> -> small.uni <uni|CRLF> 成功");
     EXPECT_EQ(fs.m_files.count("big.uni"), 0u);
     EXPECT_EQ(fs.m_files["small.uni"], Bytes("\xff\xfey\0", 4));
     EXPECT_EQ(CountingAllocator::s_nLive, 0);

@@ -359,28 +359,26 @@ TEST_F(ConvertApp, FullDiskLeavesTheOldFileAndNoTemporary)
     EXPECT_EQ(Listing(), (std::vector<std::string>{"big", "big.sjis", "small", "small.sjis"}));
 }
 
-TEST_F(ConvertApp, FileTooLargeForMemoryFailsOnlyThatFile)
+TEST_F(ConvertApp, FilesLargerThanMemoryConvertInFixedMemory)
 {
     if (kSanitized)
         GTEST_SKIP() << "the sanitizer's shadow memory needs more address space than any limit allows";
-    // Sparse files: nothing is written to disk, but reading them needs memory.
-    for (const auto& [pszName, nSize] : {std::pair{"huge", std::int64_t{1} << 30}, std::pair{"big", std::int64_t{96} << 20}}) {
-        const int fd = ::open(Path(pszName).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        ASSERT_GE(fd, 0);
-        ASSERT_EQ(::ftruncate(fd, nSize), 0);
-        ::close(fd);
-    }
+    // A sparse file larger than the address space the program may have: it
+    // is read and written a block at a time.
+    const std::int64_t nHuge = std::int64_t{320} << 20;
+    const int fd = ::open(Path("huge").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::ftruncate(fd, nHuge), 0);
+    ::close(fd);
     WriteFile(Path("small"), "s");
-    const Result r = Run({"/AUTO", "/SShift_JIS", "/OUnicode", "huge", "big", "small"},
+    const Result r = Run({"/AUTO", "/SShift_JIS", "/OShift_JIS", "huge", "small"},
                          Limits{.nAddressSpace = rlim_t{256} << 20, .extraEnv = {}});
     EXPECT_EQ(r.strOut, std::string(kHeading) +
-                            "(1/3)\n\n"
-                            "\nhuge <sjis> -> huge.uni <uni|CRLF> 変換失敗"
-                            "\nbig <sjis> -> big.uni <uni|CRLF> 変換失敗"
-                            "\nsmall <sjis> -> small.uni <uni|CRLF> 成功\n");
-    EXPECT_EQ(r.nExit, 1);
-    EXPECT_FALSE(fs::exists(Path("huge.uni")));
-    EXPECT_FALSE(fs::exists(Path("big.uni")));
+                            "(2/2)\n\n"
+                            "\nhuge <sjis> -> huge.sjis <sjis|CRLF> 成功"
+                            "\nsmall <sjis> -> small.sjis <sjis|CRLF> 成功\n");
+    EXPECT_EQ(r.nExit, 0);
+    EXPECT_EQ(fs::file_size(Path("huge.sjis")), static_cast<std::uintmax_t>(nHuge));
 }
 
 struct SubstituteCase {
