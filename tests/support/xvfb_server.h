@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <initializer_list>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -99,14 +100,9 @@ public:
         const auto deadline = std::chrono::steady_clock::now() + timeout;
         for (;;) {
             std::vector<unsigned long> windows;
-            const std::string strList = Run("xdotool search --onlyvisible --name .");
-            for (std::size_t nPos = 0; nPos < strList.size();) {
-                const std::size_t nEnd = strList.find('\n', nPos);
-                const std::string strId = strList.substr(nPos, nEnd - nPos);
-                if (!strId.empty())
-                    windows.push_back(std::stoul(strId));
-                nPos = nEnd == std::string::npos ? strList.size() : nEnd + 1;
-            }
+            std::istringstream list(Run("xdotool search --onlyvisible --name ."));
+            for (unsigned long nId; list >> nId;)
+                windows.push_back(nId);
             std::sort(windows.begin(), windows.end());
             if (windows.size() == nCount || std::chrono::steady_clock::now() > deadline)
                 return windows;
