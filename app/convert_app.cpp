@@ -1,29 +1,80 @@
 #include "convert_app.h"
 
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
 #include "../framework/file_system.h"
 #include "../framework/message_box.h"
 #include "../framework/url_opener.h"
 #include "../res/string_table.h"
 #include "batch_run.h"
+#include "command_line_help.h"
 #include "convert_command_line_info.h"
 #include "settings.h"
 #include "windows_entry.h"
 
 CConvertApp theApp;
 
+namespace {
+
+// A batch run with no file names did nothing it was asked to: most often the
+// names were taken for switches.
+constexpr int kExitNoFiles = 2;
+
+bool PrintToStandardOutput(const std::string& strText)
+{
+    if (std::fputs(strText.c_str(), stdout) != EOF && std::fflush(stdout) == 0)
+        return true;
+    std::perror("mojiro: cannot write to standard output");
+    return false;
+}
+
+// A word taken as a switch that names an existing file or folder was most
+// likely meant as a file name.
+void WarnAboutPathsTakenAsSwitches(const std::vector<std::string>& args)
+{
+    for (std::size_t i = 1; i < args.size() && args[i] != "--"; ++i) {
+        const std::string& strWord = args[i];
+        struct stat status;
+        if (strWord.size() < 2 || (strWord[0] != '/' && strWord[0] != '-') || ::stat(strWord.c_str(), &status) != 0)
+            continue;
+        std::fprintf(stderr,
+                     "mojiro: warning: \"%s\" names an existing path but is taken as a switch; "
+                     "put -- before file names: mojiro /AUTO -- %s\n",
+                     strWord.c_str(), strWord.c_str());
+    }
+}
+
+} // namespace
+
 bool CConvertApp::InitInstance()
 {
     CConvertCommandLineInfo cmdInfo;
     ParseCommandLine(cmdInfo);
+    // Answered before anything that could need a display, the toolkit or the
+    // settings.
+    if (cmdInfo.m_bHelp || cmdInfo.m_bVersion) {
+        const std::string strText =
+            cmdInfo.m_bHelp ? CCommandLineHelp::UsageText(m_pszAppName) : CCommandLineHelp::VersionText();
+        m_nExitCode = PrintToStandardOutput(strText) ? 0 : 1;
+        return false;
+    }
+    for (const std::string& strWarning : cmdInfo.Warnings())
+        std::fprintf(stderr, "%s\n", strWarning.c_str());
+    WarnAboutPathsTakenAsSwitches(m_args);
     SetRegistryKey(IDS_COMPANY_NAME);
 
     if (cmdInfo.m_bAuto) {
         CBatchRun run(RealFileSystem(), [] { return CSettings::ReadUnmappableDefaultChar(); });
         run.Run(cmdInfo);
-        if (cmdInfo.m_bReport)
-            AfxMessageBox(run.GetReportText(), MB_OK);
         // Scripts can tell a partial run from a whole one; the report is the same.
-        m_nExitCode = run.AllWritten() ? 0 : 1;
+        m_nExitCode = cmdInfo.m_listFiles.empty() ? kExitNoFiles : run.AllWritten() ? 0 : 1;
+        // A report that reached no one is a failure a script must see.
+        if (cmdInfo.m_bReport && AfxMessageBox(run.GetReportText(), MB_OK) != IDOK && m_nExitCode == 0)
+            m_nExitCode = 1;
     } else {
         RunWindows(cmdInfo);
     }

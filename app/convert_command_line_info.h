@@ -2,6 +2,7 @@
 
 #include <list>
 #include <string>
+#include <vector>
 
 #include "../convert/charset.h"
 #include "../framework/command_line_info.h"
@@ -21,4 +22,22 @@ public:
     NLCode m_nNLCode = NewLine::None;
     std::string m_strOutputPattern;
     std::list<std::string> m_listFiles;
+
+    // --help, -h, /? (and /h, -?) and --version: whole words, which no
+    // switch letter takes.
+    bool m_bHelp = false;
+    bool m_bVersion = false;
+
+    // One line per /S, /O or /N value that names nothing, saying what is used
+    // instead; a later word for the same switch replaces its line.
+    std::vector<std::string> Warnings() const;
+
+private:
+    struct Warning {
+        char cSwitch;
+        std::string strText;
+    };
+    void SetWarning(char cSwitch, std::string strText);
+
+    std::vector<Warning> m_warnings;
 };

@@ -1,15 +1,25 @@
 #include "gui_application.h"
 
-#include <cstdlib>
 #include <memory>
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
 
 #include "win_app.h"
 
 namespace {
 
 std::unique_ptr<QApplication> g_pGuiApp;
+
+// The toolkit's own texts (standard buttons, pickers, edit menus) in the
+// language of the rest of the windows, whatever the desktop's locale.
+void InstallToolkitTranslation(QApplication& app)
+{
+    auto* pTranslator = new QTranslator(&app); // the application owns it
+    if (pTranslator->load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(pTranslator);
+}
 
 } // namespace
 
@@ -25,6 +35,6 @@ void AfxEnsureGuiApplication()
         g_pGuiApp = std::make_unique<QApplication>(pApp->m_argc, pApp->m_argv.data());
     else
         g_pGuiApp = std::make_unique<QApplication>(s_argc, s_argv);
-    // Before the toolkit's own globals go, which were set up before this.
-    std::atexit([] { g_pGuiApp.reset(); });
+    InstallToolkitTranslation(*g_pGuiApp);
+    AfxRegisterExitRoutine([] { g_pGuiApp.reset(); });
 }

@@ -7,9 +7,12 @@ constexpr unsigned MB_OK = 0x0000;
 constexpr int IDOK = 1;
 constexpr int IDCANCEL = 2;
 
-// Modal box with an OK button, a warning icon and the application name as
-// title. Without a display (no DISPLAY or WAYLAND_DISPLAY) the text goes to
-// standard output instead, so batch runs work from a terminal.
+// Modal box with an OK button, a warning icon and the application's title
+// (string AFX_IDS_APP_TITLE, else its name) as caption. Without a display (no
+// DISPLAY or WAYLAND_DISPLAY), or where no one could see the box, the text
+// goes to standard output instead, so batch runs work from a terminal.
+// Returns IDOK, or 0 when the text could reach no one (standard output
+// failed; the reason has gone to standard error).
 int AfxMessageBox(const std::string& strText, unsigned nType = MB_OK);
 int AfxMessageBox(int nStringID, unsigned nType = MB_OK);
 

@@ -1,6 +1,8 @@
 #include "qt_profile_store.h"
 
+#include <QFileInfo>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -17,13 +19,26 @@ std::string FromQt(const QString& str)
     return std::string(utf8.constData(), static_cast<std::size_t>(utf8.size()));
 }
 
+// The per-user file, named as QSettings names it for the user scope. Only
+// this one file: the organisation-wide and system fallbacks are never read.
+QString StorePath(const ProfileStore& store)
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QLatin1Char('/') +
+           ToQt(store.strCompany) + QLatin1Char('/') + ToQt(store.strAppName) + QStringLiteral(".ini");
+}
+
+// Anything but a regular file (a FIFO, a device, a folder) would block the
+// reader or feed it endless bytes: such a store is not used at all.
+bool Usable(const QString& strPath)
+{
+    const QFileInfo info(strPath);
+    return !info.exists() || info.isFile();
+}
+
 // A fresh object per call: every read sees the file as it is now, and
 // QSettings keeps parsed files cached, re-reading only when one has changed
 // on disk.
-QSettings OpenStore(const ProfileStore& store)
-{
-    return QSettings(QSettings::IniFormat, QSettings::UserScope, ToQt(store.strCompany), ToQt(store.strAppName));
-}
+QSettings OpenStore(const QString& strPath) { return QSettings(strPath, QSettings::IniFormat); }
 
 QString KeyOf(const std::string& strSection, const std::string& strEntry)
 {
@@ -35,7 +50,10 @@ QString KeyOf(const std::string& strSection, const std::string& strEntry)
 // down with it.
 QVariant ReadValue(const ProfileStore& store, const std::string& strSection, const std::string& strEntry)
 {
-    QSettings settings = OpenStore(store);
+    const QString strPath = StorePath(store);
+    if (!Usable(strPath))
+        return {};
+    QSettings settings = OpenStore(strPath);
     if (settings.status() != QSettings::NoError)
         return {};
     return settings.value(KeyOf(strSection, strEntry));
@@ -66,7 +84,10 @@ std::string GetProfileString(const ProfileStore& store, const std::string& strSe
 bool WriteValue(const ProfileStore& store, const std::string& strSection, const std::string& strEntry,
                 const QVariant& value)
 {
-    QSettings settings = OpenStore(store);
+    const QString strPath = StorePath(store);
+    if (!Usable(strPath))
+        return false;
+    QSettings settings = OpenStore(strPath);
     settings.setValue(KeyOf(strSection, strEntry), value);
     settings.sync();
     return settings.status() == QSettings::NoError;

@@ -18,6 +18,12 @@ namespace {
 
 CWinApp* g_pApp = nullptr;
 
+std::vector<void (*)()>& ExitRoutines()
+{
+    static std::vector<void (*)()> s_routines;
+    return s_routines;
+}
+
 std::string NameWithoutExtension(const std::string& strPath)
 {
     const std::size_t nSlash = strPath.rfind('/');
@@ -125,6 +131,18 @@ void CWinApp::SetArguments(int argc, char** argv)
 
 CWinApp* AfxGetApp() { return g_pApp; }
 
+void AfxRegisterExitRoutine(void (*pfn)()) { ExitRoutines().push_back(pfn); }
+
+void AfxRunExitRoutines()
+{
+    std::vector<void (*)()>& routines = ExitRoutines();
+    while (!routines.empty()) {
+        void (*pfn)() = routines.back();
+        routines.pop_back();
+        pfn();
+    }
+}
+
 int AfxWinMain(int argc, char** argv)
 {
     // A file-size limit then fails the write with EFBIG instead of killing
@@ -138,6 +156,7 @@ int AfxWinMain(int argc, char** argv)
     pApp->SetArguments(argc, argv);
     // There is no message loop: whatever InitInstance returns ends the program.
     (void)pApp->InitInstance();
+    AfxRunExitRoutines();
     std::fflush(stdout);
     return pApp->m_nExitCode;
 }

@@ -71,6 +71,18 @@ private:
 
 CWinApp* AfxGetApp();
 
+// The caption of message boxes: the application's title, which is not the
+// name the settings are filed under.
+constexpr int AFX_IDS_APP_TITLE = 0xE000;
+
+// pfn runs when InitInstance has returned, before AfxWinMain does; the last
+// registered runs first. The toolkit's application object must end here and
+// not in an exit handler, which runs after globals the toolkit set up later
+// than that handler are gone. Programs without AfxWinMain (tests) call
+// AfxRunExitRoutines themselves.
+void AfxRegisterExitRoutine(void (*pfn)());
+void AfxRunExitRoutines();
+
 // The program's entry; main returns its result.
 int AfxWinMain(int argc, char** argv);
 

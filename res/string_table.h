@@ -7,6 +7,8 @@
 #define IDS_FILE_FILTER 104
 #define IDS_COMPANY_NAME 105
 #define IDS_DETECT_FAILED 106
+// The framework's AFX_IDS_APP_TITLE: the caption of message boxes.
+#define IDS_APP_TITLE 0xE000
 
 struct StringTableEntry {
     int nID;
@@ -20,4 +22,5 @@ inline constexpr StringTableEntry kStringTable[] = {
     {IDS_FILE_FILTER, "テキストファイル (*.txt)|*.txt|HTMLファイル (*.html *.htm)|*.html;*.htm|全てのファイル (*.*)|*.*||"},
     {IDS_COMPANY_NAME, "Tarnwell Software"},
     {IDS_DETECT_FAILED, "文字コードの自動判別に失敗しました。"},
+    {IDS_APP_TITLE, "Mojiro"},
 };

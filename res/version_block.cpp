@@ -1,5 +1,7 @@
 #include "version_block.h"
 
+#include "res/version.h"
+
 // The program's own version block. Nothing refers to it in code: the About
 // box reads it from the executable file, so `used` keeps it in the object.
 namespace {
@@ -7,8 +9,8 @@ namespace {
 using versionblock::StringEntry;
 
 constexpr versionblock::FixedInfo kFixed = {
-    .fileVersion = {1, 0, 0, 1},
-    .productVersion = {1, 0, 0, 1},
+    .fileVersion = {mojiroversion::kMajor, mojiroversion::kMinor, 0, mojiroversion::kPatch},
+    .productVersion = {mojiroversion::kMajor, mojiroversion::kMinor, 0, mojiroversion::kPatch},
     .nFileType = versionblock::kFileTypeApplication,
     .nLanguage = 0x0411,
     .nCodePage = 0x04b0,
@@ -17,15 +19,15 @@ constexpr versionblock::FixedInfo kFixed = {
 constexpr StringEntry kStrings[] = {
     {"Comments", ""},
     {"CompanyName", "Tarnwell Software"},
-    {"FileDescription", "Mojiro Version 1.01 (r20011224)"},
-    {"FileVersion", "1.01u"},
+    {"FileDescription", mojiroversion::kFileDescription},
+    {"FileVersion", mojiroversion::kDisplayVersion},
     {"InternalName", ""},
-    {"LegalCopyright", "Copyright (C) 2001 Tarnwell Software"},
+    {"LegalCopyright", mojiroversion::kCopyright},
     {"LegalTrademarks", ""},
     {"OriginalFilename", "mojiro"},
     {"PrivateBuild", ""},
     {"ProductName", "Mojiro"},
-    {"ProductVersion", "1.01u"},
+    {"ProductVersion", mojiroversion::kDisplayVersion},
     {"SpecialBuild", ""},
 };
 

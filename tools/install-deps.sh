@@ -9,7 +9,8 @@ packages=(
   g++ make cmake pkg-config
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev libqt6svg6
-  fonts-ipafont-gothic
+  qt6-translations-l10n fonts-ipafont-gothic
+  xvfb xauth xdotool
   python3 libc-bin
 )
 if [[ "${1:-}" == "--peers" ]]; then

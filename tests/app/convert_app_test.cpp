@@ -23,6 +23,7 @@
 
 #include "convert/text_converter.h"
 #include "framework/url_opener.h"
+#include "tests/support/xvfb_server.h"
 
 extern char** environ;
 
@@ -68,11 +69,13 @@ struct Limits {
     rlim_t nFileSize = RLIM_INFINITY;
     rlim_t nAddressSpace = RLIM_INFINITY;
     std::vector<std::string> extraEnv; // NAME=value, added to the program's environment
+    int nStdoutFd = -1;                 // standard output instead of the capture file
 };
 
 struct Result {
     Bytes strOut;
-    int nExit = -1;
+    Bytes strErr;
+    int nExit = -1; // -2: still running at the deadline, then killed
 };
 
 class ConvertApp : public ::testing::Test {
@@ -115,11 +118,18 @@ protected:
     pid_t Start(const std::vector<std::string>& args, const Limits& limits = {}) const
     {
         std::vector<std::string> env;
+        const auto given = [&](const std::string& strName) {
+            for (const std::string& strExtra : limits.extraEnv) {
+                if (strExtra.substr(0, strExtra.find('=')) == strName)
+                    return true;
+            }
+            return false;
+        };
         for (char** p = environ; *p != nullptr; ++p) {
             const std::string strVar = *p;
             const std::string strName = strVar.substr(0, strVar.find('='));
             if (strName != "DISPLAY" && strName != "WAYLAND_DISPLAY" && strName != "HOME" &&
-                strName != "XDG_CONFIG_HOME")
+                strName != "XDG_CONFIG_HOME" && strName != "QT_QPA_PLATFORM" && !given(strName))
                 env.push_back(strVar);
         }
         env.push_back("HOME=" + m_dir.string());
@@ -138,11 +148,16 @@ protected:
         envp.push_back(nullptr);
 
         const fs::path outPath = OutputPath();
+        const fs::path errPath = ErrorPath();
         const pid_t pid = ::fork();
         if (pid == 0) {
-            const int fd = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            const int fd = limits.nStdoutFd >= 0 ? limits.nStdoutFd
+                                                 : ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
             ::dup2(fd, 1);
             ::close(fd);
+            const int fdErr = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            ::dup2(fdErr, 2);
+            ::close(fdErr);
             if (::chdir(m_dir.c_str()) != 0)
                 ::_exit(127);
             const rlimit fsize = {limits.nFileSize, limits.nFileSize};
@@ -157,14 +172,28 @@ protected:
         return pid;
     }
 
-    Result Wait(pid_t pid) const
+    // A program still running after nSeconds is killed and gets -2.
+    Result Wait(pid_t pid, int nSeconds = 0) const
     {
         Result result;
         int nStatus = 0;
-        if (pid > 0 && ::waitpid(pid, &nStatus, 0) == pid)
-            result.nExit = WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : 128 + WTERMSIG(nStatus);
+        bool bKilled = false;
+        for (int i = 0; pid > 0 && nSeconds > 0 && ::waitpid(pid, &nStatus, WNOHANG) == 0; ++i) {
+            if (i >= nSeconds * 20) {
+                ::kill(pid, SIGKILL);
+                bKilled = true;
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        if (pid > 0 && (nSeconds == 0 || bKilled) && ::waitpid(pid, &nStatus, 0) != pid)
+            nStatus = -1;
+        if (pid > 0)
+            result.nExit = bKilled ? -2 : WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : 128 + WTERMSIG(nStatus);
         result.strOut = ReadFile(OutputPath());
+        result.strErr = ReadFile(ErrorPath());
         fs::remove(OutputPath());
+        fs::remove(ErrorPath());
         return result;
     }
 
@@ -174,6 +203,7 @@ protected:
     }
 
     fs::path OutputPath() const { return m_dir.parent_path() / (m_dir.filename().string() + ".stdout"); }
+    fs::path ErrorPath() const { return m_dir.parent_path() / (m_dir.filename().string() + ".stderr"); }
 
     fs::path m_dir;
 };
@@ -184,7 +214,7 @@ TEST_F(ConvertApp, ReportOfAnEmptyRun)
 {
     const Result r = Run({"/AUTO"});
     EXPECT_EQ(r.strOut, std::string(kHeading) + "(0/0)\n\n\n"); // the box text, then the terminal's line feed
-    EXPECT_EQ(r.nExit, 0);
+    EXPECT_EQ(r.nExit, 2); // nothing to do is not success: the names were likely taken for switches
 }
 
 TEST_F(ConvertApp, WithoutBatchSwitchNoFileIsTouched)
@@ -522,6 +552,159 @@ TEST_F(ConvertApp, InterruptDuringAWriteLeavesNoTemporary)
     const std::vector<std::string> names = Listing();
     EXPECT_TRUE(names == std::vector<std::string>{"big"} || names == (std::vector<std::string>{"big", "big.uni"}))
         << ::testing::PrintToString(names);
+}
+
+TEST_F(ConvertApp, HelpAndVersionNeedNoDisplayAndNoToolkit)
+{
+    struct HelpCase {
+        std::vector<std::string> args;
+        const char* pszExpected;
+    };
+    const HelpCase cases[] = {
+        {{"--help"}, "Usage: mojiro "},
+        {{"-h"}, "Usage: mojiro "},
+        {{"/?"}, "Usage: mojiro "},
+        {{"/AUTO", "/OUTF-8", "-h", "in"}, "Usage: mojiro "},
+        {{"--version"}, "Mojiro " MOJIRO_PROJECT_VERSION " "},
+    };
+    WriteFile(Path("in"), "x");
+    const fs::path logDir = Path("ld");
+    for (const HelpCase& c : cases) {
+        fs::create_directories(logDir);
+        Limits limits;
+        // A display that does not exist: nothing may try to open it.
+        limits.extraEnv = {"DISPLAY=:4711", "LD_DEBUG=files", "LD_DEBUG_OUTPUT=" + (logDir / "log").string()};
+        const Result r = Run(c.args, limits);
+        const std::string strWhat = ::testing::PrintToString(c.args);
+        EXPECT_EQ(r.nExit, 0) << strWhat;
+        EXPECT_EQ(r.strOut.rfind(c.pszExpected, 0), 0u) << strWhat << "\n" << r.strOut;
+        Bytes log;
+        for (const auto& entry : fs::directory_iterator(logDir))
+            log += ReadFile(entry.path());
+        fs::remove_all(logDir);
+        EXPECT_EQ(log.find("libQt6"), Bytes::npos) << strWhat;
+    }
+    EXPECT_EQ(Listing(), (std::vector<std::string>{"in"})); // nothing converted
+    const Result usage = Run({"--help"});
+    for (const char* pszPart : {"/AUTO", "/S", "/O", "/N", "/R", "/F", "--", "EUC-JP", "ISO-2022-JP", "Unicode",
+                                "UTF-8", "Exit status", "Tarnwell Software/mojiro.ini"})
+        EXPECT_NE(usage.strOut.find(pszPart), std::string::npos) << pszPart;
+    EXPECT_NE(Run({"--version"}).strOut.find("Copyright (C) 2001 Tarnwell Software"), std::string::npos);
+}
+
+// The values' warnings are the parser's; here: they reach standard error,
+// and a path taken for a switch is named, the run ending with status 2.
+TEST_F(ConvertApp, WarningsOnStandardErrorLeaveTheRunAsItWas)
+{
+    WriteFile(Path("in"), "x");
+    const std::string strAbsolute = Path("in").string();
+    struct WarningCase {
+        std::vector<std::string> args;
+        const char* pszWarning; // null: nothing on standard error
+        const char* pszLine;
+        int nExit;
+    };
+    const WarningCase cases[] = {
+        {{"/OUTF8", "--", "in"}, "\"UTF8\" names no encoding; Shift_JIS is used", "in <sjis> -> in.sjis <sjis|CRLF> 成功", 0},
+        {{strAbsolute}, "put -- before file names", "(0/0)", 2},
+        {{"--", strAbsolute}, nullptr, " 成功", 0},
+    };
+    for (const WarningCase& c : cases) {
+        std::vector<std::string> args = {"/AUTO"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const Result r = Run(args);
+        const std::string strWhat = ::testing::PrintToString(c.args);
+        EXPECT_EQ(r.nExit, c.nExit) << strWhat;
+        EXPECT_NE(r.strOut.find(c.pszLine), std::string::npos) << strWhat << "\n" << r.strOut;
+        const std::string strExpected = c.pszWarning != nullptr ? c.pszWarning : "";
+        EXPECT_EQ(r.strErr.empty(), strExpected.empty()) << strWhat << "\n" << r.strErr;
+        EXPECT_NE(r.strErr.find(strExpected), std::string::npos) << strWhat << "\n" << r.strErr;
+    }
+}
+
+TEST_F(ConvertApp, AReportThatReachesNoOneFailsTheRun)
+{
+    WriteFile(Path("in"), "x");
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    ::close(fds[0]); // no reader: the write meets a closed pipe
+    const int fdFull = ::open("/dev/full", O_WRONLY);
+    ASSERT_GE(fdFull, 0);
+    for (const int fd : {fdFull, fds[1]}) {
+        Limits limits;
+        limits.nStdoutFd = fd;
+        const Result r = Run({"/AUTO", "--", "in"}, limits);
+        EXPECT_EQ(r.nExit, 1) << "fd " << fd;
+        EXPECT_NE(r.strErr.find("standard output"), std::string::npos) << r.strErr;
+    }
+    ::close(fdFull);
+    ::close(fds[1]);
+}
+
+TEST_F(ConvertApp, NothingWaitsForeverOnSettingsOrAnUnseenBox)
+{
+    WriteFile(Path("in"), "a\xea\xb0\x80z"); // needs the substitute
+    fs::create_directories(SettingsFile().parent_path());
+    ASSERT_EQ(::mkfifo(SettingsFile().c_str(), 0600), 0);
+    const Result fifo = Wait(Start({"/AUTO", "/Roff", "/SUTF-8", "/Fout", "--", "in"}), 20);
+    EXPECT_EQ(fifo.nExit, 0);
+    EXPECT_EQ(ReadFile(Path("out")), "a_z");
+    fs::remove(SettingsFile());
+
+    // A display is set but the platform draws nowhere: the box could never be answered.
+    Limits limits;
+    limits.extraEnv = {"DISPLAY=:4711", "QT_QPA_PLATFORM=offscreen"};
+    const Result unseen = Wait(Start({"/AUTO", "/Fout", "--", "in"}, limits), 30);
+    EXPECT_EQ(unseen.nExit, 0);
+    EXPECT_EQ(unseen.strOut.rfind(std::string(kHeading) + "(1/1)", 0), 0u) << unseen.strOut;
+}
+
+// The real program on a real display: boxes and pickers are answered with
+// the keyboard, and the exit status must be the documented one.
+TEST_F(ConvertApp, ExitStatusAfterBoxesAndPickersOnARealDisplay)
+{
+    if (!xtest::ProgramsExist({"Xvfb", "xdotool"}))
+        GTEST_SKIP() << "needs Xvfb and xdotool (tools/install-deps.sh installs them)";
+    const xtest::XvfbServer server;
+    ASSERT_FALSE(server.Display().empty()) << "Xvfb did not start";
+    WriteFile(Path("a.txt"), "\x82\xa0");
+    struct Step {
+        std::size_t nWindows; // visible windows to wait for
+        const char* pszKeys;  // typed into the newest of them
+    };
+    struct DisplayCase {
+        std::vector<std::string> args;
+        std::vector<Step> steps;
+        int nExit;
+    };
+    const DisplayCase cases[] = {
+        {{"/AUTO", "/OUTF-8", "--", "a.txt"}, {{1, "Return"}}, 0},
+        {{"/AUTO", "--", "missing"}, {{1, "Return"}}, 1},
+        // The main dialog, its open-file picker, then both closed.
+        {{"a.txt"}, {{1, "alt+r"}, {2, "Escape"}, {1, "Escape"}}, 0},
+    };
+    for (const DisplayCase& c : cases) {
+        Limits limits;
+        // The session bus library keeps what it allocated to the end; in a
+        // sanitizer build the leak checker would turn that into status 1.
+        limits.extraEnv = {"DISPLAY=" + server.Display(), "XDG_RUNTIME_DIR=" + m_dir.string(),
+                           "LSAN_OPTIONS=suppressions=" + (m_dir / "lsan.supp").string()};
+        WriteFile(m_dir / "lsan.supp", "leak:libdbus-1.so\nleak:libfontconfig.so\n");
+        fs::permissions(m_dir, fs::perms::owner_all, fs::perm_options::replace);
+        const pid_t pid = Start(c.args, limits);
+        const std::string strWhat = ::testing::PrintToString(c.args);
+        for (const Step& step : c.steps) {
+            const std::vector<unsigned long> windows = server.WaitForWindows(step.nWindows, std::chrono::seconds(30));
+            EXPECT_EQ(windows.size(), step.nWindows) << strWhat << " before " << step.pszKeys;
+            if (!windows.empty())
+                server.Type(windows.back(), step.pszKeys);
+        }
+        const Result r = Wait(pid, 30);
+        EXPECT_EQ(r.nExit, c.nExit) << strWhat << "\n" << r.strErr;
+        EXPECT_EQ(r.strOut, "") << strWhat; // the report was the box
+    }
+    EXPECT_EQ(ReadFile(Path("a.txt.utf8")), "\xe3\x81\x82");
+    fs::remove(m_dir / "lsan.supp");
 }
 
 // The input each source gets: the same text, with every kind of line ending.

@@ -165,6 +165,60 @@ TEST(ConvertCommandLineInfo, SwitchesStopAtDoubleDash)
     EXPECT_EQ(info.m_listFiles.size(), 2u);
 }
 
+struct WholeWordCase {
+    std::vector<std::string> words;
+    bool bHelp;
+    bool bVersion;
+};
+
+// Only these whole words; any other word keeps its first-letter meaning.
+TEST(ConvertCommandLineInfo, HelpAndVersionAreWholeWords)
+{
+    const WholeWordCase cases[] = {
+        {{"--help"}, true, false},   {{"-h"}, true, false},         {{"/?"}, true, false},
+        {{"--version"}, false, true}, {{"/AUTO", "--help", "a"}, true, false},
+        {{"/Help"}, false, false},   {{"-help"}, false, false},     {{"--helpme"}, false, false},
+        {{"/h2"}, false, false},     {{"--", "--help", "-h"}, false, false},
+        {{"--versions"}, false, false}, {{"-version"}, false, false},
+    };
+    for (const WholeWordCase& c : cases) {
+        const CConvertCommandLineInfo info = Parse(c.words);
+        EXPECT_EQ(info.m_bHelp, c.bHelp) << ::testing::PrintToString(c.words);
+        EXPECT_EQ(info.m_bVersion, c.bVersion) << ::testing::PrintToString(c.words);
+    }
+    const CConvertCommandLineInfo info = Parse({"--help", "/OEUC-JP", "/Fout"});
+    EXPECT_EQ(info.m_nOutputCharset, 1);
+    EXPECT_EQ(info.m_strOutputPattern, "out");
+}
+
+struct WarningCase {
+    std::vector<std::string> words;
+    std::vector<std::string> fragments; // one per expected warning, in order
+};
+
+// Each unknown value is named with what replaces it; a later valid word for
+// the same switch takes its warning back. The values themselves are as before.
+TEST(ConvertCommandLineInfo, UnknownValuesAreWarnedAbout)
+{
+    const WarningCase cases[] = {
+        {{"/OUTF8"}, {"/O value \"UTF8\" names no encoding; Shift_JIS is used instead"}},
+        {{"/Osjis", "/S"}, {"/O value \"sjis\"", "/S value \"\" names no encoding"}},
+        {{"-Sjis"}, {"/S value \"jis\""}},
+        {{"/Nxyz"}, {"/N value \"xyz\" names no line ending; the target's default is used instead"}},
+        {{"/N"}, {"/N value \"\""}},
+        {{"/OUTF8", "/OUTF-8", "/Nx", "/NCR"}, {}},
+        {{"/OUTF-8", "/OUTF8"}, {"\"UTF8\""}},
+        {{"/SEUC-JP", "/OUnicode", "/NLF", "/Roffx", "/Fany", "/X", "a"}, {}},
+        {{"--", "/OUTF8"}, {}},
+    };
+    for (const WarningCase& c : cases) {
+        const std::vector<std::string> warnings = Parse(c.words).Warnings();
+        ASSERT_EQ(warnings.size(), c.fragments.size()) << ::testing::PrintToString(c.words);
+        for (std::size_t i = 0; i < warnings.size(); ++i)
+            EXPECT_NE(warnings[i].find(c.fragments[i]), std::string::npos) << warnings[i];
+    }
+}
+
 TEST(ConvertCommandLineInfo, ExampleFromTheManual)
 {
     const CConvertCommandLineInfo info =

@@ -1,10 +1,14 @@
 #include "framework/profile.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 namespace {
 
@@ -102,6 +106,33 @@ TEST_F(ProfileTest, UnreadableStoreReadsAsDefaults)
     EXPECT_EQ(profile::GetProfileInt("Settings", "bAutoNLCode", 1), 1);
     EXPECT_EQ(profile::GetProfileString("Settings", "strUnmappableDefaultChar", "_"), "_");
     EXPECT_FALSE(profile::WriteProfileInt("Settings", "bAutoNLCode", 0));
+}
+
+// A FIFO would block the reader until someone writes to it, a device could
+// feed it for ever: anything but a regular file is no store at all. Run in a
+// child, so that a read that blocks fails the test instead of hanging it.
+TEST_F(ProfileTest, StoreThatIsNoRegularFileIsNeverOpened)
+{
+    const std::function<void(const fs::path&)> makers[] = {
+        [](const fs::path& path) { ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0); },
+        [](const fs::path& path) { fs::create_symlink("/dev/zero", path); },
+    };
+    for (const auto& make : makers) {
+        fs::remove_all(File());
+        fs::create_directories(File().parent_path());
+        make(File());
+        EXPECT_EXIT(
+            {
+                ::alarm(10);
+                const bool bDefaults = profile::GetProfileInt("Settings", "bAutoNLCode", 7) == 7 &&
+                                       profile::GetProfileString("Settings", "strUnmappableDefaultChar", "_") == "_";
+                const bool bWritten = profile::WriteProfileInt("Settings", "bAutoNLCode", 0);
+                std::_Exit(bDefaults && !bWritten ? 0 : 1);
+            },
+            ::testing::ExitedWithCode(0), "");
+        EXPECT_FALSE(fs::is_regular_file(File())); // not replaced by a written file
+    }
+    fs::remove_all(File());
 }
 
 } // namespace

@@ -1,0 +1,124 @@
+#pragma once
+
+// A private X server for tests that need a real display: Xvfb on a display
+// number it picks itself, ended with the object. Include from one file per
+// test executable.
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <initializer_list>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace xtest {
+
+// True when every program is found on PATH.
+inline bool ProgramsExist(std::initializer_list<const char*> programs)
+{
+    for (const char* pszProgram : programs) {
+        if (std::system((std::string("command -v ") + pszProgram + " >/dev/null 2>&1").c_str()) != 0)
+            return false;
+    }
+    return true;
+}
+
+class XvfbServer {
+public:
+    XvfbServer()
+    {
+        if (!ProgramsExist({"Xvfb"}))
+            return;
+        int fds[2];
+        if (::pipe(fds) != 0)
+            return;
+        m_pid = ::fork();
+        if (m_pid == 0) {
+            ::close(fds[0]);
+            const int nNull = ::open("/dev/null", O_WRONLY);
+            ::dup2(nNull, 2);
+            const std::string strFd = std::to_string(fds[1]);
+            ::execlp("Xvfb", "Xvfb", "-displayfd", strFd.c_str(), "-nolisten", "tcp", "-screen", "0", "1024x768x24",
+                     static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        ::close(fds[1]);
+        // The server writes its display number once it accepts connections.
+        char szNumber[16] = {};
+        std::size_t nRead = 0;
+        for (ssize_t n; nRead + 1 < sizeof szNumber && (n = ::read(fds[0], szNumber + nRead, 1)) > 0;) {
+            if (szNumber[nRead] == '\n')
+                break;
+            nRead += static_cast<std::size_t>(n);
+        }
+        ::close(fds[0]);
+        szNumber[nRead] = '\0';
+        if (nRead > 0)
+            m_strDisplay = std::string(":") + szNumber;
+    }
+
+    ~XvfbServer()
+    {
+        if (m_pid > 0) {
+            ::kill(m_pid, SIGTERM);
+            ::waitpid(m_pid, nullptr, 0);
+        }
+    }
+
+    XvfbServer(const XvfbServer&) = delete;
+    XvfbServer& operator=(const XvfbServer&) = delete;
+
+    // Empty when no server could be started.
+    const std::string& Display() const { return m_strDisplay; }
+
+    // Output of a command run with this display, or empty.
+    std::string Run(const std::string& strCommand) const
+    {
+        const std::string strLine = "DISPLAY=" + m_strDisplay + " " + strCommand + " 2>/dev/null";
+        std::string strOut;
+        if (std::FILE* pPipe = ::popen(strLine.c_str(), "r")) {
+            char szBuffer[256];
+            for (std::size_t n; (n = std::fread(szBuffer, 1, sizeof szBuffer, pPipe)) > 0;)
+                strOut.append(szBuffer, n);
+            ::pclose(pPipe);
+        }
+        return strOut;
+    }
+
+    // The visible windows, newest (highest id) last; waits up to the timeout
+    // until there are nCount of them.
+    std::vector<unsigned long> WaitForWindows(std::size_t nCount, std::chrono::seconds timeout) const
+    {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        for (;;) {
+            std::vector<unsigned long> windows;
+            std::istringstream list(Run("xdotool search --onlyvisible --name ."));
+            for (unsigned long nId; list >> nId;)
+                windows.push_back(nId);
+            std::sort(windows.begin(), windows.end());
+            if (windows.size() == nCount || std::chrono::steady_clock::now() > deadline)
+                return windows;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+    }
+
+    // Focuses the window and types the keys there, as a user would.
+    void Type(unsigned long nWindow, const std::string& strKeys) const
+    {
+        Run("xdotool windowfocus --sync " + std::to_string(nWindow) + " key " + strKeys);
+    }
+
+private:
+    pid_t m_pid = -1;
+    std::string m_strDisplay;
+};
+
+} // namespace xtest
