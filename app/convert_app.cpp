@@ -1,6 +1,7 @@
 #include "convert_app.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <string>
@@ -12,7 +13,9 @@
 #include "../res/string_table.h"
 #include "batch_run.h"
 #include "command_line_help.h"
+#include "conversion_job.h"
 #include "convert_command_line_info.h"
+#include "progress_line.h"
 #include "settings.h"
 #include "windows_entry.h"
 
@@ -69,12 +72,24 @@ bool CConvertApp::InitInstance()
 
     if (cmdInfo.m_bAuto) {
         CBatchRun run(RealFileSystem(), [] { return CSettings::ReadUnmappableDefaultChar(); });
+        run.m_nThreads = CConversionJob::ThreadsAvailable();
+        CProgressLine progress(stderr, ::isatty(STDERR_FILENO) == 1);
+        run.m_progress = [&progress](int nDone, int nFiles, std::int64_t nBytes) {
+            progress.Update(nDone, nFiles, nBytes);
+        };
         run.Run(cmdInfo);
+        progress.Clear();
         // Scripts can tell a partial run from a whole one; the report is the same.
         m_nExitCode = cmdInfo.m_listFiles.empty() ? kExitNoFiles : run.AllWritten() ? 0 : 1;
-        // A report that reached no one is a failure a script must see.
-        if (cmdInfo.m_bReport && AfxMessageBox(run.GetReportText(), MB_OK) != IDOK && m_nExitCode == 0)
-            m_nExitCode = 1;
+        // A report that reached no one is a failure a script must see. Where
+        // the converted text went to standard output, the report must not.
+        if (cmdInfo.m_bReport) {
+            const bool bShown = run.WroteStandardOutput()
+                                    ? std::fprintf(stderr, "%s\n", run.GetReportText().c_str()) >= 0
+                                    : AfxMessageBox(run.GetReportText(), MB_OK) == IDOK;
+            if (!bShown && m_nExitCode == 0)
+                m_nExitCode = 1;
+        }
     } else {
         RunWindows(cmdInfo);
     }

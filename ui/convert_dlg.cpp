@@ -5,17 +5,18 @@
 #include <QWidget>
 
 #include "../convert/charset.h"
-#include "../convert/text_converter.h"
 #include "../framework/afx_string.h"
 #include "../framework/app_icon.h"
 #include "../framework/ddx.h"
 #include "../framework/file_dialog.h"
 #include "../framework/message_box.h"
+#include "../framework/progress_window.h"
 #include "../framework/url_opener.h"
 #include "../res/dialog_templates.h"
 #include "../res/string_table.h"
 #include "about_dlg.h"
 #include "option_dlg.h"
+#include "../app/conversion_job.h"
 #include "../app/settings.h"
 
 namespace {
@@ -141,14 +142,10 @@ void CConvertDlg::AutoDetermineCharset()
 {
     if (m_bAutoDetermineCharset == 0)
         return;
-    CByteBuffer contents;
-    try {
-        if (!m_fileSystem.TryReadWholeFile(m_strInputFilename, &contents))
-            return;
-    } catch (const std::bad_alloc&) {
-        return; // too large to hold: detection gives up as for an unreadable file
-    }
-    m_nInputCharset = DetectFileCharset(contents.Data(), contents.Size());
+    // Detection reads only as far as it needs; an unreadable file is left
+    // for Convert to report.
+    if (!CConversionJob(m_fileSystem).Detect(m_strInputFilename, &m_nInputCharset))
+        return;
     if (m_nInputCharset == Charset::None) {
         AfxMessageBox(IDS_DETECT_FAILED, MB_OK);
         m_nInputCharset = Charset::ShiftJis;
@@ -210,53 +207,48 @@ void CConvertDlg::OnConvert()
         return;
     }
 
-    // An input that cannot be opened raises CFileException: the handler
-    // guard reports it and nothing below runs.
-    CByteBuffer input;
-    try {
-        input = m_fileSystem.ReadWholeFile(m_strInputFilename);
-    } catch (const std::bad_alloc&) {
+    // The batch run's job: the same detection, bytes and safe write. An
+    // output that is the input itself is replaced only if no one has changed
+    // the input meanwhile.
+    CConversionJob::Request request;
+    request.strInput = m_strInputFilename;
+    request.strOutput = m_strOutputFilename;
+    request.nSource = m_nInputCharset;
+    request.nTarget = m_nOutputCharset;
+    request.nNLCode = m_nNLCode;
+    request.readSubstitute = [this] { return m_strUnmappableDefaultChar; };
+    request.checkOutput = [this](const IFileSystem::FileStamp& input, bool* pbInPlace, std::string*) {
+        IFileSystem::FileStamp output;
+        *pbInPlace = m_fileSystem.GetFileStamp(m_strOutputFilename, &output) && output.IsSameFile(input);
+        return true;
+    };
+    request.nThreads = CConversionJob::ThreadsAvailable();
+    CProgressWindow progress(this, "変換しています...");
+    request.progress = [&progress](std::int64_t nDone, std::int64_t nTotal) { return progress.Step(nDone, nTotal); };
+    CharsetId nSourceUsed = Charset::None;
+    std::string strReason;
+    const CConversionJob::Result result = CConversionJob(m_fileSystem).Run(request, &nSourceUsed, &strReason);
+    switch (result) {
+    case CConversionJob::Result::Succeeded:
+        AfxMessageBox(IDS_CONVERT_SUCCEEDED, MB_OK);
+        break;
+    case CConversionJob::Result::InputFailed:
+        // The handler guard reports an input that cannot be read.
+        throw CFileException(m_strInputFilename, strReason);
+    case CConversionJob::Result::ConvertFailed:
         AfxMessageBox(IDS_CONVERT_FAILED, MB_OK);
+        break;
+    case CConversionJob::Result::OutputFailed: {
+        std::string strText = "出力ファイル " + m_strOutputFilename + " を作成できませんでした。";
+        if (!strReason.empty())
+            strText += "\n" + strReason;
+        AfxMessageBox(strText);
+        break;
+    }
+    case CConversionJob::Result::Cancelled:
+        AfxMessageBox("変換を取り消しました。出力ファイルは元のままです。");
         return;
     }
-
-    {
-        CTextConverter converter;
-        const std::int64_t nMark =
-            Charset::InputMarkLength(m_nInputCharset, m_nOutputCharset, input.Data(), input.Size());
-        converter.SetInput(input.Data() + nMark, input.Size() - nMark, m_nInputCharset);
-        converter.m_strUnmappableDefaultChar = m_strUnmappableDefaultChar;
-        converter.SetOutput(m_nOutputCharset, m_nNLCode);
-
-        CByteBuffer output;
-        bool bConverted = false;
-        try {
-            bConverted = converter.Convert(&output);
-        } catch (const std::bad_alloc&) {
-            bConverted = false;
-        }
-        if (!bConverted) {
-            AfxMessageBox(IDS_CONVERT_FAILED, MB_OK);
-        } else {
-            std::vector<IFileSystem::Part> parts;
-            if (m_nOutputCharset == Charset::Unicode)
-                parts.push_back({Charset::kUnicodeMark, 2});
-            parts.push_back({output.Data(), output.Size()});
-            // Written in full beside the target and then renamed over it, so
-            // an output named like the input never loses the input.
-            std::string strError;
-            if (m_fileSystem.WriteWholeFile(m_strOutputFilename, parts, &strError)) {
-                AfxMessageBox(IDS_CONVERT_SUCCEEDED, MB_OK);
-            } else {
-                std::string strText = "出力ファイル " + m_strOutputFilename + " を作成できませんでした。";
-                if (!strError.empty())
-                    strText += "\n" + strError;
-                AfxMessageBox(strText);
-            }
-        }
-        output.Reset();
-    }
-    input.Reset();
 
     if (m_bClearFilename != 0) {
         m_strInputFilename.clear();

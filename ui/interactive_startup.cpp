@@ -6,6 +6,7 @@
 #include <QApplication>
 
 #include "../app/batch_run.h"
+#include "../app/conversion_job.h"
 #include "../app/convert_command_line_info.h"
 #include "../convert/charset.h"
 #include "../convert/text_converter.h"
@@ -19,14 +20,9 @@ namespace {
 // that cannot be read leaves the source not given.
 CharsetId DetectSource(const std::string& strPath, IFileSystem& fileSystem)
 {
-    CByteBuffer contents;
-    try {
-        if (!fileSystem.TryReadWholeFile(strPath, &contents))
-            return Charset::None;
-    } catch (const std::bad_alloc&) {
+    CharsetId nDetected = Charset::None;
+    if (!CConversionJob(fileSystem).Detect(strPath, &nDetected))
         return Charset::None;
-    }
-    const CharsetId nDetected = DetectFileCharset(contents.Data(), contents.Size());
     return nDetected == Charset::None ? Charset::ShiftJis : nDetected;
 }
 

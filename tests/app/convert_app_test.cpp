@@ -70,6 +70,7 @@ struct Limits {
     rlim_t nAddressSpace = RLIM_INFINITY;
     std::vector<std::string> extraEnv; // NAME=value, added to the program's environment
     int nStdoutFd = -1;                 // standard output instead of the capture file
+    int nStdinFd = -1;                  // standard input, when given
 };
 
 struct Result {
@@ -155,6 +156,10 @@ protected:
                                                  : ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
             ::dup2(fd, 1);
             ::close(fd);
+            if (limits.nStdinFd >= 0) {
+                ::dup2(limits.nStdinFd, 0);
+                ::close(limits.nStdinFd);
+            }
             const int fdErr = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
             ::dup2(fdErr, 2);
             ::close(fdErr);
@@ -409,6 +414,50 @@ TEST_F(ConvertApp, FilesLargerThanMemoryConvertInFixedMemory)
                             "\nsmall <sjis> -> small.sjis <sjis|CRLF> 成功\n");
     EXPECT_EQ(r.nExit, 0);
     EXPECT_EQ(fs::file_size(Path("huge.sjis")), static_cast<std::uintmax_t>(nHuge));
+}
+
+// After --, "-" is standard input; its output goes to standard output
+// unless /F names a file, and /F- sends any input there. The report then goes
+// to standard error.
+TEST_F(ConvertApp, StandardInputAndOutput)
+{
+    const Bytes sjis = "abc\xb1\r\n\x88\x9f\r\n";
+    const Bytes utf8 = "abc\xef\xbd\xb1\r\n\xe4\xba\x9c\r\n";
+    WriteFile(Path("a.sjis"), sjis);
+    const struct {
+        std::vector<std::string> args;
+        Bytes stdinBytes;
+        Bytes expectedOut;
+        const char* pszFile; // the file the output should be in, if any
+        Bytes expectedFile;
+    } kCases[] = {
+        {{"/SShift_JIS", "/OUTF-8", "--", "-"}, sjis, utf8, nullptr, ""},
+        {{"/OShift_JIS", "--", "-"}, utf8, sjis, nullptr, ""}, // detected as UTF-8
+        {{"/SShift_JIS", "/OUTF-8", "/F-", "--", "a.sjis"}, "", utf8, nullptr, ""},
+        {{"/SShift_JIS", "/OUTF-8", "/Fpiped.txt", "--", "-"}, sjis, {}, "piped.txt", utf8},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(::testing::PrintToString(c.args));
+        int fds[2];
+        ASSERT_EQ(::pipe(fds), 0);
+        ASSERT_EQ(::write(fds[1], c.stdinBytes.data(), c.stdinBytes.size()), static_cast<ssize_t>(c.stdinBytes.size()));
+        ::close(fds[1]);
+        std::vector<std::string> args = {"/AUTO"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        Limits limits;
+        limits.nStdinFd = fds[0];
+        const pid_t pid = Start(args, limits);
+        ::close(fds[0]);
+        const Result r = Wait(pid);
+        EXPECT_EQ(r.nExit, 0) << r.strErr;
+        if (c.pszFile != nullptr) {
+            EXPECT_EQ(ReadFile(Path(c.pszFile)), c.expectedFile);
+            EXPECT_EQ(r.strOut.rfind(kHeading, 0), 0u) << "the report stays on standard output";
+        } else {
+            EXPECT_EQ(r.strOut, c.expectedOut);
+            EXPECT_NE(r.strErr.find(std::string(kHeading) + "(1/1)"), std::string::npos) << r.strErr;
+        }
+    }
 }
 
 struct SubstituteCase {

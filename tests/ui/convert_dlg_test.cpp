@@ -16,6 +16,7 @@
 #include "app/batch_run.h"
 #include "app/convert_command_line_info.h"
 #include "framework/profile.h"
+#include "framework/progress_window.h"
 #include "framework/url_opener.h"
 #include "framework/win_app.h"
 #include "res/dialog_templates.h"
@@ -540,6 +541,34 @@ TEST_F(ConvertDlgTest, OutputThatCannotBeCreatedIsReportedAndTheInputKept)
     EXPECT_NE(m_messages.Messages()[0].find(Path("no-such-folder/out")), std::string::npos);
     EXPECT_EQ(ReadFile(m_folder / "in"), "x");
     EXPECT_EQ(InputText(), ""); // clearing still follows a conversion
+}
+
+// Cancel in the progress window leaves the output as it was, new or old.
+TEST_F(ConvertDlgTest, CancelLeavesTheOutputAsItWas)
+{
+    WriteFile(m_folder / "in", kShiftJisText);
+    WriteFile(m_folder / "old", "old");
+    SetProgressHook([](std::int64_t, std::int64_t) { return false; });
+    for (const char* pszOutput : {"old", "new"}) {
+        SCOPED_TRACE(pszOutput);
+        m_messages.Clear();
+        Open([&](CConvertDlg& dlg) { dlg.m_strInputFilename = Path("in"); });
+        TypeOutput(Path(pszOutput));
+        Click(IDC_CONVERT);
+        ASSERT_EQ(m_messages.Messages().size(), 1u);
+        EXPECT_NE(m_messages.Messages()[0].find("取り消しました"), std::string::npos);
+        EXPECT_EQ(InputText(), Path("in")); // nothing was converted: nothing is cleared
+        m_pDlg->DestroyWindow();
+        m_pDlg.reset();
+    }
+    SetProgressHook({});
+    EXPECT_EQ(ReadFile(m_folder / "old"), "old");
+    EXPECT_FALSE(fs::exists(m_folder / "new"));
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(m_folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"in", "old"})) << "no temporary file is left";
 }
 
 TEST_F(ConvertDlgTest, FileTooLargeForMemoryFailsTheConversionAndWritesNothing)

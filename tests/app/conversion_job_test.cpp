@@ -1,0 +1,174 @@
+// The job against the real disk: files of several blocks in every cell give
+// the whole-text conversion with the file marks, threaded or not; a read that
+// fails or a cancel half-way leaves the output as it was.
+#include "app/conversion_job.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "engine_harness.h"
+#include "random_text.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using model::Bytes;
+
+class ConversionJob : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string strTemplate = (fs::temp_directory_path() / "mojiro-job-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(strTemplate.data()), nullptr);
+        m_dir = strTemplate;
+    }
+    void TearDown() override { fs::remove_all(m_dir); }
+
+    std::string Path(const char* pszName) const { return (m_dir / pszName).string(); }
+    static void Write(const std::string& strPath, const Bytes& bytes)
+    {
+        std::ofstream(strPath, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                       static_cast<std::streamsize>(bytes.size()));
+    }
+    static Bytes Read(const std::string& strPath)
+    {
+        std::ifstream in(strPath, std::ios::binary);
+        return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    std::vector<std::string> Listing() const
+    {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(m_dir))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    fs::path m_dir;
+};
+
+// What the whole-text converter gives, with the marks the files carry.
+Bytes Expected(const Bytes& file, CharsetId source, CharsetId target, NLCode code)
+{
+    const std::int64_t nMark =
+        Charset::InputMarkLength(source, target, file.data(), static_cast<std::int64_t>(file.size()));
+    Bytes out = harness::RunConvert(Bytes(file.begin() + nMark, file.end()), source, target, code, "_");
+    if (target == Charset::Unicode)
+        out.insert(out.begin(), {0xFF, 0xFE});
+    return out;
+}
+
+TEST_F(ConversionJob, FilesOfManyBlocksMatchTheWholeText)
+{
+    CRandomText random(2801);
+    for (CharsetId source = 0; source < Charset::Count; ++source) {
+        Bytes text = random.JapaneseText(source, (3 << 20) / 2);
+        if (source == Charset::Unicode)
+            text.insert(text.begin(), {0xFF, 0xFE});
+        Write(Path("in"), text);
+        for (CharsetId target = 0; target < Charset::Count; ++target) {
+            for (const CharsetId given : {source, Charset::None}) {
+                SCOPED_TRACE(testing::Message() << Charset::kShortNames[source] << "->" << Charset::kShortNames[target]
+                                                << (given == Charset::None ? " detected" : ""));
+                CConversionJob::Request request;
+                request.strInput = Path("in");
+                request.strOutput = Path("out");
+                request.nSource = given;
+                request.nTarget = target;
+                request.nNLCode = NewLine::Lf;
+                CharsetId used = Charset::None;
+                std::string strReason;
+                ASSERT_EQ(CConversionJob(RealFileSystem()).Run(request, &used, &strReason),
+                          CConversionJob::Result::Succeeded)
+                    << strReason;
+                if (given == Charset::None) {
+                    const CharsetId detected = DetectFileCharset(text.data(), static_cast<std::int64_t>(text.size()));
+                    EXPECT_EQ(used, detected == Charset::None ? Charset::ShiftJis : detected);
+                }
+                ASSERT_TRUE(harness::SameBytes(Read(Path("out")), Expected(text, used, target, NewLine::Lf)));
+            }
+        }
+    }
+}
+
+TEST_F(ConversionJob, ThreadsGiveTheOneThreadBytes)
+{
+    CRandomText random(2802);
+    const Bytes text = random.JapaneseText(Charset::ShiftJis, 20 << 20);
+    Write(Path("in"), text);
+    for (CharsetId target : {Charset::EucJp, Charset::Jis, Charset::Utf8}) {
+        CConversionJob::Request request;
+        request.strInput = Path("in");
+        request.strOutput = Path("out");
+        request.nSource = Charset::ShiftJis;
+        request.nTarget = target;
+        request.nNLCode = NewLine::CrLf;
+        request.nThreads = 3;
+        CharsetId used = Charset::None;
+        std::string strReason;
+        ASSERT_EQ(CConversionJob(RealFileSystem()).Run(request, &used, &strReason), CConversionJob::Result::Succeeded);
+        EXPECT_TRUE(harness::SameBytes(Read(Path("out")), Expected(text, Charset::ShiftJis, target, NewLine::CrLf)));
+    }
+}
+
+// A disk whose input fails after its first block.
+class CFailingReads : public IFileSystem {
+public:
+    CByteBuffer ReadWholeFile(const std::string& s, FileStamp* p) override { return RealFileSystem().ReadWholeFile(s, p); }
+    bool TryReadWholeFile(const std::string& s, CByteBuffer* p) override { return RealFileSystem().TryReadWholeFile(s, p); }
+    bool GetFileStamp(const std::string& s, FileStamp* p) override { return RealFileSystem().GetFileStamp(s, p); }
+    bool WriteWholeFile(const std::string& s, const std::vector<Part>& parts, std::string* pe, const FileStamp* pu) override
+    {
+        return RealFileSystem().WriteWholeFile(s, parts, pe, pu);
+    }
+    std::unique_ptr<IInputFile> OpenInput(const std::string& s, FileStamp* p) override
+    {
+        class CInput : public IInputFile {
+        public:
+            explicit CInput(std::unique_ptr<IInputFile> real) : m_real(std::move(real)) {}
+            std::int64_t Read(std::uint8_t* p, std::int64_t n) override
+            {
+                if (m_nCalls++ > 0)
+                    throw CFileException("in", "Input/output error");
+                return m_real->Read(p, n);
+            }
+            bool Rewind() override { return m_real->Rewind(); }
+            std::unique_ptr<IInputFile> m_real;
+            int m_nCalls = 0;
+        };
+        return std::make_unique<CInput>(RealFileSystem().OpenInput(s, p));
+    }
+    std::unique_ptr<IOutputFile> CreateOutput(const std::string& s, const FileStamp* p, std::string* pe) override
+    {
+        return RealFileSystem().CreateOutput(s, p, pe);
+    }
+};
+
+TEST_F(ConversionJob, AFailedReadOrACancelLeavesTheOutputAsItWas)
+{
+    Write(Path("in"), Bytes(3 << 20, 'a'));
+    CFailingReads failing;
+    for (const bool bCancel : {false, true}) {
+        Write(Path("out"), Bytes{'o', 'l', 'd'});
+        CConversionJob::Request request;
+        request.strInput = Path("in");
+        request.strOutput = Path("out");
+        request.nSource = Charset::ShiftJis;
+        request.nTarget = Charset::Utf8;
+        if (bCancel)
+            request.progress = [](std::int64_t nDone, std::int64_t) { return nDone < (1 << 20); };
+        CharsetId used = Charset::None;
+        std::string strReason;
+        const CConversionJob::Result result =
+            CConversionJob(bCancel ? RealFileSystem() : failing).Run(request, &used, &strReason);
+        EXPECT_EQ(result, bCancel ? CConversionJob::Result::Cancelled : CConversionJob::Result::InputFailed);
+        EXPECT_EQ(Read(Path("out")), (Bytes{'o', 'l', 'd'}));
+        EXPECT_EQ(Listing(), (std::vector<std::string>{"in", "out"}));
+    }
+}
+
+} // namespace
