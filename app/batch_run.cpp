@@ -1,6 +1,11 @@
 #include "batch_run.h"
 
+#include <atomic>
+#include <chrono>
+#include <csignal>
 #include <cstdio>
+#include <mutex>
+#include <thread>
 #include <filesystem>
 #include <new>
 #include <system_error>
@@ -40,6 +45,18 @@ std::string Escaped(const std::string& strName)
     return strShown;
 }
 
+// Fewer files than this go one after the other: threads would not pay.
+constexpr std::size_t kParallelFrom = 4;
+
+void BlockTerminatingSignals()
+{
+    sigset_t set;
+    sigemptyset(&set);
+    for (int nSignal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGALRM, SIGUSR1, SIGUSR2})
+        sigaddset(&set, nSignal);
+    ::pthread_sigmask(SIG_BLOCK, &set, nullptr);
+}
+
 constexpr const char* kReadLater = "not replaced: a later file of this run reads it";
 constexpr const char* kWrittenBefore = "not replaced: this run has written it for an earlier file";
 
@@ -73,10 +90,9 @@ std::vector<std::string> CBatchRun::KeysOf(const std::string& strPath, const IFi
     return keys;
 }
 
-const char* CBatchRun::Fail(const char* pszResult, const std::string& strName, const std::string& strReason)
+const char* CBatchRun::Fail(CFile& file, const char* pszResult, const std::string& strName, const std::string& strReason)
 {
-    if (m_reportFailure)
-        m_reportFailure("mojiro: " + Escaped(strName) + ": " + strReason);
+    file.failures.push_back("mojiro: " + Escaped(strName) + ": " + strReason);
     return pszResult;
 }
 
@@ -108,67 +124,152 @@ void CBatchRun::Run(const CConvertCommandLineInfo& cmdInfo)
     m_strWorkingDir = std::filesystem::current_path(error).string();
     // No output may replace a file that a later input still has to read.
     std::vector<std::vector<std::string>> inputKeys;
+    std::vector<CFile> files;
     for (const std::string& strInput : cmdInfo.m_listFiles) {
         IFileSystem::FileStamp stamp;
         inputKeys.push_back(KeysOf(strInput, m_fileSystem.GetFileStamp(strInput, &stamp) ? &stamp : nullptr));
         for (const std::string& strKey : inputKeys.back())
             ++m_laterInputs[strKey];
-    }
-    std::size_t nIndex = 0;
-    for (const std::string& strInput : cmdInfo.m_listFiles) {
-        ++m_nTotal;
-        for (const std::string& strKey : inputKeys[nIndex++]) {
-            if (--m_laterInputs[strKey] == 0)
-                m_laterInputs.erase(strKey);
-        }
         // Fresh for every file: what one file detected must not steer the next.
-        CharsetId nSource = cmdInfo.m_nInputCharset;
-        CharsetId nTarget = cmdInfo.m_nOutputCharset;
-        NLCode nNLCode = cmdInfo.m_nNLCode;
-        if (nTarget == Charset::None)
-            nTarget = Charset::ShiftJis;
-        if (nNLCode == NewLine::None)
-            nNLCode = NewLine::DefaultFor(nTarget);
-        const std::string strOutput = OutputName(cmdInfo.m_strOutputPattern, strInput, nTarget);
-
-        const char* pszResult = ConvertOne(strInput, strOutput, &nSource, nTarget, nNLCode);
-        if (pszResult == kSucceeded)
-            ++m_nSuccesses;
-        // A file that failed before detection shows the source it would have had.
-        const CharsetId nShownSource = Charset::IsValid(nSource) ? nSource : Charset::ShiftJis;
-        m_strReport += '\n';
-        m_strReport += afx::Format("%s <%s> -> %s <%s|%s> %s", Escaped(strInput).c_str(),
-                                   Charset::kShortNames[nShownSource], Escaped(strOutput).c_str(),
-                                   Charset::kShortNames[nTarget], NewLine::kNames[nNLCode], pszResult);
+        CFile file;
+        file.strInput = strInput;
+        file.nSource = cmdInfo.m_nInputCharset;
+        file.nTarget = cmdInfo.m_nOutputCharset == Charset::None ? Charset::ShiftJis : cmdInfo.m_nOutputCharset;
+        file.nNLCode = cmdInfo.m_nNLCode == NewLine::None ? NewLine::DefaultFor(file.nTarget) : cmdInfo.m_nNLCode;
+        file.strOutput = OutputName(cmdInfo.m_strOutputPattern, strInput, file.nTarget);
+        files.push_back(std::move(file));
+    }
+    if (m_nThreads > 1 && files.size() >= kParallelFrom && NoFileMeetsAnother(files, inputKeys)) {
+        RunInParallel(files);
+    } else {
+        for (std::size_t nIndex = 0; nIndex < files.size(); ++nIndex) {
+            for (const std::string& strKey : inputKeys[nIndex]) {
+                if (--m_laterInputs[strKey] == 0)
+                    m_laterInputs.erase(strKey);
+            }
+            files[nIndex].pszResult = ConvertOne(files[nIndex], true);
+            Report(files[nIndex]);
+        }
     }
 }
 
-const char* CBatchRun::ConvertOne(const std::string& strInput, const std::string& strOutput, CharsetId* pnSource,
-                                  CharsetId nTarget, NLCode nNLCode)
+// Where no output is another file's input or another file's output, the
+// files are independent and their order of conversion cannot matter.
+bool CBatchRun::NoFileMeetsAnother(const std::vector<CFile>& files,
+                                   const std::vector<std::vector<std::string>>& inputKeys) const
 {
+    std::map<std::string, std::size_t> owner; // key -> the file it belongs to
+    const auto claim = [&owner](const std::string& strKey, std::size_t nFile) {
+        const auto [it, bNew] = owner.emplace(strKey, nFile);
+        return bNew || it->second == nFile;
+    };
+    for (std::size_t k = 0; k < files.size(); ++k) {
+        if (files[k].strInput == CConversionJob::kStandardStream ||
+            files[k].strOutput == CConversionJob::kStandardStream)
+            return false;
+        for (const std::string& strKey : inputKeys[k])
+            if (!claim(strKey, k))
+                return false;
+    }
+    std::set<std::string> outputs;
+    for (std::size_t k = 0; k < files.size(); ++k) {
+        IFileSystem::FileStamp stamp;
+        const bool bExists = m_fileSystem.GetFileStamp(files[k].strOutput, &stamp);
+        for (const std::string& strKey : KeysOf(files[k].strOutput, bExists ? &stamp : nullptr))
+            if (!claim(strKey, k) || !outputs.insert(strKey).second)
+                return false;
+    }
+    return true;
+}
+
+void CBatchRun::RunInParallel(std::vector<CFile>& files)
+{
+    std::atomic<std::size_t> next{0};
+    std::atomic<int> nDone{0};
+    std::atomic<std::int64_t> nBytes{0};
+    std::mutex substituteLock;
+    const auto readSubstitute = m_readSubstitute;
+    m_readSubstitute = [&] {
+        const std::lock_guard<std::mutex> lock(substituteLock);
+        return readSubstitute();
+    };
+    const auto work = [&] {
+        // Terminating signals go to the first thread, which removes every
+        // pending temporary, never to a worker part-way through a name.
+        BlockTerminatingSignals();
+        for (std::size_t k; (k = next.fetch_add(1)) < files.size();) {
+            files[k].pszResult = ConvertOne(files[k], false, &nBytes);
+            ++nDone;
+        }
+    };
+    {
+        std::vector<std::jthread> workers;
+        const std::size_t nWorkers = std::min<std::size_t>(static_cast<std::size_t>(m_nThreads), files.size());
+        for (std::size_t t = 0; t < nWorkers; ++t)
+            workers.emplace_back(work);
+        while (nDone.load() < static_cast<int>(files.size())) {
+            if (m_progress)
+                m_progress(nDone.load(), m_nFiles, nBytes.load());
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+    }
+    m_readSubstitute = readSubstitute;
+    // The report and the reasons in the order the files were given.
+    for (CFile& file : files)
+        Report(file);
+}
+
+void CBatchRun::Report(const CFile& file)
+{
+    ++m_nTotal;
+    if (m_reportFailure)
+        for (const std::string& strLine : file.failures)
+            m_reportFailure(strLine);
+    if (file.pszResult == kSucceeded)
+        ++m_nSuccesses;
+    // A file that failed before detection shows the source it would have had.
+    const CharsetId nShownSource = Charset::IsValid(file.nSource) ? file.nSource : Charset::ShiftJis;
+    m_strReport += '\n';
+    m_strReport += afx::Format("%s <%s> -> %s <%s|%s> %s", Escaped(file.strInput).c_str(),
+                               Charset::kShortNames[nShownSource], Escaped(file.strOutput).c_str(),
+                               Charset::kShortNames[file.nTarget], NewLine::kNames[file.nNLCode], file.pszResult);
+}
+
+const char* CBatchRun::ConvertOne(CFile& file, bool bCheckClashes, std::atomic<std::int64_t>* pBytes)
+{
+    const std::string& strInput = file.strInput;
+    const std::string& strOutput = file.strOutput;
     CConversionJob::Request request;
     request.strInput = strInput;
     request.strOutput = strOutput;
-    request.nSource = *pnSource;
-    request.nTarget = nTarget;
-    request.nNLCode = nNLCode;
+    request.nSource = file.nSource;
+    request.nTarget = file.nTarget;
+    request.nNLCode = file.nNLCode;
     // Reading the setting is the costliest step of a small run; the job
     // asks only where the substitute can be used.
     request.readSubstitute = m_readSubstitute;
-    request.nThreads = m_nThreads;
+    // Files side by side each take one thread.
+    request.nThreads = bCheckClashes ? m_nThreads : 1;
     std::int64_t nRead = 0;
     request.progress = [&](std::int64_t nDone, std::int64_t) {
+        if (pBytes != nullptr)
+            *pBytes += nDone - nRead;
+        else if (m_progress)
+            m_progress(m_nTotal, m_nFiles, m_nBytesBefore + nDone);
         nRead = nDone;
-        if (m_progress)
-            m_progress(m_nTotal - 1, m_nFiles, m_nBytesBefore + nDone);
         return true;
     };
-    // Counted whatever the result, so the total never goes back.
+    // Counted whatever the result, so the total never goes back (workers
+    // count in *pBytes as they go).
     struct CCount {
-        std::int64_t& nTotal;
-        std::int64_t& nRead;
-        ~CCount() { nTotal += nRead; }
-    } count{m_nBytesBefore, nRead};
+        std::int64_t* pTotal;
+        const std::int64_t& nRead;
+        ~CCount()
+        {
+            if (pTotal != nullptr)
+                *pTotal += nRead;
+        }
+    } count{pBytes == nullptr ? &m_nBytesBefore : nullptr, nRead};
     IFileSystem::FileStamp outputStamp;
     bool bOutputExists = false;
     request.checkOutput = [&](const IFileSystem::FileStamp& inputStamp, bool* pbInPlace, std::string* pstrReason) {
@@ -179,6 +280,8 @@ const char* CBatchRun::ConvertOne(const std::string& strInput, const std::string
                      ((bOutputExists && outputStamp.IsSameFile(inputStamp)) ||
                       NormalPath(strOutput) == NormalPath(strInput));
         for (const std::string& strKey : KeysOf(strOutput, bOutputExists ? &outputStamp : nullptr)) {
+            if (!bCheckClashes)
+                break;
             if (m_written.count(strKey) != 0) {
                 *pstrReason = kWrittenBefore;
                 return false;
@@ -193,24 +296,26 @@ const char* CBatchRun::ConvertOne(const std::string& strInput, const std::string
 
     CConversionJob job(m_fileSystem);
     std::string strReason;
-    switch (job.Run(request, pnSource, &strReason)) {
+    switch (job.Run(request, &file.nSource, &strReason)) {
     case CConversionJob::Result::Succeeded:
         break;
     case CConversionJob::Result::InputFailed:
-        return Fail(kInputFailed, strInput, strReason);
+        return Fail(file, kInputFailed, strInput, strReason);
     case CConversionJob::Result::ConvertFailed:
-        return Fail(kConvertFailed, strInput, strReason);
+        return Fail(file, kConvertFailed, strInput, strReason);
     case CConversionJob::Result::OutputFailed:
     case CConversionJob::Result::Cancelled:
-        return Fail(kOutputFailed, strOutput, strReason);
+        return Fail(file, kOutputFailed, strOutput, strReason);
     }
     if (strOutput == CConversionJob::kStandardStream) {
         m_bWroteStandardOutput = true;
         return kSucceeded;
     }
-    const bool bWritten = m_fileSystem.GetFileStamp(strOutput, &outputStamp);
-    for (std::string& strKey : KeysOf(strOutput, bWritten ? &outputStamp : nullptr))
-        m_written.insert(std::move(strKey));
+    if (bCheckClashes) {
+        const bool bWritten = m_fileSystem.GetFileStamp(strOutput, &outputStamp);
+        for (std::string& strKey : KeysOf(strOutput, bWritten ? &outputStamp : nullptr))
+            m_written.insert(std::move(strKey));
+    }
     return kSucceeded;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <atomic>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <set>
@@ -52,10 +54,24 @@ public:
     std::string m_strReport;
 
 private:
-    // Reads, converts and writes one file; *pnSource becomes the source used.
-    const char* ConvertOne(const std::string& strInput, const std::string& strOutput, CharsetId* pnSource,
-                           CharsetId nTarget, NLCode nNLCode);
-    const char* Fail(const char* pszResult, const std::string& strName, const std::string& strReason);
+    struct CFile {
+        std::string strInput;
+        std::string strOutput;
+        CharsetId nSource = Charset::None; // becomes the source used
+        CharsetId nTarget = Charset::ShiftJis;
+        NLCode nNLCode = NewLine::CrLf;
+        const char* pszResult = nullptr;
+        std::vector<std::string> failures; // the lines for standard error
+    };
+    // Reads, converts and writes one file. bCheckClashes: against what this
+    // run wrote and what later inputs read (not needed when no file meets
+    // another); pBytes: count the bytes read there instead of reporting.
+    const char* ConvertOne(CFile& file, bool bCheckClashes, std::atomic<std::int64_t>* pBytes = nullptr);
+    const char* Fail(CFile& file, const char* pszResult, const std::string& strName, const std::string& strReason);
+    bool NoFileMeetsAnother(const std::vector<CFile>& files,
+                            const std::vector<std::vector<std::string>>& inputKeys) const;
+    void RunInParallel(std::vector<CFile>& files);
+    void Report(const CFile& file);
     // The names under which a path can meet another: its normalised path,
     // and its device and inode where the file exists.
     std::vector<std::string> KeysOf(const std::string& strPath, const IFileSystem::FileStamp* pStamp) const;

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <csignal>
@@ -87,17 +88,23 @@ bool ResolveLinks(const std::string& strPath, std::string* pResolved, int* pErrn
     return false;
 }
 
-// Where the file system cannot make unnamed files, the named temporary being
-// written, so that a terminating signal does not leave it behind. Fixed
-// storage: the handler may only read it.
-int g_nPendingDir = -1;
-char g_szPendingTemp[NAME_MAX + 1];
-volatile std::sig_atomic_t g_bPendingTemp = 0;
+// The temporaries that bear a name while they are written or renamed, so
+// that a terminating signal does not leave them behind; several outputs may
+// be written at once. Fixed storage: the handler may only read it.
+struct CPendingSlot {
+    std::atomic<int> nState{0}; // 0 free, 1 being filled, 2 names a temporary
+    int nDir = -1;
+    char szName[NAME_MAX + 1];
+};
+constexpr int kPendingSlots = 64;
+CPendingSlot g_pending[kPendingSlots];
 
 void RemovePendingTempAndDie(int nSignal)
 {
-    if (g_bPendingTemp)
-        ::unlinkat(g_nPendingDir, g_szPendingTemp, 0);
+    for (CPendingSlot& slot : g_pending) {
+        if (slot.nState.load() == 2)
+            ::unlinkat(slot.nDir, slot.szName, 0);
+    }
     ::signal(nSignal, SIG_DFL);
     ::raise(nSignal); // delivered once the handler returns, with the default action
 }
@@ -157,17 +164,34 @@ public:
     CPendingTemp& operator=(const CPendingTemp&) = delete;
     void Set(int nDir, const std::string& strName)
     {
-        std::memcpy(g_szPendingTemp, strName.c_str(), strName.size() + 1);
-        g_nPendingDir = nDir;
-        g_bPendingTemp = 1;
+        Clear();
+        for (CPendingSlot& slot : g_pending) {
+            int nFree = 0;
+            if (!slot.nState.compare_exchange_strong(nFree, 1))
+                continue;
+            std::memcpy(slot.szName, strName.c_str(), std::min<std::size_t>(strName.size() + 1, NAME_MAX + 1));
+            slot.szName[NAME_MAX] = '\0';
+            slot.nDir = nDir;
+            slot.nState.store(2);
+            m_pSlot = &slot;
+            return;
+        }
     }
-    void Clear() { g_bPendingTemp = 0; }
+    void Clear()
+    {
+        if (m_pSlot != nullptr)
+            m_pSlot->nState.store(0);
+        m_pSlot = nullptr;
+    }
+
+private:
+    CPendingSlot* m_pSlot = nullptr;
 };
 
 // ".NAME.mojiro-XXXXXX", within NAME_MAX.
 std::string TempName(const std::string& strBase)
 {
-    static std::minstd_rand s_random(std::random_device{}());
+    thread_local std::minstd_rand s_random(std::random_device{}());
     static const char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
     std::string strName(1, '.');
     strName.append(strBase, 0, 200).append(".mojiro-");
@@ -550,8 +574,11 @@ public:
             // its own first, as only rename replaces atomically.
             int nError = m_target.bExists ? EEXIST : LinkUnnamed(m_file.Get(), nDir, m_target.strName);
             if (nError == EEXIST) {
+                // Recorded before it exists: another thread may take the
+                // signal while this one holds it back.
                 for (int nTry = 0; nTry < 100 && nError == EEXIST; ++nTry) {
                     m_strTemp = TempName(m_target.strName);
+                    m_pending.Set(nDir, m_strTemp);
                     nError = LinkUnnamed(m_file.Get(), nDir, m_strTemp);
                 }
             }

@@ -460,6 +460,57 @@ TEST_F(ConvertApp, StandardInputAndOutput)
     }
 }
 
+// Files converted side by side give the one-thread run: the same report in
+// the order given, the same reasons, outputs and exit status; and a run where
+// one file's output is another's input keeps the order of the files.
+TEST_F(ConvertApp, ManyFilesOnThreadsAsOnOne)
+{
+    std::vector<std::string> names;
+    for (int k = 0; k < 40; ++k) {
+        std::string strName(1, 'f');
+        strName += std::to_string(k);
+        WriteFile(Path(strName), k % 3 == 0 ? "\x82\xa0\r\n" : k % 3 == 1 ? "\xa4\xa2\n" : "\xe3\x81\x82\n");
+        names.push_back(strName);
+    }
+    names.insert(names.begin() + 5, "missing");
+    fs::create_directory(Path("f7.utf8")); // cannot be replaced by a file
+    std::vector<std::string> args = {"/AUTO", "/OUTF-8", "--"};
+    args.insert(args.end(), names.begin(), names.end());
+    std::vector<Result> results;
+    std::vector<std::map<std::string, Bytes>> outputs;
+    for (const char* pszThreads : {"MOJIRO_THREADS=1", "MOJIRO_THREADS=3"}) {
+        results.push_back(Run(args, Limits{.extraEnv = {pszThreads}}));
+        std::map<std::string, Bytes> files;
+        for (const std::string& strName : Listing()) {
+            if (strName.ends_with(".utf8") && fs::is_regular_file(Path(strName))) {
+                files[strName] = ReadFile(Path(strName));
+                fs::remove(Path(strName));
+            }
+        }
+        outputs.push_back(files);
+    }
+    EXPECT_EQ(results[0].nExit, 1);
+    EXPECT_EQ(results[1].nExit, results[0].nExit);
+    EXPECT_EQ(results[1].strOut, results[0].strOut);
+    EXPECT_EQ(results[1].strErr, results[0].strErr);
+    EXPECT_EQ(outputs[1], outputs[0]);
+    EXPECT_EQ(outputs[0].size(), 39u);
+
+    // An output that a later file reads: the clash rule of the one-thread
+    // run decides, whatever the threads.
+    for (const char* pszName : {"a", "b", "c", "d", "bx"})
+        WriteFile(Path(pszName), "\x82\xa0");
+    const std::vector<std::string> clash = {"/AUTO", "/F%SOURCE%x", "--", "a", "b", "c", "d", "bx"};
+    const Result one = Run(clash, Limits{.extraEnv = {"MOJIRO_THREADS=1"}});
+    for (const char* pszName : {"ax", "bx", "cx", "dx", "bxx"})
+        fs::remove(Path(pszName));
+    WriteFile(Path("bx"), "\x82\xa0");
+    const Result three = Run(clash, Limits{.extraEnv = {"MOJIRO_THREADS=3"}});
+    EXPECT_NE(one.strOut.find("b <sjis> -> bx <sjis|CRLF> 出力失敗"), std::string::npos) << one.strOut;
+    EXPECT_EQ(three.strOut, one.strOut);
+    EXPECT_EQ(three.strErr, one.strErr);
+}
+
 struct SubstituteCase {
     const char* pszSettings; // null: no settings file
     Bytes output;
