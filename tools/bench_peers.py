@@ -8,6 +8,10 @@ is byte-identical to mojiro's. Nothing is written into the repository.
 
     tools/bench_peers.py --mojiro build/app/mojiro [--size-mib 128] [--rounds 5]
                          [--small-files 2000] [--huge-gib 3] [--startup-runs 300]
+
+"mojiro" runs on every core the process may use; "mojiro 1 thread" with
+MOJIRO_THREADS=1. A scaling table follows for one cell at 1, 2, ... threads
+up to the cores there are.
 """
 import argparse
 import os
@@ -54,7 +58,7 @@ def japanese_sjis(size, seed=7):
     return bytes(out[:out.rindex(b"\r\n", 0, size) + 2])
 
 
-def peak_run(argv, stdin_path=None, stdout_path=None, fresh=None):
+def peak_run(argv, stdin_path=None, stdout_path=None, fresh=None, extra_env=None):
     """Runs argv; returns (seconds, peak RSS in KiB, exit status).
 
     The peak comes from /usr/bin/time, whose child starts small: a child
@@ -68,6 +72,7 @@ def peak_run(argv, stdin_path=None, stdout_path=None, fresh=None):
     env = dict(os.environ)
     env.pop("DISPLAY", None)
     env.pop("WAYLAND_DISPLAY", None)
+    env.update(extra_env or {})
     rss_file = tempfile.NamedTemporaryFile(delete=False)
     rss_file.close()
     timer = ["/usr/bin/time", "-f", "%M", "-o", rss_file.name] if os.path.exists("/usr/bin/time") else []
@@ -183,25 +188,34 @@ def main():
         print(f"Input: {args.size_mib} MiB of Japanese text per cell, {args.rounds} rounds, median wall time.\n")
         print("| cell | tool | median s | MB/s | peak RSS MiB | output | vs mojiro |")
         print("|---|---|---:|---:|---:|---|---:|")
+        mine_bytes = {}
         for src, dst, nl in cells:
             infile = inputs[src]
             nbytes = os.path.getsize(infile)
             mout = os.path.join(work, "out.mojiro")
-            tools = [("mojiro", convert_with_mojiro(mojiro, src, dst, infile, mout, nl or "CRLF"), None, None)]
+            tools = [("mojiro", convert_with_mojiro(mojiro, src, dst, infile, mout, nl or "CRLF"), None, None),
+                     ("mojiro 1 thread", convert_with_mojiro(mojiro, src, dst, infile, mout, nl or "CRLF"), None, None)]
             tools += peers_for(src, dst, nl, infile, os.path.join(work, "out.peer"))
             times = {name: [] for name, *_ in tools}
             rss = {}
             same = {}
             for _ in range(args.rounds):
                 for name, argv, stdin, stdout in tools:
-                    target = mout if name == "mojiro" else os.path.join(work, "out.peer")
-                    t, peak, status = peak_run(argv, stdin, stdout, fresh=target)
+                    mine_run = name.startswith("mojiro")
+                    target = mout if mine_run else os.path.join(work, "out.peer")
+                    one = {"MOJIRO_THREADS": "1"} if name == "mojiro 1 thread" else None
+                    t, peak, status = peak_run(argv, stdin, stdout, fresh=target, extra_env=one)
                     if status != 0:
                         times[name].append(float("nan"))
                         continue
                     times[name].append(t)
                     rss[name] = max(rss.get(name, 0), peak)
-                    if name != "mojiro" and name not in same:
+                    if name == "mojiro 1 thread" and name not in same:
+                        first = open(mout, "rb").read()
+                        same[name] = "same" if first == mine_bytes.get((src, dst, nl)) else "differs"
+                    if name == "mojiro":
+                        mine_bytes[(src, dst, nl)] = open(mout, "rb").read()
+                    if not mine_run and name not in same:
                         mine = strip_bom(mout, dst if nl is None else src)
                         theirs_path = os.path.join(work, "out.peer")
                         theirs = open(theirs_path, "rb").read() if os.path.exists(theirs_path) else b""
@@ -216,6 +230,20 @@ def main():
                 med = statistics.median(times[name])
                 print(f"| {label} | {name} | {med:.3f} | {nbytes / med / 1e6:.0f} | {rss.get(name, 0) / 1024:.0f} | "
                       f"{same.get(name, '') if name != 'mojiro' else ''} | {med / base:.1f}× |")
+
+        cores = len(os.sched_getaffinity(0))
+        print(f"\nScaling, sjis→utf8, {args.size_mib} MiB, median of {args.rounds}:\n")
+        print("| threads | median s | MB/s |")
+        print("|---:|---:|---:|")
+        mout = os.path.join(work, "out.mojiro")
+        for threads in range(1, cores + 1):
+            ts = []
+            for _ in range(args.rounds):
+                t, _, status = peak_run(convert_with_mojiro(mojiro, "sjis", "utf8", inputs["sjis"], mout), fresh=mout,
+                                        extra_env={"MOJIRO_THREADS": str(threads)})
+                ts.append(t if status == 0 else float("nan"))
+            med = statistics.median(ts)
+            print(f"| {threads} | {med:.3f} | {os.path.getsize(inputs['sjis']) / med / 1e6:.0f} |")
 
         if args.small_files:
             small_dir = os.path.join(work, "small")
@@ -292,16 +320,24 @@ def main():
                 for _ in range(int(args.huge_gib * 16)):
                     f.write(block)
             out = os.path.join(work, "huge.utf8")
-            t, peak, status = peak_run(convert_with_mojiro(mojiro, "sjis", "utf8", huge, out))
-            n_out = os.path.getsize(out) if os.path.exists(out) else 0
-            # The fused kernel holds the input and its output, nothing else
-            # of that size (the line endings already fit).
-            bound = (os.path.getsize(huge) + n_out) / 2**20 + 32
-            print(f"\n{args.huge_gib} GiB Shift_JIS → UTF-8: exit {status}, {t:.1f} s, peak RSS {peak / 1024:.0f} MiB "
-                  f"(input + output + 32 MiB = {bound:.0f} MiB), output {n_out} bytes")
-            os.remove(out)
+            empty = os.path.join(work, "empty.sjis")
+            open(empty, "wb").close()
+            _, idle, _ = peak_run(convert_with_mojiro(mojiro, "sjis", "utf8", empty, empty + ".utf8"))
+            cores = len(os.sched_getaffinity(0))
+            print(f"\n{args.huge_gib} GiB Shift_JIS → UTF-8 (idle program: {idle / 1024:.0f} MiB peak RSS):\n")
+            print("| run | s | peak RSS MiB | bound MiB | vs cp |")
+            print("|---|---:|---:|---:|---:|")
             t_cp, _, _ = peak_run(["cp", huge, out])
-            print(f"cp of the same input: {t_cp:.1f} s")
+            os.remove(out)
+            for threads in sorted({1, cores}):
+                t, peak, status = peak_run(convert_with_mojiro(mojiro, "sjis", "utf8", huge, out),
+                                           extra_env={"MOJIRO_THREADS": str(threads)})
+                bound = idle / 1024 + 32 * threads
+                print(f"| mojiro, {threads} thread{'s' if threads > 1 else ''} (exit {status}) | {t:.1f} | "
+                      f"{peak / 1024:.0f} | {bound:.0f} | {t / t_cp:.1f}× |")
+                if os.path.exists(out):
+                    os.remove(out)
+            print(f"| cp | {t_cp:.1f} | | | 1.0× |")
     finally:
         shutil.rmtree(work, ignore_errors=True)
 
