@@ -352,8 +352,10 @@ std::int64_t EncodeUnits(const std::uint8_t* pUtf16le, std::int64_t nUnits, std:
     return i;
 }
 
-// The same for the forms of UTF-8 text that begin before limit; a form and
-// the surrogate peek may read beyond limit, up to nLength.
+// The same for the forms of UTF-8 text that begin before limit; a form may
+// read beyond limit, up to nLength. The decoder yields no surrogates: a
+// character beyond the BMP arrives whole and is one unmappable character, and
+// U+FFFD for an ill-formed sequence has no CP932 form either.
 std::int64_t EncodeUtf8Forms(const std::uint8_t* pUtf8, std::int64_t nLength, std::int64_t start, std::int64_t limit,
                              const Substitute& substitute, std::uint8_t* pBytes, std::int64_t* pWritten)
 {
@@ -368,20 +370,16 @@ std::int64_t EncodeUtf8Forms(const std::uint8_t* pUtf8, std::int64_t nLength, st
         }
         const std::int64_t stop = i + 16 < limit ? i + 16 : limit;
         while (i < stop) {
-            std::uint16_t unit;
-            i = DecodeForm(pUtf8, i, nLength, &unit);
-            if (unit < 0x80) {
-                *out++ = static_cast<std::uint8_t>(unit);
-                continue;
+            std::uint32_t c;
+            i = DecodeForm(pUtf8, i, nLength, &c);
+            if (c < 0x80) {
+                *out++ = static_cast<std::uint8_t>(c);
+            } else if (c > 0xFFFF) {
+                for (int k = 0; k < nSub; ++k)
+                    *out++ = substitute.bytes[k];
+            } else {
+                out = EncodeUnit(out, static_cast<std::uint16_t>(c), substitute.bytes, nSub, [] {});
             }
-            out = EncodeUnit(out, unit, substitute.bytes, nSub, [&] {
-                if (i < nLength) {
-                    std::uint16_t next;
-                    const std::int64_t after = DecodeForm(pUtf8, i, nLength, &next);
-                    if (IsLowSurrogate(next))
-                        i = after;
-                }
-            });
         }
     }
     *pWritten = out - pBytes;

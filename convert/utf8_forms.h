@@ -8,8 +8,9 @@
 // Shift_JIS <-> UTF-8 paths so that both write and read exactly alike.
 namespace utf8_forms {
 
-// One 16-bit unit as one, two or three bytes; surrogates are written as they
-// are, like any other unit.
+// A code point of the Basic Multilingual Plane as one, two or three bytes.
+// Callers never pass a surrogate: the code-page table holds none, and the
+// UTF-16 encoder pairs or replaces them first.
 inline std::uint8_t* PutUnit(std::uint8_t* q, unsigned u)
 {
     if (u <= 0x7F) {
@@ -25,6 +26,18 @@ inline std::uint8_t* PutUnit(std::uint8_t* q, unsigned u)
         q += 3;
     }
     return q;
+}
+
+// Any scalar value, U+10000-U+10FFFF as four bytes.
+inline std::uint8_t* PutCodePoint(std::uint8_t* q, std::uint32_t c)
+{
+    if (c <= 0xFFFF)
+        return PutUnit(q, c);
+    q[0] = static_cast<std::uint8_t>(0xF0 | (c >> 18));
+    q[1] = static_cast<std::uint8_t>(0x80 | ((c >> 12) & 0x3F));
+    q[2] = static_cast<std::uint8_t>(0x80 | ((c >> 6) & 0x3F));
+    q[3] = static_cast<std::uint8_t>(0x80 | (c & 0x3F));
+    return q + 4;
 }
 
 // The same, for a unit that is not ASCII, with room for four bytes at q: a
@@ -63,25 +76,50 @@ inline std::uint8_t* PutPackedForm(std::uint8_t* q, std::uint32_t form)
     return q + (form >> 24);
 }
 
-// Decodes the form at p[i] (i < n) into *pUnit and returns the position after
-// it: leads E0-FF take two more bytes, C0-DF one, anything else stands alone
-// (a stray continuation byte gives b & 0x7F). Nothing is checked; a form cut
-// off by the end of the text reads its missing bytes as zero bits.
-inline std::int64_t DecodeForm(const std::uint8_t* p, std::int64_t i, std::int64_t n, std::uint16_t* pUnit)
+constexpr std::uint32_t kReplacement = 0xFFFD;
+
+// Decodes the form at p[i] (i < n) into *pCodePoint and returns the position
+// after it. An ill-formed sequence gives U+FFFD for its maximal subpart: the
+// lead and those continuation bytes that could still begin a well-formed
+// form, at least one byte. So no overlong form, surrogate or value above
+// U+10FFFF is ever decoded, and the byte that broke a form (an ASCII byte,
+// a CR, a new lead) begins the next one.
+inline std::int64_t DecodeForm(const std::uint8_t* p, std::int64_t i, std::int64_t n, std::uint32_t* pCodePoint)
 {
-    const std::uint8_t b = p[i];
-    const unsigned c1 = i + 1 < n ? p[i + 1] : 0;
-    if ((b & 0xE0) == 0xE0) {
-        const unsigned c2 = i + 2 < n ? p[i + 2] : 0;
-        *pUnit = static_cast<std::uint16_t>(((b & 0x0Fu) << 12) | ((c1 & 0x3Fu) << 6) | (c2 & 0x3Fu));
-        return i + 3;
+    const unsigned b = p[i];
+    if (b < 0x80) {
+        *pCodePoint = b;
+        return i + 1;
     }
-    if ((b & 0xC0) == 0xC0) {
-        *pUnit = static_cast<std::uint16_t>(((b & 0x1Fu) << 6) | (c1 & 0x3Fu));
-        return i + 2;
+    // The commonest form outside ASCII first: three bytes, E0-EF.
+    if ((b & 0xF0) == 0xE0 && i + 2 < n) {
+        const unsigned c1 = p[i + 1];
+        const unsigned c2 = p[i + 2];
+        const std::uint32_t c = (b & 0x0Fu) << 12 | (c1 & 0x3Fu) << 6 | (c2 & 0x3Fu);
+        if ((c1 & 0xC0) == 0x80 && (c2 & 0xC0) == 0x80 && c >= 0x800 && (c < 0xD800 || c > 0xDFFF)) {
+            *pCodePoint = c;
+            return i + 3;
+        }
     }
-    *pUnit = b & 0x7Fu;
-    return i + 1;
+    *pCodePoint = kReplacement;
+    if (b < 0xC2 || b > 0xF4)
+        return i + 1; // a continuation byte, C0, C1 or F5-FF: never a lead
+    // The second byte's range is narrower after E0, ED, F0 and F4: that is
+    // what rules out overlong forms, surrogates and values above U+10FFFF.
+    const unsigned lo = b == 0xE0 ? 0xA0 : b == 0xF0 ? 0x90 : 0x80;
+    const unsigned hi = b == 0xED ? 0x9F : b == 0xF4 ? 0x8F : 0xBF;
+    if (i + 1 >= n || p[i + 1] < lo || p[i + 1] > hi)
+        return i + 1;
+    const int nMore = b < 0xE0 ? 1 : b < 0xF0 ? 2 : 3;
+    std::uint32_t c = (b & (0x3Fu >> nMore)) << 6 | (p[i + 1] & 0x3Fu);
+    std::int64_t k = i + 2;
+    for (int m = 1; m < nMore; ++m, ++k) {
+        if (k >= n || (p[k] & 0xC0) != 0x80)
+            return k;
+        c = c << 6 | (p[k] & 0x3Fu);
+    }
+    *pCodePoint = c;
+    return k;
 }
 
 } // namespace utf8_forms

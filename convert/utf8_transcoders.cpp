@@ -5,11 +5,10 @@
 #include "reference_kernels.h"
 #include "text_converter.h"
 
-// UTF-16 <-> UTF-8 one 16-bit unit at a time: surrogates are neither paired
-// nor checked, and only one- to three-byte forms exist, so every UTF-16 text
-// survives the round trip exactly. An odd last UTF-16 byte is no unit and is
-// ignored, as the Shift_JIS encoder does. A UTF-8 form cut off by the end of
-// the text decodes as if its missing continuation bytes carried zero bits.
+// UTF-16 <-> UTF-8 as the Unicode standard defines them: a surrogate pair is
+// one four-byte form, a lone surrogate and every ill-formed UTF-8 sequence
+// become U+FFFD, so both directions write only well-formed text. An odd last
+// UTF-16 byte is no unit and is ignored, as the Shift_JIS encoder does.
 
 namespace {
 
@@ -22,17 +21,49 @@ inline std::uint8_t* PutUtf16Unit(std::uint8_t* q, unsigned u)
     return q + 2;
 }
 
+inline std::uint8_t* PutUtf16(std::uint8_t* q, std::uint32_t c)
+{
+    if (c <= 0xFFFF)
+        return PutUtf16Unit(q, c);
+    c -= 0x10000;
+    q = PutUtf16Unit(q, 0xD800 | (c >> 10));
+    return PutUtf16Unit(q, 0xDC00 | (c & 0x3FF));
+}
+
+inline unsigned UnitAt(const std::uint8_t* p, std::int64_t k) { return p[2 * k] | (p[2 * k + 1] << 8); }
+
+// Writes the character whose first unit is unit k of nUnits and returns the
+// index of the unit after it.
+inline std::int64_t PutCharacter(const std::uint8_t* p, std::int64_t k, std::int64_t nUnits, std::uint8_t*& q)
+{
+    const unsigned u = UnitAt(p, k);
+    if (u < 0xD800 || u > 0xDFFF) {
+        q = utf8_forms::PutUnit(q, u);
+        return k + 1;
+    }
+    if (u <= 0xDBFF && k + 1 < nUnits) {
+        const unsigned low = UnitAt(p, k + 1);
+        if (low >= 0xDC00 && low <= 0xDFFF) {
+            q = utf8_forms::PutCodePoint(q, 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
+            return k + 2;
+        }
+    }
+    q = utf8_forms::PutUnit(q, utf8_forms::kReplacement);
+    return k + 1;
+}
+
 } // namespace
 
 namespace reference {
 
 bool UnicodeToUtf8(const std::uint8_t* pSource, std::int64_t n, CByteBuffer* pOutput, CTextConverter*)
 {
+    // Three bytes a unit at most: a pair gives four for two.
     const std::int64_t nUnits = n / 2;
     CByteBuffer work = CByteBuffer::Allocate(3 * nUnits);
     std::uint8_t* q = work.Data();
-    for (std::int64_t k = 0; k < nUnits; ++k)
-        q = utf8_forms::PutUnit(q, pSource[2 * k] | (pSource[2 * k + 1] << 8));
+    for (std::int64_t k = 0; k < nUnits;)
+        k = PutCharacter(pSource, k, nUnits, q);
     work.Trim(q - work.Data());
     *pOutput = std::move(work);
     return true;
@@ -40,13 +71,14 @@ bool UnicodeToUtf8(const std::uint8_t* pSource, std::int64_t n, CByteBuffer* pOu
 
 bool Utf8ToUnicode(const std::uint8_t* pSource, std::int64_t n, CByteBuffer* pOutput, CTextConverter*)
 {
+    // Two bytes a byte at most: a four-byte form gives one pair.
     CByteBuffer work = CByteBuffer::Allocate(2 * n);
     std::uint8_t* q = work.Data();
     std::int64_t i = 0;
     while (i < n) {
-        std::uint16_t u;
-        i = DecodeForm(pSource, i, n, &u);
-        q = PutUtf16Unit(q, u);
+        std::uint32_t c;
+        i = DecodeForm(pSource, i, n, &c);
+        q = PutUtf16(q, c);
     }
     work.Trim(q - work.Data());
     *pOutput = std::move(work);
@@ -74,10 +106,10 @@ bool UnicodeToUtf8(const std::uint8_t* pSource, std::int64_t n, CByteBuffer* pOu
             k += 8;
         }
 #endif
-        // Then one unit at a time up to the next stretch of eight.
+        // Then one character at a time up to the next stretch of eight.
         const std::int64_t stop = k + 8 < nUnits ? k + 8 : nUnits;
-        for (; k < stop; ++k)
-            q = utf8_forms::PutUnit(q, pSource[2 * k] | (pSource[2 * k + 1] << 8));
+        while (k < stop)
+            k = PutCharacter(pSource, k, nUnits, q);
     }
     work.Trim(q - work.Data());
     *pOutput = std::move(work);
@@ -104,9 +136,9 @@ bool Utf8ToUnicode(const std::uint8_t* pSource, std::int64_t n, CByteBuffer* pOu
 #endif
         const std::int64_t stop = i + 16 < n ? i + 16 : n;
         while (i < stop) {
-            std::uint16_t u;
-            i = DecodeForm(pSource, i, n, &u);
-            q = PutUtf16Unit(q, u);
+            std::uint32_t c;
+            i = DecodeForm(pSource, i, n, &c);
+            q = PutUtf16(q, c);
         }
     }
     work.Trim(q - work.Data());
