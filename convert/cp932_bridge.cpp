@@ -371,6 +371,14 @@ std::int64_t EncodeUtf8Forms(const std::uint8_t* pUtf8, std::int64_t nLength, st
         const std::int64_t stop = i + 16 < limit ? i + 16 : limit;
         while (i < stop) {
             std::uint32_t c;
+            // Runs of three-byte forms, the bulk of Japanese text, in a loop
+            // of their own.
+            while (i < limit && i + 4 <= nLength && utf8_forms::WholeThreeByteForm(pUtf8 + i, &c)) {
+                out = EncodeUnit(out, static_cast<std::uint16_t>(c), substitute.bytes, nSub, [] {});
+                i += 3;
+            }
+            if (i >= stop)
+                break;
             i = DecodeForm(pUtf8, i, nLength, &c);
             if (c < 0x80) {
                 *out++ = static_cast<std::uint8_t>(c);

@@ -78,29 +78,13 @@ inline std::uint8_t* PutPackedForm(std::uint8_t* q, std::uint32_t form)
 
 constexpr std::uint32_t kReplacement = 0xFFFD;
 
-// Decodes the form at p[i] (i < n) into *pCodePoint and returns the position
-// after it. An ill-formed sequence gives U+FFFD for its maximal subpart: the
-// lead and those continuation bytes that could still begin a well-formed
-// form, at least one byte. So no overlong form, surrogate or value above
-// U+10FFFF is ever decoded, and the byte that broke a form (an ASCII byte,
-// a CR, a new lead) begins the next one.
-inline std::int64_t DecodeForm(const std::uint8_t* p, std::int64_t i, std::int64_t n, std::uint32_t* pCodePoint)
+// The careful half of DecodeForm: every form but ASCII and a three-byte
+// one with a byte after it, and every ill-formed sequence. Kept out of line so that the common
+// forms stay a few instructions.
+[[gnu::noinline]] inline std::int64_t DecodeRareForm(const std::uint8_t* p, std::int64_t i, std::int64_t n,
+                                                   std::uint32_t* pCodePoint)
 {
     const unsigned b = p[i];
-    if (b < 0x80) {
-        *pCodePoint = b;
-        return i + 1;
-    }
-    // The commonest form outside ASCII first: three bytes, E0-EF.
-    if ((b & 0xF0) == 0xE0 && i + 2 < n) {
-        const unsigned c1 = p[i + 1];
-        const unsigned c2 = p[i + 2];
-        const std::uint32_t c = (b & 0x0Fu) << 12 | (c1 & 0x3Fu) << 6 | (c2 & 0x3Fu);
-        if ((c1 & 0xC0) == 0x80 && (c2 & 0xC0) == 0x80 && c >= 0x800 && (c < 0xD800 || c > 0xDFFF)) {
-            *pCodePoint = c;
-            return i + 3;
-        }
-    }
     *pCodePoint = kReplacement;
     if (b < 0xC2 || b > 0xF4)
         return i + 1; // a continuation byte, C0, C1 or F5-FF: never a lead
@@ -120,6 +104,46 @@ inline std::int64_t DecodeForm(const std::uint8_t* p, std::int64_t i, std::int64
     }
     *pCodePoint = c;
     return k;
+}
+
+// Whether the bytes at p (four of them readable) begin a well-formed
+// three-byte form, the bulk of Japanese text; if so *pCodePoint is its
+// value. The lead must be E0-EF and the next two bytes 80-BF, and the value
+// neither overlong (below U+0800) nor a surrogate: of the 32 blocks of 2048
+// that the top five bits name, blocks 0 and 27 (U+D800-U+DFFF) are out.
+inline bool WholeThreeByteForm(const std::uint8_t* p, std::uint32_t* pCodePoint)
+{
+    std::uint32_t c;
+    if constexpr (std::endian::native == std::endian::little) {
+        std::uint32_t w;
+        std::memcpy(&w, p, 4);
+        if ((w & 0xC0C0F0) != 0x8080E0)
+            return false;
+        c = (w & 0x0F) << 12 | (w & 0x3F00) >> 2 | (w >> 16 & 0x3F);
+    } else {
+        if ((p[0] & 0xF0) != 0xE0 || (p[1] & 0xC0) != 0x80 || (p[2] & 0xC0) != 0x80)
+            return false;
+        c = (p[0] & 0x0Fu) << 12 | (p[1] & 0x3Fu) << 6 | (p[2] & 0x3Fu);
+    }
+    *pCodePoint = c;
+    return (0xF7FFFFFEu >> (c >> 11) & 1) != 0;
+}
+
+// Decodes the form at p[i] (i < n) into *pCodePoint and returns the position
+// after it. An ill-formed sequence gives U+FFFD for its maximal subpart: the
+// lead and those continuation bytes that could still begin a well-formed
+// form, at least one byte. So no overlong form, surrogate or value above
+// U+10FFFF is ever decoded, and the byte that broke a form (an ASCII byte,
+// a CR, a new lead) begins the next one.
+inline std::int64_t DecodeForm(const std::uint8_t* p, std::int64_t i, std::int64_t n, std::uint32_t* pCodePoint)
+{
+    if (p[i] < 0x80) {
+        *pCodePoint = p[i];
+        return i + 1;
+    }
+    if (i + 4 <= n && WholeThreeByteForm(p + i, pCodePoint))
+        return i + 3;
+    return DecodeRareForm(p, i, n, pCodePoint);
 }
 
 } // namespace utf8_forms

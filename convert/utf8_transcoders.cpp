@@ -1,3 +1,4 @@
+#include <bit>
 #include <cstring>
 
 #include "byte_search.h"
@@ -16,8 +17,13 @@ using utf8_forms::DecodeForm;
 
 inline std::uint8_t* PutUtf16Unit(std::uint8_t* q, unsigned u)
 {
-    q[0] = static_cast<std::uint8_t>(u & 0xFF);
-    q[1] = static_cast<std::uint8_t>(u >> 8);
+    if constexpr (std::endian::native == std::endian::little) {
+        const auto unit = static_cast<std::uint16_t>(u);
+        std::memcpy(q, &unit, 2);
+    } else {
+        q[0] = static_cast<std::uint8_t>(u & 0xFF);
+        q[1] = static_cast<std::uint8_t>(u >> 8);
+    }
     return q + 2;
 }
 
@@ -32,25 +38,25 @@ inline std::uint8_t* PutUtf16(std::uint8_t* q, std::uint32_t c)
 
 inline unsigned UnitAt(const std::uint8_t* p, std::int64_t k) { return p[2 * k] | (p[2 * k + 1] << 8); }
 
-// Writes the character whose first unit is unit k of nUnits and returns the
-// index of the unit after it.
-inline std::int64_t PutCharacter(const std::uint8_t* p, std::int64_t k, std::int64_t nUnits, std::uint8_t*& q)
+// Writes the character whose first unit, a surrogate, is unit k of nUnits
+// and returns the index of the unit after it. Out of line: surrogates are
+// rare, and the loops around it stay tight without them.
+[[gnu::noinline]] std::int64_t PutSurrogates(const std::uint8_t* p, std::int64_t k, std::int64_t nUnits,
+                                             std::uint8_t** pq)
 {
     const unsigned u = UnitAt(p, k);
-    if (u < 0xD800 || u > 0xDFFF) {
-        q = utf8_forms::PutUnit(q, u);
-        return k + 1;
-    }
     if (u <= 0xDBFF && k + 1 < nUnits) {
         const unsigned low = UnitAt(p, k + 1);
         if (low >= 0xDC00 && low <= 0xDFFF) {
-            q = utf8_forms::PutCodePoint(q, 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
+            *pq = utf8_forms::PutCodePoint(*pq, 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
             return k + 2;
         }
     }
-    q = utf8_forms::PutUnit(q, utf8_forms::kReplacement);
+    *pq = utf8_forms::PutUnit(*pq, utf8_forms::kReplacement);
     return k + 1;
 }
+
+inline bool IsSurrogate(unsigned u) { return u - 0xD800 < 0x800; }
 
 } // namespace
 
@@ -62,8 +68,15 @@ bool UnicodeToUtf8(const std::uint8_t* pSource, std::int64_t n, CByteBuffer* pOu
     const std::int64_t nUnits = n / 2;
     CByteBuffer work = CByteBuffer::Allocate(3 * nUnits);
     std::uint8_t* q = work.Data();
-    for (std::int64_t k = 0; k < nUnits;)
-        k = PutCharacter(pSource, k, nUnits, q);
+    for (std::int64_t k = 0; k < nUnits;) {
+        const unsigned u = UnitAt(pSource, k);
+        if (IsSurrogate(u)) {
+            k = PutSurrogates(pSource, k, nUnits, &q);
+        } else {
+            q = utf8_forms::PutUnit(q, u);
+            ++k;
+        }
+    }
     work.Trim(q - work.Data());
     *pOutput = std::move(work);
     return true;
@@ -90,7 +103,9 @@ bool Utf8ToUnicode(const std::uint8_t* pSource, std::int64_t n, CByteBuffer* pOu
 bool UnicodeToUtf8(const std::uint8_t* pSource, std::int64_t n, CByteBuffer* pOutput, CTextConverter*)
 {
     const std::int64_t nUnits = n / 2;
-    CByteBuffer work = CByteBuffer::Allocate(3 * nUnits);
+    // One byte more than the worst case: a three-byte form goes in one
+    // four-byte store.
+    CByteBuffer work = CByteBuffer::Allocate(3 * nUnits + 1);
     std::uint8_t* q = work.Data();
     std::int64_t k = 0;
     while (k < nUnits) {
@@ -108,8 +123,18 @@ bool UnicodeToUtf8(const std::uint8_t* pSource, std::int64_t n, CByteBuffer* pOu
 #endif
         // Then one character at a time up to the next stretch of eight.
         const std::int64_t stop = k + 8 < nUnits ? k + 8 : nUnits;
-        while (k < stop)
-            k = PutCharacter(pSource, k, nUnits, q);
+        while (k < stop) {
+            const unsigned u = UnitAt(pSource, k);
+            if (u > 0x7FF && !IsSurrogate(u)) {
+                q = utf8_forms::PutWideUnit(q, u);
+                ++k;
+            } else if (IsSurrogate(u)) {
+                k = PutSurrogates(pSource, k, nUnits, &q);
+            } else {
+                q = utf8_forms::PutUnit(q, u);
+                ++k;
+            }
+        }
     }
     work.Trim(q - work.Data());
     *pOutput = std::move(work);
@@ -137,6 +162,14 @@ bool Utf8ToUnicode(const std::uint8_t* pSource, std::int64_t n, CByteBuffer* pOu
         const std::int64_t stop = i + 16 < n ? i + 16 : n;
         while (i < stop) {
             std::uint32_t c;
+            // A run of three-byte forms in a loop of its own: the few
+            // instructions each takes are what Japanese text costs.
+            while (i + 4 <= n && utf8_forms::WholeThreeByteForm(pSource + i, &c)) {
+                q = PutUtf16Unit(q, c);
+                i += 3;
+            }
+            if (i >= n)
+                break;
             i = DecodeForm(pSource, i, n, &c);
             q = PutUtf16(q, c);
         }
