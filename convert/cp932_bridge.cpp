@@ -165,8 +165,6 @@ inline bool Ascii16(const std::uint8_t* p)
 #endif
 }
 
-using utf8_forms::DecodeForm;
-
 // Writes the CP932 form of a non-ASCII unit, or the substitute; a high
 // surrogate followed by a low one (consumed through consumeLowSurrogate) is one
 // character.
@@ -370,23 +368,31 @@ std::int64_t EncodeUtf8Forms(const std::uint8_t* pUtf8, std::int64_t nLength, st
         }
         const std::int64_t stop = i + 16 < limit ? i + 16 : limit;
         while (i < stop) {
+            // ASCII and three-byte forms, all but all of Japanese text, take
+            // a few instructions, and a run of three-byte forms goes two at a
+            // time while both begin before limit; the rest goes out of line.
+            const unsigned b = pUtf8[i];
             std::uint32_t c;
-            // Runs of three-byte forms, the bulk of Japanese text, in a loop
-            // of their own.
-            while (i < limit && i + 4 <= nLength && utf8_forms::WholeThreeByteForm(pUtf8 + i, &c)) {
+            std::uint32_t c2;
+            if (b < 0x80) {
+                *out++ = static_cast<std::uint8_t>(b);
+                i += 1;
+            } else if (i + 4 <= nLength && utf8_forms::WholeThreeByteForm(pUtf8 + i, &c)) {
                 out = EncodeUnit(out, static_cast<std::uint16_t>(c), substitute.bytes, nSub, [] {});
                 i += 3;
-            }
-            if (i >= stop)
-                break;
-            i = DecodeForm(pUtf8, i, nLength, &c);
-            if (c < 0x80) {
-                *out++ = static_cast<std::uint8_t>(c);
-            } else if (c > 0xFFFF) {
-                for (int k = 0; k < nSub; ++k)
-                    *out++ = substitute.bytes[k];
+                while (i + 3 < limit && i + 8 <= nLength && utf8_forms::TwoThreeByteForms(pUtf8 + i, &c, &c2)) {
+                    out = EncodeUnit(out, static_cast<std::uint16_t>(c), substitute.bytes, nSub, [] {});
+                    out = EncodeUnit(out, static_cast<std::uint16_t>(c2), substitute.bytes, nSub, [] {});
+                    i += 6;
+                }
             } else {
-                out = EncodeUnit(out, static_cast<std::uint16_t>(c), substitute.bytes, nSub, [] {});
+                i = utf8_forms::DecodeRareForm(pUtf8, i, nLength, &c);
+                if (c > 0xFFFF) {
+                    for (int k = 0; k < nSub; ++k)
+                        *out++ = substitute.bytes[k];
+                } else {
+                    out = EncodeUnit(out, static_cast<std::uint16_t>(c), substitute.bytes, nSub, [] {});
+                }
             }
         }
     }

@@ -129,6 +129,31 @@ inline bool WholeThreeByteForm(const std::uint8_t* p, std::uint32_t* pCodePoint)
     return (0xF7FFFFFEu >> (c >> 11) & 1) != 0;
 }
 
+// Whether the eight bytes at p begin two well-formed three-byte forms, as
+// WholeThreeByteForm checks them, on a little-endian host (elsewhere: no).
+// Kanji and kana come in runs: one load and one mask for two of them.
+inline bool TwoThreeByteForms(const std::uint8_t* p, std::uint32_t* pFirst, std::uint32_t* pSecond)
+{
+    if constexpr (std::endian::native == std::endian::little) {
+        std::uint64_t w;
+        std::memcpy(&w, p, 8);
+        if ((w & 0xC0C0F0C0C0F0ULL) != 0x8080E08080E0ULL)
+            return false;
+        const auto a = static_cast<std::uint32_t>(w);
+        const auto b = static_cast<std::uint32_t>(w >> 24);
+        const std::uint32_t c0 = (a & 0x0F) << 12 | (a & 0x3F00) >> 2 | (a >> 16 & 0x3F);
+        const std::uint32_t c1 = (b & 0x0F) << 12 | (b & 0x3F00) >> 2 | (b >> 16 & 0x3F);
+        *pFirst = c0;
+        *pSecond = c1;
+        return ((0xF7FFFFFEu >> (c0 >> 11)) & (0xF7FFFFFEu >> (c1 >> 11)) & 1) != 0;
+    } else {
+        (void)p;
+        (void)pFirst;
+        (void)pSecond;
+        return false;
+    }
+}
+
 // Decodes the form at p[i] (i < n) into *pCodePoint and returns the position
 // after it. An ill-formed sequence gives U+FFFD for its maximal subpart: the
 // lead and those continuation bytes that could still begin a well-formed

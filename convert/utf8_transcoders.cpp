@@ -103,9 +103,7 @@ bool Utf8ToUnicode(const std::uint8_t* pSource, std::int64_t n, CByteBuffer* pOu
 bool UnicodeToUtf8(const std::uint8_t* pSource, std::int64_t n, CByteBuffer* pOutput, CTextConverter*)
 {
     const std::int64_t nUnits = n / 2;
-    // One byte more than the worst case: a three-byte form goes in one
-    // four-byte store.
-    CByteBuffer work = CByteBuffer::Allocate(3 * nUnits + 1);
+    CByteBuffer work = CByteBuffer::Allocate(3 * nUnits);
     std::uint8_t* q = work.Data();
     std::int64_t k = 0;
     while (k < nUnits) {
@@ -121,19 +119,16 @@ bool UnicodeToUtf8(const std::uint8_t* pSource, std::int64_t n, CByteBuffer* pOu
             k += 8;
         }
 #endif
-        // Then one character at a time up to the next stretch of eight.
+        // Then one unit at a time up to the next stretch of eight; only a
+        // unit that would make a three-byte form is looked at once more, in
+        // case it is a surrogate.
         const std::int64_t stop = k + 8 < nUnits ? k + 8 : nUnits;
-        while (k < stop) {
+        for (; k < stop; ++k) {
             const unsigned u = UnitAt(pSource, k);
-            if (u > 0x7FF && !IsSurrogate(u)) {
-                q = utf8_forms::PutWideUnit(q, u);
-                ++k;
-            } else if (IsSurrogate(u)) {
-                k = PutSurrogates(pSource, k, nUnits, &q);
-            } else {
+            if (u <= 0x7FF || !IsSurrogate(u))
                 q = utf8_forms::PutUnit(q, u);
-                ++k;
-            }
+            else
+                k = PutSurrogates(pSource, k, nUnits, &q) - 1;
         }
     }
     work.Trim(q - work.Data());
@@ -161,17 +156,25 @@ bool Utf8ToUnicode(const std::uint8_t* pSource, std::int64_t n, CByteBuffer* pOu
 #endif
         const std::int64_t stop = i + 16 < n ? i + 16 : n;
         while (i < stop) {
+            // ASCII and three-byte forms, all but all of Japanese text, take
+            // a few instructions; the rest goes out of line.
+            const unsigned b = pSource[i];
             std::uint32_t c;
-            // A run of three-byte forms in a loop of its own: the few
-            // instructions each takes are what Japanese text costs.
-            while (i + 4 <= n && utf8_forms::WholeThreeByteForm(pSource + i, &c)) {
+            if (b < 0x80) {
+                q = PutUtf16Unit(q, b);
+                i += 1;
+            } else if (i + 4 <= n && utf8_forms::WholeThreeByteForm(pSource + i, &c)) {
                 q = PutUtf16Unit(q, c);
                 i += 3;
+                std::uint32_t c2;
+                while (i + 8 <= n && utf8_forms::TwoThreeByteForms(pSource + i, &c, &c2)) {
+                    q = PutUtf16Unit(PutUtf16Unit(q, c), c2);
+                    i += 6;
+                }
+            } else {
+                i = utf8_forms::DecodeRareForm(pSource, i, n, &c);
+                q = PutUtf16(q, c);
             }
-            if (i >= n)
-                break;
-            i = DecodeForm(pSource, i, n, &c);
-            q = PutUtf16(q, c);
         }
     }
     work.Trim(q - work.Data());
