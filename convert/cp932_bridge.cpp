@@ -368,7 +368,7 @@ std::int64_t EncodeUtf8Forms(const std::uint8_t* pUtf8, std::int64_t nLength, st
         }
         const std::int64_t stop = i + 16 < limit ? i + 16 : limit;
         while (i < stop) {
-            // ASCII and three-byte forms, all but all of Japanese text, take
+            // ASCII and three-byte forms, nearly all of Japanese text, take
             // a few instructions, and a run of three-byte forms goes two at a
             // time while both begin before limit; the rest goes out of line.
             const unsigned b = pUtf8[i];

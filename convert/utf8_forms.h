@@ -78,9 +78,9 @@ inline std::uint8_t* PutPackedForm(std::uint8_t* q, std::uint32_t form)
 
 constexpr std::uint32_t kReplacement = 0xFFFD;
 
-// The careful half of DecodeForm: every form but ASCII and a three-byte
-// one with a byte after it, and every ill-formed sequence. Kept out of line so that the common
-// forms stay a few instructions.
+// The careful half of DecodeForm: every form but ASCII and a three-byte one
+// with a byte after it, and every ill-formed sequence. Out of line, so that
+// the common forms stay a few instructions.
 [[gnu::noinline]] inline std::int64_t DecodeRareForm(const std::uint8_t* p, std::int64_t i, std::int64_t n,
                                                    std::uint32_t* pCodePoint)
 {

@@ -156,7 +156,7 @@ bool Utf8ToUnicode(const std::uint8_t* pSource, std::int64_t n, CByteBuffer* pOu
 #endif
         const std::int64_t stop = i + 16 < n ? i + 16 : n;
         while (i < stop) {
-            // ASCII and three-byte forms, all but all of Japanese text, take
+            // ASCII and three-byte forms, nearly all of Japanese text, take
             // a few instructions; the rest goes out of line.
             const unsigned b = pSource[i];
             std::uint32_t c;
