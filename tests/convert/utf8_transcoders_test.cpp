@@ -240,16 +240,18 @@ TEST(Utf8Transcoders, DecodesAsPythonDoes)
     if (std::system("python3 -c pass > /dev/null 2>&1") != 0)
         GTEST_SKIP() << "python3 is missing: no conformance check against its codecs";
     CRandomText random(2502);
-    // Every lead and second byte before each class of third byte, then
-    // random bytes, then bytes from the edges of every range of the table of
-    // well-formed forms.
+    // Every lead and second byte before each class of third byte, inside a
+    // run of whole forms where it is the first and then the second of a
+    // pair the decoder takes together; then random bytes, then bytes from
+    // the edges of every range of the table of well-formed forms.
     Bytes adversarial;
     for (int b1 = 0x80; b1 <= 0xFF; ++b1)
         for (int b2 = 0; b2 <= 0xFF; ++b2)
             for (int b3 : {0x41, 0x80, 0xBF, 0xC0})
                 adversarial.insert(adversarial.end(),
-                                   {static_cast<std::uint8_t>(b1), static_cast<std::uint8_t>(b2),
-                                    static_cast<std::uint8_t>(b3), 0x80, 0x0A});
+                                   {0xE3, 0x81, 0x82, 0xE3, 0x81, 0x82, static_cast<std::uint8_t>(b1),
+                                    static_cast<std::uint8_t>(b2), static_cast<std::uint8_t>(b3), 0xE3, 0x81, 0x82,
+                                    0x0A});
     const Bytes noise = random.AnyBytes(200000);
     adversarial.insert(adversarial.end(), noise.begin(), noise.end());
     const Bytes edges = random.FromAlphabet(200000, FromHex("00 0A 0D 22 41 7F 80 8F 90 9F A0 BF C0 C1 C2 DF E0 E1 "
