@@ -358,6 +358,8 @@ std::int64_t EncodeUtf8Forms(const std::uint8_t* pUtf8, std::int64_t nLength, st
                              const Substitute& substitute, std::uint8_t* pBytes, std::int64_t* pWritten)
 {
     const int nSub = ClampSubstitute(substitute);
+    // A pair of forms from i is read whole and both begin before limit.
+    const std::int64_t pairEnd = limit - 3 < nLength - 7 ? limit - 3 : nLength - 7;
     std::uint8_t* out = pBytes;
     std::int64_t i = start;
     while (i < limit) {
@@ -380,7 +382,7 @@ std::int64_t EncodeUtf8Forms(const std::uint8_t* pUtf8, std::int64_t nLength, st
             } else if (i + 4 <= nLength && utf8_forms::WholeThreeByteForm(pUtf8 + i, &c)) {
                 out = EncodeUnit(out, static_cast<std::uint16_t>(c), substitute.bytes, nSub, [] {});
                 i += 3;
-                while (i + 3 < limit && i + 8 <= nLength && utf8_forms::TwoThreeByteForms(pUtf8 + i, &c, &c2)) {
+                while (i < pairEnd && utf8_forms::TwoThreeByteForms(pUtf8 + i, &c, &c2)) {
                     out = EncodeUnit(out, static_cast<std::uint16_t>(c), substitute.bytes, nSub, [] {});
                     out = EncodeUnit(out, static_cast<std::uint16_t>(c2), substitute.bytes, nSub, [] {});
                     i += 6;
