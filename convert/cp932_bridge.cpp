@@ -165,8 +165,6 @@ inline bool Ascii16(const std::uint8_t* p)
 #endif
 }
 
-using utf8_forms::DecodeForm;
-
 // Writes the CP932 form of a non-ASCII unit, or the substitute; a high
 // surrogate followed by a low one (consumed through consumeLowSurrogate) is one
 // character.
@@ -352,12 +350,16 @@ std::int64_t EncodeUnits(const std::uint8_t* pUtf16le, std::int64_t nUnits, std:
     return i;
 }
 
-// The same for the forms of UTF-8 text that begin before limit; a form and
-// the surrogate peek may read beyond limit, up to nLength.
+// The same for the forms of UTF-8 text that begin before limit; a form may
+// read beyond limit, up to nLength. The decoder yields no surrogates: a
+// character beyond the BMP arrives whole and is one unmappable character, and
+// U+FFFD for an ill-formed sequence has no CP932 form either.
 std::int64_t EncodeUtf8Forms(const std::uint8_t* pUtf8, std::int64_t nLength, std::int64_t start, std::int64_t limit,
                              const Substitute& substitute, std::uint8_t* pBytes, std::int64_t* pWritten)
 {
     const int nSub = ClampSubstitute(substitute);
+    // A pair of forms from i is read whole and both begin before limit.
+    const std::int64_t pairEnd = limit - 3 < nLength - 7 ? limit - 3 : nLength - 7;
     std::uint8_t* out = pBytes;
     std::int64_t i = start;
     while (i < limit) {
@@ -368,20 +370,32 @@ std::int64_t EncodeUtf8Forms(const std::uint8_t* pUtf8, std::int64_t nLength, st
         }
         const std::int64_t stop = i + 16 < limit ? i + 16 : limit;
         while (i < stop) {
-            std::uint16_t unit;
-            i = DecodeForm(pUtf8, i, nLength, &unit);
-            if (unit < 0x80) {
-                *out++ = static_cast<std::uint8_t>(unit);
-                continue;
-            }
-            out = EncodeUnit(out, unit, substitute.bytes, nSub, [&] {
-                if (i < nLength) {
-                    std::uint16_t next;
-                    const std::int64_t after = DecodeForm(pUtf8, i, nLength, &next);
-                    if (IsLowSurrogate(next))
-                        i = after;
+            // ASCII and three-byte forms, nearly all of Japanese text, take
+            // a few instructions, and a run of three-byte forms goes two at a
+            // time while both begin before limit; the rest goes out of line.
+            const unsigned b = pUtf8[i];
+            std::uint32_t c;
+            std::uint32_t c2;
+            if (b < 0x80) {
+                *out++ = static_cast<std::uint8_t>(b);
+                i += 1;
+            } else if (i + 4 <= nLength && utf8_forms::WholeThreeByteForm(pUtf8 + i, &c)) {
+                out = EncodeUnit(out, static_cast<std::uint16_t>(c), substitute.bytes, nSub, [] {});
+                i += 3;
+                while (i < pairEnd && utf8_forms::TwoThreeByteForms(pUtf8 + i, &c, &c2)) {
+                    out = EncodeUnit(out, static_cast<std::uint16_t>(c), substitute.bytes, nSub, [] {});
+                    out = EncodeUnit(out, static_cast<std::uint16_t>(c2), substitute.bytes, nSub, [] {});
+                    i += 6;
                 }
-            });
+            } else {
+                i = utf8_forms::DecodeRareForm(pUtf8, i, nLength, &c);
+                if (c > 0xFFFF) {
+                    for (int k = 0; k < nSub; ++k)
+                        *out++ = substitute.bytes[k];
+                } else {
+                    out = EncodeUnit(out, static_cast<std::uint16_t>(c), substitute.bytes, nSub, [] {});
+                }
+            }
         }
     }
     *pWritten = out - pBytes;

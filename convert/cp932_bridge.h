@@ -39,9 +39,10 @@ std::int64_t DecodeToUtf8(const std::uint8_t* pBytes, std::int64_t nLength, std:
 std::int64_t DecodePart(const std::uint8_t* pBytes, std::int64_t nLength, bool bFinal, bool bToUtf8,
                         std::uint8_t* pOut, std::int64_t* pConsumed);
 
-// Encode applied to the units that the engine's UTF-8 decoder makes of
-// pUtf8 (one- to three-byte forms, nothing checked, a cut-off last form
-// completed with zero bits). Room for nLength + 2 bytes.
+// Encode applied to the characters that the engine's UTF-8 decoder makes of
+// pUtf8 (each ill-formed sequence U+FFFD, so an unmappable character, a
+// four-byte form one character). Room for 2 * nLength bytes: every byte may
+// be a sequence of its own that gets a two-byte substitute.
 std::int64_t EncodeFromUtf8(const std::uint8_t* pUtf8, std::int64_t nLength, const Substitute& substitute,
                             std::uint8_t* pBytes);
 

@@ -214,6 +214,9 @@ std::uint8_t* WalkUtf16(const std::uint8_t* pIn, std::int64_t n, std::uint8_t* p
     return pOut;
 }
 
+// In UTF-8 every byte below 0x80 is a character of its own, whatever comes
+// before it: a lead never takes a CR, LF or ASCII byte along, as no decoder
+// that follows the standard would. Bytes of forms are copied as they are.
 std::uint8_t* WalkUtf8(const std::uint8_t* pIn, std::int64_t n, std::uint8_t* pOut, NLCode nCode)
 {
     std::int64_t i = 0;
@@ -224,19 +227,10 @@ std::uint8_t* WalkUtf8(const std::uint8_t* pIn, std::int64_t n, std::uint8_t* pO
         i += run;
         if (i >= n)
             break;
-        const std::uint8_t b = pIn[i];
-        if (b >= 0xC0) {
-            const std::int64_t step = b >= 0xE0 ? 3 : 2;
-            const std::int64_t take = step < n - i ? step : n - i;
-            std::memcpy(pOut, pIn + i, static_cast<std::size_t>(take));
-            pOut += take;
-            i += step;
-        } else if (b >= 0x80) {
-            *pOut++ = b; // a stray continuation byte stands alone
-            i += 1;
-        } else {
+        if (pIn[i] >= 0x80)
+            *pOut++ = pIn[i++];
+        else
             i = LineEnding(pIn, i, n, pOut, nCode);
-        }
     }
     return pOut;
 }
@@ -315,22 +309,7 @@ std::uint8_t* FastEucJp(const std::uint8_t* pIn, std::int64_t n, std::uint8_t* p
     return pOut;
 }
 
-// In UTF-8 a position q is owned by a lead one byte back (C0-FF) or two bytes
-// back (E0-FF); with neither, it is a start. Otherwise walk from i.
-inline bool Utf8UnitStart(const std::uint8_t* pIn, std::int64_t i, std::int64_t q)
-{
-    if (q == i)
-        return true;
-    if (q - i >= 2 && pIn[q - 1] < 0xC0 && pIn[q - 2] < 0xE0)
-        return true;
-    std::int64_t p = i;
-    while (p < q) {
-        const std::uint8_t b = pIn[p];
-        p += b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 1;
-    }
-    return p == q;
-}
-
+// Every CR or LF byte of UTF-8 text is a line ending.
 std::uint8_t* FastUtf8(const std::uint8_t* pIn, std::int64_t n, std::uint8_t* pOut, NLCode nCode)
 {
     std::int64_t i = 0;
@@ -340,25 +319,7 @@ std::uint8_t* FastUtf8(const std::uint8_t* pIn, std::int64_t n, std::uint8_t* pO
         pOut += c - i;
         if (c >= n)
             break;
-        if (Utf8UnitStart(pIn, i, c)) {
-            i = LineEnding(pIn, c, n, pOut, nCode);
-        } else {
-            // Inside a multibyte form: copy to the end of that form.
-            std::int64_t p = i;
-            while (true) {
-                const std::uint8_t b = pIn[p];
-                const std::int64_t next = p + (b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 1);
-                if (next > c) {
-                    p = next;
-                    break;
-                }
-                p = next;
-            }
-            const std::int64_t end = p < n ? p : n;
-            std::memcpy(pOut, pIn + c, static_cast<std::size_t>(end - c));
-            pOut += end - c;
-            i = p;
-        }
+        i = LineEnding(pIn, c, n, pOut, nCode);
     }
     return pOut;
 }
@@ -522,22 +483,27 @@ bool IsUnchanged(const std::uint8_t* pIn, std::int64_t n, CharsetId nCharset, NL
     switch (nCharset) {
     case Charset::ShiftJis:
     case Charset::EucJp:
-    case Charset::Utf8:
         while (i < n) {
             const std::int64_t c = i + byte_search::FindCrLf(pIn + i, n - i);
             if (c >= n)
                 return true;
             std::int64_t end = c + 1;
-            const bool start = nCharset == Charset::Utf8       ? Utf8UnitStart(pIn, i, c)
-                               : nCharset == Charset::ShiftJis ? ShiftJisUnitStart(pIn, i, c)
-                                                               : EucJpUnitStart(pIn, i, c, &end);
+            const bool start = nCharset == Charset::ShiftJis ? ShiftJisUnitStart(pIn, i, c)
+                                                             : EucJpUnitStart(pIn, i, c, &end);
             if (!start) {
-                if (nCharset == Charset::Utf8)
-                    return false; // rare in real text; leave it to the walk
                 i = end;
             } else if (!EndingKept(pIn, c, n, nCode, &i)) {
                 return false;
             }
+        }
+        return true;
+    case Charset::Utf8:
+        while (i < n) {
+            const std::int64_t c = i + byte_search::FindCrLf(pIn + i, n - i);
+            if (c >= n)
+                return true;
+            if (!EndingKept(pIn, c, n, nCode, &i))
+                return false;
         }
         return true;
     case Charset::Unicode:

@@ -46,7 +46,7 @@ bool JisToEucJp(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConv
 }
 bool Utf8ToShiftJis(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter* c)
 {
-    CByteBuffer work = CByteBuffer::Allocate(n + 2);
+    CByteBuffer work = CByteBuffer::Allocate(2 * n);
     const cp932::Substitute substitute = cp932::MakeSubstitute(c->m_strUnmappableDefaultChar);
     work.Trim(cp932::EncodeFromUtf8(p, n, substitute, work.Data()));
     *o = std::move(work);
@@ -174,7 +174,8 @@ bool FromShiftJisSlices(const std::uint8_t* p, std::int64_t n, bool bFromUtf8, s
     const std::int64_t nSource = bFromUtf8 ? n : n / 2;
     const cp932::Substitute substitute = cp932::MakeSubstitute(pConverter->m_strUnmappableDefaultChar);
     CByteBuffer work = CByteBuffer::Allocate(nOutputBound);
-    // Two bytes a unit or form at most, with room for what crosses the limit.
+    // Two bytes a unit, or a byte of UTF-8, at most, with room for what
+    // crosses the limit.
     CByteBuffer sjis = CByteBuffer::Allocate(2 * kSlice + 16);
     std::uint8_t* q = work.Data();
     std::int64_t pos = 0;
@@ -205,8 +206,9 @@ std::int64_t EucOut(const std::uint8_t* s, std::int64_t len, bool bFinal, std::u
 }
 
 // Shift_JIS bytes from n source bytes: at most n from UTF-16 (two bytes a
-// unit), n + 1 from UTF-8 (a cut-off last form may grow by one).
-inline std::int64_t ShiftJisBound(std::int64_t n, bool bFromUtf8) { return bFromUtf8 ? n + 2 : n; }
+// unit), 2 * n from UTF-8 (each byte may be an ill-formed sequence of its own
+// that gets a two-byte substitute).
+inline std::int64_t ShiftJisBound(std::int64_t n, bool bFromUtf8) { return bFromUtf8 ? 2 * n : n; }
 
 // The ISO-2022-JP stages keep their mode from one slice to the next.
 struct JisIn {

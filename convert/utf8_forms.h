@@ -8,8 +8,9 @@
 // Shift_JIS <-> UTF-8 paths so that both write and read exactly alike.
 namespace utf8_forms {
 
-// One 16-bit unit as one, two or three bytes; surrogates are written as they
-// are, like any other unit.
+// A code point of the Basic Multilingual Plane as one, two or three bytes.
+// Callers never pass a surrogate: the code-page table holds none, and the
+// UTF-16 encoder pairs or replaces them first.
 inline std::uint8_t* PutUnit(std::uint8_t* q, unsigned u)
 {
     if (u <= 0x7F) {
@@ -25,6 +26,18 @@ inline std::uint8_t* PutUnit(std::uint8_t* q, unsigned u)
         q += 3;
     }
     return q;
+}
+
+// Any scalar value, U+10000-U+10FFFF as four bytes.
+inline std::uint8_t* PutCodePoint(std::uint8_t* q, std::uint32_t c)
+{
+    if (c <= 0xFFFF)
+        return PutUnit(q, c);
+    q[0] = static_cast<std::uint8_t>(0xF0 | (c >> 18));
+    q[1] = static_cast<std::uint8_t>(0x80 | ((c >> 12) & 0x3F));
+    q[2] = static_cast<std::uint8_t>(0x80 | ((c >> 6) & 0x3F));
+    q[3] = static_cast<std::uint8_t>(0x80 | (c & 0x3F));
+    return q + 4;
 }
 
 // The same, for a unit that is not ASCII, with room for four bytes at q: a
@@ -63,25 +76,99 @@ inline std::uint8_t* PutPackedForm(std::uint8_t* q, std::uint32_t form)
     return q + (form >> 24);
 }
 
-// Decodes the form at p[i] (i < n) into *pUnit and returns the position after
-// it: leads E0-FF take two more bytes, C0-DF one, anything else stands alone
-// (a stray continuation byte gives b & 0x7F). Nothing is checked; a form cut
-// off by the end of the text reads its missing bytes as zero bits.
-inline std::int64_t DecodeForm(const std::uint8_t* p, std::int64_t i, std::int64_t n, std::uint16_t* pUnit)
+constexpr std::uint32_t kReplacement = 0xFFFD;
+
+// The careful half of DecodeForm: every form but ASCII and a three-byte one
+// with a byte after it, and every ill-formed sequence. Out of line, so that
+// the common forms stay a few instructions.
+[[gnu::noinline]] inline std::int64_t DecodeRareForm(const std::uint8_t* p, std::int64_t i, std::int64_t n,
+                                                   std::uint32_t* pCodePoint)
 {
-    const std::uint8_t b = p[i];
-    const unsigned c1 = i + 1 < n ? p[i + 1] : 0;
-    if ((b & 0xE0) == 0xE0) {
-        const unsigned c2 = i + 2 < n ? p[i + 2] : 0;
-        *pUnit = static_cast<std::uint16_t>(((b & 0x0Fu) << 12) | ((c1 & 0x3Fu) << 6) | (c2 & 0x3Fu));
+    const unsigned b = p[i];
+    *pCodePoint = kReplacement;
+    if (b < 0xC2 || b > 0xF4)
+        return i + 1; // a continuation byte, C0, C1 or F5-FF: never a lead
+    // The second byte's range is narrower after E0, ED, F0 and F4: that is
+    // what rules out overlong forms, surrogates and values above U+10FFFF.
+    const unsigned lo = b == 0xE0 ? 0xA0 : b == 0xF0 ? 0x90 : 0x80;
+    const unsigned hi = b == 0xED ? 0x9F : b == 0xF4 ? 0x8F : 0xBF;
+    if (i + 1 >= n || p[i + 1] < lo || p[i + 1] > hi)
+        return i + 1;
+    const int nMore = b < 0xE0 ? 1 : b < 0xF0 ? 2 : 3;
+    std::uint32_t c = (b & (0x3Fu >> nMore)) << 6 | (p[i + 1] & 0x3Fu);
+    std::int64_t k = i + 2;
+    for (int m = 1; m < nMore; ++m, ++k) {
+        if (k >= n || (p[k] & 0xC0) != 0x80)
+            return k;
+        c = c << 6 | (p[k] & 0x3Fu);
+    }
+    *pCodePoint = c;
+    return k;
+}
+
+// Whether the bytes at p (four of them readable) begin a well-formed
+// three-byte form, the bulk of Japanese text; if so *pCodePoint is its
+// value. The lead must be E0-EF and the next two bytes 80-BF, and the value
+// neither overlong (below U+0800) nor a surrogate: of the 32 blocks of 2048
+// that the top five bits name, blocks 0 and 27 (U+D800-U+DFFF) are out.
+inline bool WholeThreeByteForm(const std::uint8_t* p, std::uint32_t* pCodePoint)
+{
+    std::uint32_t c;
+    if constexpr (std::endian::native == std::endian::little) {
+        std::uint32_t w;
+        std::memcpy(&w, p, 4);
+        if ((w & 0xC0C0F0) != 0x8080E0)
+            return false;
+        c = (w & 0x0F) << 12 | (w & 0x3F00) >> 2 | (w >> 16 & 0x3F);
+    } else {
+        if ((p[0] & 0xF0) != 0xE0 || (p[1] & 0xC0) != 0x80 || (p[2] & 0xC0) != 0x80)
+            return false;
+        c = (p[0] & 0x0Fu) << 12 | (p[1] & 0x3Fu) << 6 | (p[2] & 0x3Fu);
+    }
+    *pCodePoint = c;
+    return (0xF7FFFFFEu >> (c >> 11) & 1) != 0;
+}
+
+// Whether the eight bytes at p begin two well-formed three-byte forms, as
+// WholeThreeByteForm checks them, on a little-endian host (elsewhere: no).
+// Kanji and kana come in runs: one load and one mask for two of them.
+inline bool TwoThreeByteForms(const std::uint8_t* p, std::uint32_t* pFirst, std::uint32_t* pSecond)
+{
+    if constexpr (std::endian::native == std::endian::little) {
+        std::uint64_t w;
+        std::memcpy(&w, p, 8);
+        if ((w & 0xC0C0F0C0C0F0ULL) != 0x8080E08080E0ULL)
+            return false;
+        const auto a = static_cast<std::uint32_t>(w);
+        const auto b = static_cast<std::uint32_t>(w >> 24);
+        const std::uint32_t c0 = (a & 0x0F) << 12 | (a & 0x3F00) >> 2 | (a >> 16 & 0x3F);
+        const std::uint32_t c1 = (b & 0x0F) << 12 | (b & 0x3F00) >> 2 | (b >> 16 & 0x3F);
+        *pFirst = c0;
+        *pSecond = c1;
+        return ((0xF7FFFFFEu >> (c0 >> 11)) & (0xF7FFFFFEu >> (c1 >> 11)) & 1) != 0;
+    } else {
+        (void)p;
+        (void)pFirst;
+        (void)pSecond;
+        return false;
+    }
+}
+
+// Decodes the form at p[i] (i < n) into *pCodePoint and returns the position
+// after it. An ill-formed sequence gives U+FFFD for its maximal subpart: the
+// lead and those continuation bytes that could still begin a well-formed
+// form, at least one byte. So no overlong form, surrogate or value above
+// U+10FFFF is ever decoded, and the byte that broke a form (an ASCII byte,
+// a CR, a new lead) begins the next one.
+inline std::int64_t DecodeForm(const std::uint8_t* p, std::int64_t i, std::int64_t n, std::uint32_t* pCodePoint)
+{
+    if (p[i] < 0x80) {
+        *pCodePoint = p[i];
+        return i + 1;
+    }
+    if (i + 4 <= n && WholeThreeByteForm(p + i, pCodePoint))
         return i + 3;
-    }
-    if ((b & 0xC0) == 0xC0) {
-        *pUnit = static_cast<std::uint16_t>(((b & 0x1Fu) << 6) | (c1 & 0x3Fu));
-        return i + 2;
-    }
-    *pUnit = b & 0x7Fu;
-    return i + 1;
+    return DecodeRareForm(p, i, n, pCodePoint);
 }
 
 } // namespace utf8_forms

@@ -1,3 +1,4 @@
+#include <bit>
 #include <cstring>
 
 #include "byte_search.h"
@@ -5,11 +6,10 @@
 #include "reference_kernels.h"
 #include "text_converter.h"
 
-// UTF-16 <-> UTF-8 one 16-bit unit at a time: surrogates are neither paired
-// nor checked, and only one- to three-byte forms exist, so every UTF-16 text
-// survives the round trip exactly. An odd last UTF-16 byte is no unit and is
-// ignored, as the Shift_JIS encoder does. A UTF-8 form cut off by the end of
-// the text decodes as if its missing continuation bytes carried zero bits.
+// UTF-16 <-> UTF-8 as the Unicode standard defines them: a surrogate pair is
+// one four-byte form, a lone surrogate and every ill-formed UTF-8 sequence
+// become U+FFFD, so both directions write only well-formed text. An odd last
+// UTF-16 byte is no unit and is ignored, as the Shift_JIS encoder does.
 
 namespace {
 
@@ -17,10 +17,46 @@ using utf8_forms::DecodeForm;
 
 inline std::uint8_t* PutUtf16Unit(std::uint8_t* q, unsigned u)
 {
-    q[0] = static_cast<std::uint8_t>(u & 0xFF);
-    q[1] = static_cast<std::uint8_t>(u >> 8);
+    if constexpr (std::endian::native == std::endian::little) {
+        const auto unit = static_cast<std::uint16_t>(u);
+        std::memcpy(q, &unit, 2);
+    } else {
+        q[0] = static_cast<std::uint8_t>(u & 0xFF);
+        q[1] = static_cast<std::uint8_t>(u >> 8);
+    }
     return q + 2;
 }
+
+inline std::uint8_t* PutUtf16(std::uint8_t* q, std::uint32_t c)
+{
+    if (c <= 0xFFFF)
+        return PutUtf16Unit(q, c);
+    c -= 0x10000;
+    q = PutUtf16Unit(q, 0xD800 | (c >> 10));
+    return PutUtf16Unit(q, 0xDC00 | (c & 0x3FF));
+}
+
+inline unsigned UnitAt(const std::uint8_t* p, std::int64_t k) { return p[2 * k] | (p[2 * k + 1] << 8); }
+
+// Writes the character whose first unit, a surrogate, is unit k of nUnits
+// and returns the index of the unit after it. Out of line: surrogates are
+// rare, and the loops around it stay tight without them.
+[[gnu::noinline]] std::int64_t PutSurrogates(const std::uint8_t* p, std::int64_t k, std::int64_t nUnits,
+                                             std::uint8_t** pq)
+{
+    const unsigned u = UnitAt(p, k);
+    if (u <= 0xDBFF && k + 1 < nUnits) {
+        const unsigned low = UnitAt(p, k + 1);
+        if (low >= 0xDC00 && low <= 0xDFFF) {
+            *pq = utf8_forms::PutCodePoint(*pq, 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
+            return k + 2;
+        }
+    }
+    *pq = utf8_forms::PutUnit(*pq, utf8_forms::kReplacement);
+    return k + 1;
+}
+
+inline bool IsSurrogate(unsigned u) { return u - 0xD800 < 0x800; }
 
 } // namespace
 
@@ -28,11 +64,19 @@ namespace reference {
 
 bool UnicodeToUtf8(const std::uint8_t* pSource, std::int64_t n, CByteBuffer* pOutput, CTextConverter*)
 {
+    // Three bytes a unit at most: a pair gives four for two.
     const std::int64_t nUnits = n / 2;
     CByteBuffer work = CByteBuffer::Allocate(3 * nUnits);
     std::uint8_t* q = work.Data();
-    for (std::int64_t k = 0; k < nUnits; ++k)
-        q = utf8_forms::PutUnit(q, pSource[2 * k] | (pSource[2 * k + 1] << 8));
+    for (std::int64_t k = 0; k < nUnits;) {
+        const unsigned u = UnitAt(pSource, k);
+        if (IsSurrogate(u)) {
+            k = PutSurrogates(pSource, k, nUnits, &q);
+        } else {
+            q = utf8_forms::PutUnit(q, u);
+            ++k;
+        }
+    }
     work.Trim(q - work.Data());
     *pOutput = std::move(work);
     return true;
@@ -40,13 +84,14 @@ bool UnicodeToUtf8(const std::uint8_t* pSource, std::int64_t n, CByteBuffer* pOu
 
 bool Utf8ToUnicode(const std::uint8_t* pSource, std::int64_t n, CByteBuffer* pOutput, CTextConverter*)
 {
+    // Two bytes a byte at most: a four-byte form gives one pair.
     CByteBuffer work = CByteBuffer::Allocate(2 * n);
     std::uint8_t* q = work.Data();
     std::int64_t i = 0;
     while (i < n) {
-        std::uint16_t u;
-        i = DecodeForm(pSource, i, n, &u);
-        q = PutUtf16Unit(q, u);
+        std::uint32_t c;
+        i = DecodeForm(pSource, i, n, &c);
+        q = PutUtf16(q, c);
     }
     work.Trim(q - work.Data());
     *pOutput = std::move(work);
@@ -74,10 +119,17 @@ bool UnicodeToUtf8(const std::uint8_t* pSource, std::int64_t n, CByteBuffer* pOu
             k += 8;
         }
 #endif
-        // Then one unit at a time up to the next stretch of eight.
+        // Then one unit at a time up to the next stretch of eight; only a
+        // unit that would make a three-byte form is looked at once more, in
+        // case it is a surrogate.
         const std::int64_t stop = k + 8 < nUnits ? k + 8 : nUnits;
-        for (; k < stop; ++k)
-            q = utf8_forms::PutUnit(q, pSource[2 * k] | (pSource[2 * k + 1] << 8));
+        for (; k < stop; ++k) {
+            const unsigned u = UnitAt(pSource, k);
+            if (u <= 0x7FF || !IsSurrogate(u))
+                q = utf8_forms::PutUnit(q, u);
+            else
+                k = PutSurrogates(pSource, k, nUnits, &q) - 1;
+        }
     }
     work.Trim(q - work.Data());
     *pOutput = std::move(work);
@@ -104,9 +156,25 @@ bool Utf8ToUnicode(const std::uint8_t* pSource, std::int64_t n, CByteBuffer* pOu
 #endif
         const std::int64_t stop = i + 16 < n ? i + 16 : n;
         while (i < stop) {
-            std::uint16_t u;
-            i = DecodeForm(pSource, i, n, &u);
-            q = PutUtf16Unit(q, u);
+            // ASCII and three-byte forms, nearly all of Japanese text, take
+            // a few instructions; the rest goes out of line.
+            const unsigned b = pSource[i];
+            std::uint32_t c;
+            if (b < 0x80) {
+                q = PutUtf16Unit(q, b);
+                i += 1;
+            } else if (i + 4 <= n && utf8_forms::WholeThreeByteForm(pSource + i, &c)) {
+                q = PutUtf16Unit(q, c);
+                i += 3;
+                std::uint32_t c2;
+                while (i + 8 <= n && utf8_forms::TwoThreeByteForms(pSource + i, &c, &c2)) {
+                    q = PutUtf16Unit(PutUtf16Unit(q, c), c2);
+                    i += 6;
+                }
+            } else {
+                i = utf8_forms::DecodeRareForm(pSource, i, n, &c);
+                q = PutUtf16(q, c);
+            }
         }
     }
     work.Trim(q - work.Data());

@@ -126,6 +126,15 @@ const Example kExamples[] = {
     {U8, SJ, 2, "E4 BA 9C 0D 0A", "88 9F 0D"},
     {U8, EU, 1, "E4 BA 9C 0D 0A", "B0 A1 0A"},
     {U8, JI, 0, "E4 BA 9C 41", "1B 24 42 30 21 1B 28 42 41"},
+    // UTF-8 by the standard: four-byte forms, and U+FFFD (a substitute in the
+    // Shift_JIS family) for each maximal subpart of an ill-formed sequence.
+    {U8, U16, 0, "F0 A0 AE B7", "42 D8 B7 DF"},
+    {U16, U8, 0, "42 D8 B7 DF", "F0 A0 AE B7"},
+    {U16, U8, 0, "00 D8 41 00", "EF BF BD 41"},
+    {U8, SJ, 0, "C0 BC E0 80 AF", "5F 5F 5F 5F 5F"},
+    {U8, SJ, 1, "41 C0 8D C0 8A 0D 0A", "41 5F 5F 5F 5F 0A"},
+    {U8, U16, 1, "E3 81 22 0D 0A", "FD FF 22 00 0A 00"},
+    {U8, EU, 1, "E3 0D 0A 41", "5F 0A 41"},
     {EU, JI, 0, "B0 A1 0A", "1B 24 42 30 21 1B 28 42 0D 0A"},
     {EU, U16, 0, "B0 A1", "9C 4E"},
     {EU, U8, 1, "B0 A1 0D 0A", "E4 BA 9C 0A"},
@@ -259,7 +268,8 @@ TEST(TextConverter, LongTextsAcrossBlockEdges)
         {EU, "8F A1 A1"},     {EU, "8E A1 8E A1"},  {JI, "1B 24 42 30 21 30"},
         {JI, "1B 28 42 0D"},  {JI, "0E 1B 24"},     {JI, "1B 24 42 20 21 20 21 1B 28 42"},
         {U16, "41"},          {U16, "0D 00"},       {U8, "E3 81"},
-        {U8, "C3"},           {U8, "F0 9F 98 80"},
+        {U8, "C3"},           {U8, "F0 9F 98 80"},  {U8, "F0 9F 98"},
+        {U8, "ED A0 BD"},     {U16, "3D D8"},
     };
     CRandomText random(2109);
     for (CharsetId source = 0; source < Charset::Count; ++source) {
@@ -333,12 +343,16 @@ TEST(TextConverter, UnmappableCharactersBecomeTheSubstitute)
 {
     std::uint8_t form[2];
     ASSERT_EQ(cp932::EncodeOne(0xAC00, form), 0) << "the test needs a character outside code page 932";
+    // A character beyond the BMP (U+1F600, a surrogate pair in UTF-16) is
+    // one character too, with one substitute.
     const Bytes utf16 = FromHex("41 00 00 AC 42 00");
     const Bytes utf8 = FromHex("41 EA B0 80 42");
+    const Bytes utf16Pair = FromHex("41 00 3D D8 00 DE 42 00");
+    const Bytes utf8Astral = FromHex("41 F0 9F 98 80 42");
     for (const SubstituteCase& c : kSubstitutes) {
         SCOPED_TRACE(testing::Message() << "substitute \"" << c.substitute << "\"");
-        for (const Bytes* input : {&utf16, &utf8}) {
-            const CharsetId source = input == &utf16 ? U16 : U8;
+        for (const Bytes* input : {&utf16, &utf8, &utf16Pair, &utf8Astral}) {
+            const CharsetId source = input == &utf16 || input == &utf16Pair ? U16 : U8;
             EXPECT_TRUE(SameBytes(RunConvert(*input, source, SJ, 0, c.substitute), FromHex(c.shiftJis)));
             EXPECT_TRUE(SameBytes(RunConvert(*input, source, EU, 0, c.substitute), FromHex(c.eucJp)));
             EXPECT_TRUE(SameBytes(RunConvert(*input, source, JI, 0, c.substitute), FromHex(c.jis)));
@@ -348,17 +362,19 @@ TEST(TextConverter, UnmappableCharactersBecomeTheSubstitute)
     }
 }
 
-// A UTF-8 lead cut off by the end decodes to a character of its own, which
-// may be unmappable: with a two-byte substitute one input byte gives two.
+// A UTF-8 lead cut off by the end, like any byte that begins no form, is
+// U+FFFD, which is unmappable: with a two-byte substitute one input byte
+// gives two, the largest growth of UTF-8 into the Shift_JIS family.
 TEST(TextConverter, CutShortUtf8MeetsATwoByteSubstitute)
 {
     const std::string strKanji = "\xE4\xBA\x9C";
     EXPECT_TRUE(SameBytes(RunConvert(FromHex("C3"), U8, SJ, 0, strKanji), FromHex("88 9F")));
     EXPECT_TRUE(SameBytes(RunConvert(FromHex("41 C3"), U8, EU, 0, strKanji), FromHex("41 B0 A1")));
     EXPECT_TRUE(SameBytes(RunConvert(FromHex("C3"), U8, JI, 0, strKanji), FromHex("1B 24 42 30 21 1B 28 42")));
-    EXPECT_TRUE(SameBytes(RunConvert(FromHex("E3"), U8, SJ, 0, strKanji), FromHex("81 40")));
+    EXPECT_TRUE(SameBytes(RunConvert(FromHex("E3"), U8, SJ, 0, strKanji), FromHex("88 9F")));
+    EXPECT_TRUE(SameBytes(RunConvert(FromHex("80 FF"), U8, SJ, 0, strKanji), FromHex("88 9F 88 9F")));
     CRandomText random(2108);
-    const Bytes alphabet = FromHex("C3 E3 ED A0 BD B8 80 41 0D 0A F0 FF");
+    const Bytes alphabet = FromHex("C3 E3 ED A0 BD B8 80 41 0D 0A F0 9F 98 F4 90 FF");
     for (int round = 0; round < 3000; ++round) {
         const Bytes input = random.FromAlphabet(1 + random.Below(6), alphabet);
         for (CharsetId source : {U16, U8})

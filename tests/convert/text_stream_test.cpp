@@ -70,7 +70,7 @@ TEST(TextStream, RandomSplitsOfEveryCell)
                                                         : random.AnyBytes(n);
                     const Bytes whole = RunConvert(text, source, target, code, "#");
                     const std::uint32_t maxPiece = round < 4 ? 1 : round < 8 ? 3 : 40;
-                    ASSERT_TRUE(SameBytes(Stream(text, source, target, code, RandomCuts(random, n, maxPiece), "#"),
+                    ASSERT_TRUE(SameBytes(Stream(text, source, target, code, RandomCuts(random, text.size(), maxPiece), "#"),
                                           whole))
                         << "input " << model::ToHex(text);
                 }

@@ -179,20 +179,60 @@ Bytes WalkUtf16(const Bytes& in, NLCode code)
     return out;
 }
 
+// Continuation bytes can never be CR or LF, and a byte below 80 never
+// belongs to a longer form: UTF-8 walks byte by byte.
 Bytes WalkUtf8(const Bytes& in, NLCode code)
 {
     Bytes out;
     std::size_t i = 0;
-    while (i < Size(in)) {
-        const std::uint8_t b = in[i];
-        if (b >= 0xE0)
-            i += CopyClipped(in, i, 3, out);
-        else if (b >= 0xC0)
-            i += CopyClipped(in, i, 2, out);
-        else
-            i += StepSingleByte(in, i, code, out);
-    }
+    while (i < Size(in))
+        i += StepSingleByte(in, i, code, out);
     return out;
+}
+
+// ---- Unicode --------------------------------------------------------------
+
+// The well-formed UTF-8 byte sequences of the Unicode standard (its table
+// 3-7): for each range of first bytes, the length and the range of the
+// second byte; every later byte is 80-BF.
+struct WellFormed {
+    std::uint8_t firstLo, firstHi;
+    std::size_t length;
+    std::uint8_t secondLo, secondHi;
+};
+constexpr WellFormed kWellFormed[] = {
+    {0x00, 0x7F, 1, 0, 0},       {0xC2, 0xDF, 2, 0x80, 0xBF}, {0xE0, 0xE0, 3, 0xA0, 0xBF},
+    {0xE1, 0xEC, 3, 0x80, 0xBF}, {0xED, 0xED, 3, 0x80, 0x9F}, {0xEE, 0xEF, 3, 0x80, 0xBF},
+    {0xF0, 0xF0, 4, 0x90, 0xBF}, {0xF1, 0xF3, 4, 0x80, 0xBF}, {0xF4, 0xF4, 4, 0x80, 0x8F},
+};
+
+void PutUtf16Unit(Bytes& out, std::uint32_t unit)
+{
+    out.push_back(Low8(static_cast<int>(unit)));
+    out.push_back(Low8(static_cast<int>(unit >> 8)));
+}
+
+void PutUtf16(Bytes& out, std::uint32_t cp)
+{
+    if (cp < 0x10000) {
+        PutUtf16Unit(out, cp);
+    } else {
+        PutUtf16Unit(out, 0xD800 + ((cp - 0x10000) >> 10));
+        PutUtf16Unit(out, 0xDC00 + ((cp - 0x10000) & 0x3FF));
+    }
+}
+
+void PutUtf8(Bytes& out, std::uint32_t cp)
+{
+    const int length = cp < 0x80 ? 1 : cp < 0x800 ? 2 : cp < 0x10000 ? 3 : 4;
+    if (length == 1) {
+        out.push_back(Low8(static_cast<int>(cp)));
+        return;
+    }
+    constexpr std::uint8_t kLeadBits[5] = {0, 0, 0xC0, 0xE0, 0xF0};
+    out.push_back(Low8(static_cast<int>(kLeadBits[length] | (cp >> (6 * (length - 1))))));
+    for (int k = length - 2; k >= 0; --k)
+        out.push_back(Low8(static_cast<int>(0x80 | ((cp >> (6 * k)) & 0x3F))));
 }
 
 // ---- JIS X 0208 row and cell ----------------------------------------------
@@ -480,44 +520,54 @@ Bytes UnicodeToShiftJis(const Bytes& in, const std::string& strSubstitute)
 
 Bytes UnicodeToUtf8(const Bytes& in)
 {
+    std::vector<std::uint32_t> units;
+    for (std::size_t i = 0; i + 1 < Size(in); i += 2) // an odd last byte is no unit
+        units.push_back(in[i] | (in[i + 1] << 8));
     Bytes out;
-    for (std::size_t i = 0; i + 1 < Size(in); i += 2) {
-        const unsigned u = in[i] | (in[i + 1] << 8);
-        if (u <= 0x7F) {
-            out.push_back(Low8(static_cast<int>(u)));
-        } else if (u <= 0x7FF) {
-            out.push_back(Low8(static_cast<int>(0xC0 | (u >> 6))));
-            out.push_back(Low8(static_cast<int>(0x80 | (u & 0x3F))));
+    for (std::size_t k = 0; k < units.size(); ++k) {
+        const std::uint32_t u = units[k];
+        const bool high = u >= 0xD800 && u < 0xDC00;
+        const bool low = u >= 0xDC00 && u < 0xE000;
+        if (high && k + 1 < units.size() && units[k + 1] >= 0xDC00 && units[k + 1] < 0xE000) {
+            PutUtf8(out, 0x10000 + (u - 0xD800) * 0x400 + (units[k + 1] - 0xDC00));
+            ++k;
         } else {
-            out.push_back(Low8(static_cast<int>(0xE0 | (u >> 12))));
-            out.push_back(Low8(static_cast<int>(0x80 | ((u >> 6) & 0x3F))));
-            out.push_back(Low8(static_cast<int>(0x80 | (u & 0x3F))));
+            PutUtf8(out, high || low ? 0xFFFD : u);
         }
     }
-    return out; // an odd last byte is no unit and is dropped
+    return out;
 }
 
 Bytes Utf8ToUnicode(const Bytes& in)
 {
-    // A continuation byte missing at the end counts as 80: it adds no bits.
-    auto at = [&](std::size_t p) -> unsigned { return p < Size(in) ? in[p] : 0x80u; };
     Bytes out;
     std::size_t i = 0;
     while (i < Size(in)) {
-        const unsigned b = in[i];
-        unsigned u;
-        if ((b & 0xE0) == 0xE0) {
-            u = ((b & 0x0F) << 12) | ((at(i + 1) & 0x3F) << 6) | (at(i + 2) & 0x3F);
-            i += 3;
-        } else if ((b & 0xC0) == 0xC0) {
-            u = ((b & 0x1F) << 6) | (at(i + 1) & 0x3F);
-            i += 2;
-        } else {
-            u = b & 0x7F;
-            i += 1;
+        const WellFormed* shape = nullptr;
+        for (const WellFormed& w : kWellFormed)
+            if (in[i] >= w.firstLo && in[i] <= w.firstHi)
+                shape = &w;
+        // How many bytes from i follow the shape: the first, then each
+        // later one in its range, up to the first that is not.
+        std::size_t matched = shape ? 1 : 0;
+        while (shape && matched < shape->length && i + matched < Size(in)) {
+            const std::uint8_t b = in[i + matched];
+            const bool fits = matched == 1 ? b >= shape->secondLo && b <= shape->secondHi : b >= 0x80 && b <= 0xBF;
+            if (!fits)
+                break;
+            ++matched;
         }
-        out.push_back(Low8(static_cast<int>(u)));
-        out.push_back(Low8(static_cast<int>(u >> 8)));
+        if (shape && matched == shape->length) {
+            std::uint32_t cp = shape->length == 1 ? in[i] : in[i] & (0xFF >> (shape->length + 1));
+            for (std::size_t k = 1; k < shape->length; ++k)
+                cp = cp * 64 + (in[i + k] & 0x3F);
+            PutUtf16(out, cp);
+            i += matched;
+        } else {
+            // The maximal subpart, or the one byte that begins nothing.
+            PutUtf16(out, 0xFFFD);
+            i += matched > 0 ? matched : 1;
+        }
     }
     return out;
 }
