@@ -71,6 +71,16 @@ inline void Put3(std::uint8_t*& p, std::uint8_t a, std::uint8_t b, std::uint8_t 
     p += 3;
 }
 
+// The ISO-2022-JP writer's escape before a change of mode, and only then.
+inline void EnterMode(std::uint8_t*& q, jis_escapes::Mode& mode, jis_escapes::Mode next)
+{
+    if (mode != next) {
+        const auto& e = jis_escapes::kEscapeFor[static_cast<int>(next)];
+        Put3(q, ESC, e[0], e[1]);
+        mode = next;
+    }
+}
+
 } // namespace
 
 namespace {
@@ -163,13 +173,7 @@ bool ShiftJisToJis(const std::uint8_t* pSource, std::int64_t n, CByteBuffer* pOu
     std::uint8_t* const pBegin = work.Data();
     std::uint8_t* q = pBegin;
     Mode mode = Mode::Ascii;
-    const auto enter = [&](Mode next) {
-        if (mode != next) {
-            const auto& e = jis_escapes::kEscapeFor[static_cast<int>(next)];
-            Put3(q, ESC, e[0], e[1]);
-            mode = next;
-        }
-    };
+    const auto enter = [&](Mode next) { EnterMode(q, mode, next); };
     std::int64_t i = 0;
     while (i < n) {
         const std::uint8_t b = pSource[i];
@@ -565,13 +569,7 @@ std::int64_t ShiftJisToJis(const std::uint8_t* p, std::int64_t n, bool bFinal, M
     const std::uint16_t* table = Tables().toRowCell.data();
     std::uint8_t* q = out;
     Mode mode = *pMode;
-    const auto enter = [&](Mode next) {
-        if (mode != next) {
-            const auto& e = jis_escapes::kEscapeFor[static_cast<int>(next)];
-            Put3(q, ESC, e[0], e[1]);
-            mode = next;
-        }
-    };
+    const auto enter = [&](Mode next) { EnterMode(q, mode, next); };
     std::int64_t i = 0;
     while (i < n) {
         const std::uint8_t b = p[i];

@@ -107,39 +107,16 @@ inline std::int64_t CopyEscape(const std::uint8_t* pIn, std::int64_t i, std::int
     return i + 3;
 }
 
-// Every Shift_JIS lead byte takes the next byte along, whatever it is; the
-// trail is never examined.
-std::uint8_t* WalkShiftJis(const std::uint8_t* pIn, std::int64_t n, std::uint8_t* pOut, NLCode nCode)
-{
-    std::int64_t i = 0;
-    while (i < n) {
-        const std::int64_t run = PlainRun(pIn + i, n - i);
-        std::memcpy(pOut, pIn + i, static_cast<std::size_t>(run));
-        pOut += run;
-        i += run;
-        if (i >= n)
-            break;
-        const std::uint8_t b = pIn[i];
-        if (jis_units::IsShiftJisLead(b)) {
-            *pOut++ = b;
-            if (i + 1 < n)
-                *pOut++ = pIn[i + 1];
-            i += 2;
-        } else if (b >= 0x80) {
-            *pOut++ = b; // katakana and the other single bytes
-            i += 1;
-        } else {
-            i = LineEnding(pIn, i, n, pOut, nCode);
-        }
-    }
-    return pOut;
-}
-
-// The length of the EUC-JP unit a high-bit byte starts: JIS X 0212 takes
-// two bytes after its 8F, every other one a single byte.
+// The length of the unit a high-bit byte starts. A Shift_JIS lead takes the
+// next byte along, whatever it is (the trail is never examined); katakana and
+// the other high bytes stand alone. In EUC-JP every high byte leads a pair,
+// and JIS X 0212 takes two bytes after its 8F.
+inline std::int64_t ShiftJisUnitLength(std::uint8_t b) { return jis_units::IsShiftJisLead(b) ? 2 : 1; }
 inline std::int64_t EucJpUnitLength(std::uint8_t b) { return b == jis_units::kEucJisX0212 ? 3 : 2; }
 
-std::uint8_t* WalkEucJp(const std::uint8_t* pIn, std::int64_t n, std::uint8_t* pOut, NLCode nCode)
+// A unit the end cuts off is copied as far as it goes.
+template <std::int64_t (*UnitLength)(std::uint8_t)>
+std::uint8_t* WalkByUnits(const std::uint8_t* pIn, std::int64_t n, std::uint8_t* pOut, NLCode nCode)
 {
     std::int64_t i = 0;
     while (i < n) {
@@ -151,7 +128,7 @@ std::uint8_t* WalkEucJp(const std::uint8_t* pIn, std::int64_t n, std::uint8_t* p
             break;
         const std::uint8_t b = pIn[i];
         if (b >= 0x80) {
-            const std::int64_t step = EucJpUnitLength(b);
+            const std::int64_t step = UnitLength(b);
             const std::int64_t take = step < n - i ? step : n - i;
             std::memcpy(pOut, pIn + i, static_cast<std::size_t>(take));
             pOut += take;
@@ -554,7 +531,8 @@ bool IsUnchanged(const std::uint8_t* pIn, std::int64_t n, CharsetId nCharset, NL
 }
 
 // Indexed by CharsetId.
-constexpr Walk kReferenceWalks[Charset::Count] = {WalkShiftJis, WalkEucJp, WalkJis, WalkUtf16, WalkUtf8};
+constexpr Walk kReferenceWalks[Charset::Count] = {WalkByUnits<ShiftJisUnitLength>, WalkByUnits<EucJpUnitLength>,
+                                                   WalkJis, WalkUtf16, WalkUtf8};
 constexpr Walk kFastWalks[Charset::Count] = {FastShiftJis, FastEucJp, FastJis, FastUtf16, FastUtf8};
 
 Walk ReferenceWalk(CharsetId nCharset) { return Charset::IsValid(nCharset) ? kReferenceWalks[nCharset] : nullptr; }

@@ -14,16 +14,10 @@ using harness::RunConvert;
 using harness::SameBytes;
 using model::Bytes;
 
-class CCollect : public IByteSink {
-public:
-    void Put(const std::uint8_t* p, std::int64_t n) override { m_bytes.insert(m_bytes.end(), p, p + n); }
-    Bytes m_bytes;
-};
-
 Bytes RunParallel(const Bytes& text, CharsetId source, CharsetId target, NLCode code, int nThreads,
                   std::int64_t nPiece, std::size_t nWrite)
 {
-    CCollect sink;
+    harness::CCollectSink sink;
     CParallelTextStream stream(source, target, code, "#", sink, nThreads, nPiece);
     for (std::size_t at = 0; at < text.size(); at += nWrite) {
         const std::size_t n = std::min(nWrite, text.size() - at);

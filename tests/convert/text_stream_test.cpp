@@ -15,17 +15,11 @@ using harness::RunConvert;
 using harness::SameBytes;
 using model::Bytes;
 
-class CCollect : public IByteSink {
-public:
-    void Put(const std::uint8_t* p, std::int64_t n) override { m_bytes.insert(m_bytes.end(), p, p + n); }
-    Bytes m_bytes;
-};
-
 // Feeds text in the pieces that end at each of the split points.
 Bytes Stream(const Bytes& text, CharsetId source, CharsetId target, NLCode code, const std::vector<std::size_t>& cuts,
              const std::string& strSubstitute = "_")
 {
-    CCollect sink;
+    harness::CCollectSink sink;
     CTextStream stream(source, target, code, strSubstitute, sink);
     std::size_t from = 0;
     for (std::size_t cut : cuts) {

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "reference_model.h"
+#include "byte_sink.h"
 #include "text_converter.h"
 
 namespace harness {
@@ -22,6 +23,13 @@ model::Bytes RunConvert(const model::Bytes& in, CharsetId source, CharsetId targ
 model::Bytes RunNormalize(const model::Bytes& in, CharsetId charset, NLCode code);
 
 CharsetId RunDetect(const model::Bytes& in);
+
+// Gathers what a stream hands on.
+class CCollectSink : public IByteSink {
+public:
+    void Put(const std::uint8_t* p, std::int64_t n) override { m_bytes.insert(m_bytes.end(), p, p + n); }
+    model::Bytes m_bytes;
+};
 
 // Equal bytes; otherwise says where they first differ, with context.
 ::testing::AssertionResult SameBytes(const model::Bytes& got, const model::Bytes& want);
