@@ -5,6 +5,7 @@
 #include "byte_search.h"
 #include "jis_escapes.h"
 #include "jis_units.h"
+#include "line_ending_steps.h"
 #include "text_converter.h"
 
 // The line-ending pass walks the text in the units of its encoding so that a
@@ -13,205 +14,9 @@
 // bytes that remain are copied unchanged: nothing is lost, nothing is read
 // beyond the input.
 
+using namespace line_ending_steps;
+
 namespace {
-
-constexpr std::uint8_t CR = 0x0D;
-constexpr std::uint8_t LF = 0x0A;
-constexpr std::uint8_t ESC = 0x1B;
-constexpr std::uint8_t SO = 0x0E;
-constexpr std::uint8_t SI = 0x0F;
-
-inline std::uint8_t* PutNewLine(std::uint8_t* pOut, NLCode nCode)
-{
-    switch (nCode) {
-    case NewLine::CrLf:
-        *pOut++ = CR;
-        *pOut++ = LF;
-        break;
-    case NewLine::Lf:
-        *pOut++ = LF;
-        break;
-    case NewLine::Cr:
-        *pOut++ = CR;
-        break;
-    default: // any other code drops line endings
-        break;
-    }
-    return pOut;
-}
-
-inline std::uint8_t* PutNewLineWide(std::uint8_t* pOut, NLCode nCode)
-{
-    switch (nCode) {
-    case NewLine::CrLf:
-        *pOut++ = CR;
-        *pOut++ = 0;
-        *pOut++ = LF;
-        *pOut++ = 0;
-        break;
-    case NewLine::Lf:
-        *pOut++ = LF;
-        *pOut++ = 0;
-        break;
-    case NewLine::Cr:
-        *pOut++ = CR;
-        *pOut++ = 0;
-        break;
-    default:
-        break;
-    }
-    return pOut;
-}
-
-// Length of the run at p of bytes below 0x80 that are neither CR nor LF, the
-// bytes every byte-oriented walk copies one for one.
-inline std::int64_t PlainRun(const std::uint8_t* p, std::int64_t n)
-{
-    std::int64_t i = 0;
-    while (i < n) {
-        const std::uint8_t b = p[i];
-        if (b >= 0x80 || b == CR || b == LF)
-            break;
-        ++i;
-    }
-    return i;
-}
-
-// Handles the CR / CR LF / LF at pIn[i]; returns the new input position.
-inline std::int64_t LineEnding(const std::uint8_t* pIn, std::int64_t i, std::int64_t n, std::uint8_t*& pOut,
-                               NLCode nCode)
-{
-    pOut = PutNewLine(pOut, nCode);
-    if (pIn[i] == CR && i + 1 < n && pIn[i + 1] == LF)
-        return i + 2;
-    return i + 1;
-}
-
-// Copies the escape at pIn[i] and returns the position after it, or -1 when
-// fewer than two bytes follow it: the pass then ends with the ESC written and
-// the rest dropped. An unknown escape switches to single-byte mode and lets
-// its two bytes be walked as text.
-inline std::int64_t CopyEscape(const std::uint8_t* pIn, std::int64_t i, std::int64_t n, std::uint8_t*& pOut,
-                               bool* pbDoubleByte)
-{
-    *pOut++ = ESC;
-    if (n - i - 1 < 2)
-        return -1;
-    const std::uint8_t c1 = pIn[i + 1];
-    const std::uint8_t c2 = pIn[i + 2];
-    *pbDoubleByte = jis_escapes::SelectsDoubleByte(c1, c2);
-    if (!*pbDoubleByte && !jis_escapes::SelectsSingleByte(c1, c2))
-        return i + 1;
-    *pOut++ = c1;
-    *pOut++ = c2;
-    return i + 3;
-}
-
-// The length of the unit a high-bit byte starts. A Shift_JIS lead takes the
-// next byte along, whatever it is (the trail is never examined); katakana and
-// the other high bytes stand alone. In EUC-JP every high byte leads a pair,
-// and JIS X 0212 takes two bytes after its 8F.
-inline std::int64_t ShiftJisUnitLength(std::uint8_t b) { return jis_units::IsShiftJisLead(b) ? 2 : 1; }
-inline std::int64_t EucJpUnitLength(std::uint8_t b) { return b == jis_units::kEucJisX0212 ? 3 : 2; }
-
-// A unit the end cuts off is copied as far as it goes.
-template <std::int64_t (*UnitLength)(std::uint8_t)>
-std::uint8_t* WalkByUnits(const std::uint8_t* pIn, std::int64_t n, std::uint8_t* pOut, NLCode nCode)
-{
-    std::int64_t i = 0;
-    while (i < n) {
-        const std::int64_t run = PlainRun(pIn + i, n - i);
-        std::memcpy(pOut, pIn + i, static_cast<std::size_t>(run));
-        pOut += run;
-        i += run;
-        if (i >= n)
-            break;
-        const std::uint8_t b = pIn[i];
-        if (b >= 0x80) {
-            const std::int64_t step = UnitLength(b);
-            const std::int64_t take = step < n - i ? step : n - i;
-            std::memcpy(pOut, pIn + i, static_cast<std::size_t>(take));
-            pOut += take;
-            i += step;
-        } else {
-            i = LineEnding(pIn, i, n, pOut, nCode);
-        }
-    }
-    return pOut;
-}
-
-std::uint8_t* WalkJis(const std::uint8_t* pIn, std::int64_t n, std::uint8_t* pOut, NLCode nCode)
-{
-    bool bDoubleByte = false;
-    std::int64_t i = 0;
-    while (i < n) {
-        const std::uint8_t b = pIn[i];
-        if (b == ESC) {
-            i = CopyEscape(pIn, i, n, pOut, &bDoubleByte);
-            if (i < 0)
-                break;
-        } else if (b == SO || b == SI) {
-            *pOut++ = b;
-            bDoubleByte = false;
-            i += 1;
-        } else if (bDoubleByte) {
-            *pOut++ = b;
-            if (i + 1 < n)
-                *pOut++ = pIn[i + 1];
-            i += 2;
-        } else if (b == CR || b == LF) {
-            i = LineEnding(pIn, i, n, pOut, nCode);
-        } else {
-            *pOut++ = b;
-            i += 1;
-        }
-    }
-    return pOut;
-}
-
-std::uint8_t* WalkUtf16(const std::uint8_t* pIn, std::int64_t n, std::uint8_t* pOut, NLCode nCode)
-{
-    std::int64_t i = 0;
-    while (i + 1 < n) {
-        const unsigned u = pIn[i] | (pIn[i + 1] << 8);
-        if (u == CR) {
-            pOut = PutNewLineWide(pOut, nCode);
-            i += (i + 3 < n && pIn[i + 2] == LF && pIn[i + 3] == 0) ? 4 : 2;
-        } else if (u == LF) {
-            pOut = PutNewLineWide(pOut, nCode);
-            i += 2;
-        } else {
-            *pOut++ = pIn[i];
-            *pOut++ = pIn[i + 1];
-            i += 2;
-        }
-    }
-    if (i < n)
-        *pOut++ = pIn[i]; // odd length: the last byte is no whole unit
-    return pOut;
-}
-
-// In UTF-8 every byte below 0x80 is a character of its own, whatever comes
-// before it: a lead never takes a CR, LF or ASCII byte along, as no decoder
-// that follows the standard would. Bytes of forms are copied as they are.
-std::uint8_t* WalkUtf8(const std::uint8_t* pIn, std::int64_t n, std::uint8_t* pOut, NLCode nCode)
-{
-    std::int64_t i = 0;
-    while (i < n) {
-        const std::int64_t run = PlainRun(pIn + i, n - i);
-        std::memcpy(pOut, pIn + i, static_cast<std::size_t>(run));
-        pOut += run;
-        i += run;
-        if (i >= n)
-            break;
-        if (pIn[i] >= 0x80)
-            *pOut++ = pIn[i++];
-        else
-            i = LineEnding(pIn, i, n, pOut, nCode);
-    }
-    return pOut;
-}
-
 
 // Fast walks: copy whole stretches up to the next CR or LF byte and only then
 // decide whether that byte starts a unit. Position i is always a known unit
@@ -531,11 +336,8 @@ bool IsUnchanged(const std::uint8_t* pIn, std::int64_t n, CharsetId nCharset, NL
 }
 
 // Indexed by CharsetId.
-constexpr Walk kReferenceWalks[Charset::Count] = {WalkByUnits<ShiftJisUnitLength>, WalkByUnits<EucJpUnitLength>,
-                                                   WalkJis, WalkUtf16, WalkUtf8};
 constexpr Walk kFastWalks[Charset::Count] = {FastShiftJis, FastEucJp, FastJis, FastUtf16, FastUtf8};
 
-Walk ReferenceWalk(CharsetId nCharset) { return Charset::IsValid(nCharset) ? kReferenceWalks[nCharset] : nullptr; }
 Walk FastWalk(CharsetId nCharset) { return Charset::IsValid(nCharset) ? kFastWalks[nCharset] : nullptr; }
 
 std::int64_t WalkPart(CharsetId nCharset, const std::uint8_t* pIn, std::int64_t n, bool bFinal, PartState* pState,

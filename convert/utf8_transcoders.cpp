@@ -3,102 +3,18 @@
 
 #include "byte_search.h"
 #include "utf8_forms.h"
-#include "reference_kernels.h"
+#include "utf16_units.h"
 #include "text_converter.h"
+
+using namespace utf16_units;
+using utf8_forms::DecodeForm;
 
 // UTF-16 <-> UTF-8 as the Unicode standard defines them: a surrogate pair is
 // one four-byte form, a lone surrogate and every ill-formed UTF-8 sequence
 // become U+FFFD, so both directions write only well-formed text. An odd last
 // UTF-16 byte is no unit and is ignored, as the Shift_JIS encoder does.
 
-namespace {
 
-using utf8_forms::DecodeForm;
-
-inline std::uint8_t* PutUtf16Unit(std::uint8_t* q, unsigned u)
-{
-    if constexpr (std::endian::native == std::endian::little) {
-        const auto unit = static_cast<std::uint16_t>(u);
-        std::memcpy(q, &unit, 2);
-    } else {
-        q[0] = static_cast<std::uint8_t>(u & 0xFF);
-        q[1] = static_cast<std::uint8_t>(u >> 8);
-    }
-    return q + 2;
-}
-
-inline std::uint8_t* PutUtf16(std::uint8_t* q, std::uint32_t c)
-{
-    if (c <= 0xFFFF)
-        return PutUtf16Unit(q, c);
-    c -= 0x10000;
-    q = PutUtf16Unit(q, 0xD800 | (c >> 10));
-    return PutUtf16Unit(q, 0xDC00 | (c & 0x3FF));
-}
-
-inline unsigned UnitAt(const std::uint8_t* p, std::int64_t k) { return p[2 * k] | (p[2 * k + 1] << 8); }
-
-// Writes the character whose first unit, a surrogate, is unit k of nUnits
-// and returns the index of the unit after it. Out of line: surrogates are
-// rare, and the loops around it stay tight without them.
-[[gnu::noinline]] std::int64_t PutSurrogates(const std::uint8_t* p, std::int64_t k, std::int64_t nUnits,
-                                             std::uint8_t** pq)
-{
-    const unsigned u = UnitAt(p, k);
-    if (u <= 0xDBFF && k + 1 < nUnits) {
-        const unsigned low = UnitAt(p, k + 1);
-        if (low >= 0xDC00 && low <= 0xDFFF) {
-            *pq = utf8_forms::PutCodePoint(*pq, 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
-            return k + 2;
-        }
-    }
-    *pq = utf8_forms::PutUnit(*pq, utf8_forms::kReplacement);
-    return k + 1;
-}
-
-inline bool IsSurrogate(unsigned u) { return u - 0xD800 < 0x800; }
-
-} // namespace
-
-namespace reference {
-
-bool UnicodeToUtf8(const std::uint8_t* pSource, std::int64_t n, CByteBuffer* pOutput, CTextConverter*)
-{
-    // Three bytes a unit at most: a pair gives four for two.
-    const std::int64_t nUnits = n / 2;
-    CByteBuffer work = CByteBuffer::Allocate(3 * nUnits);
-    std::uint8_t* q = work.Data();
-    for (std::int64_t k = 0; k < nUnits;) {
-        const unsigned u = UnitAt(pSource, k);
-        if (IsSurrogate(u)) {
-            k = PutSurrogates(pSource, k, nUnits, &q);
-        } else {
-            q = utf8_forms::PutUnit(q, u);
-            ++k;
-        }
-    }
-    work.Trim(q - work.Data());
-    *pOutput = std::move(work);
-    return true;
-}
-
-bool Utf8ToUnicode(const std::uint8_t* pSource, std::int64_t n, CByteBuffer* pOutput, CTextConverter*)
-{
-    // Two bytes a byte at most: a four-byte form gives one pair.
-    CByteBuffer work = CByteBuffer::Allocate(2 * n);
-    std::uint8_t* q = work.Data();
-    std::int64_t i = 0;
-    while (i < n) {
-        std::uint32_t c;
-        i = DecodeForm(pSource, i, n, &c);
-        q = PutUtf16(q, c);
-    }
-    work.Trim(q - work.Data());
-    *pOutput = std::move(work);
-    return true;
-}
-
-} // namespace reference
 
 bool UnicodeToUtf8(const std::uint8_t* pSource, std::int64_t n, CByteBuffer* pOutput, CTextConverter*)
 {

@@ -207,7 +207,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSi
         Fail("line-ending pass grew the text more than twice", source, target, nl);
     {
         CByteBuffer work = CByteBuffer::Allocate(2 * n);
-        const std::uint8_t* pEnd = line_endings::ReferenceWalk(source)(pText, n, work.Data(), nl);
+        const std::uint8_t* pEnd = reference::LineEndingWalk(source)(pText, n, work.Data(), nl);
         if (!Same(normalized, work.Data(), pEnd - work.Data()))
             Fail("fast line-ending walk differs from the reference walk", source, target, nl);
     }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "line_endings.h"
+#include "reference_kernels.h"
 
 namespace {
 
@@ -47,7 +48,7 @@ TEST_P(FastLineEndings, MatchReferenceOnRandomText)
     const Alphabet& a = GetParam();
     std::mt19937 rng(1234 + a.charset);
     const auto fast = line_endings::FastWalk(a.charset);
-    const auto reference = line_endings::ReferenceWalk(a.charset);
+    const auto reference = ::reference::LineEndingWalk(a.charset);
     ASSERT_NE(fast, nullptr);
     for (int round = 0; round < 3000; ++round) {
         const std::size_t n = round < 200 ? static_cast<std::size_t>(round % 40) : rng() % 300;
@@ -72,7 +73,7 @@ TEST_P(FastLineEndings, UnchangedOnlyWhenThePassWouldCopy)
     // and it must say so for ordinary files already in the requested form.
     const Alphabet& a = GetParam();
     std::mt19937 rng(77 + a.charset);
-    const auto reference = line_endings::ReferenceWalk(a.charset);
+    const auto reference = ::reference::LineEndingWalk(a.charset);
     int unchanged = 0;
     for (int round = 0; round < 3000; ++round) {
         Bytes in = RandomText(rng, rng() % 120, a.bytes);
@@ -96,7 +97,7 @@ TEST(FastLineEndings, LongRunsOfHighBitBytesBeforeALineEnd)
         in.push_back(0x0A);
         for (CharsetId cs : {Charset::ShiftJis, Charset::EucJp, Charset::Utf8}) {
             EXPECT_EQ(Walk(line_endings::FastWalk(cs), in, NewLine::Lf),
-                      Walk(line_endings::ReferenceWalk(cs), in, NewLine::Lf))
+                      Walk(::reference::LineEndingWalk(cs), in, NewLine::Lf))
                 << "run " << run << " charset " << cs;
         }
     }

@@ -3,12 +3,13 @@
 #include <cstdint>
 
 #include "byte_buffer.h"
+#include "line_endings.h"
 
 class CTextConverter;
 
 // The plain one-unit-at-a-time kernels: the readable definition of each
-// stage, kept beside the fast ones that the table runs, which must match
-// them byte for byte.
+// stage, which the fast ones the table runs must match byte for byte. Only
+// the tests and the fuzzer use them.
 namespace reference {
 
 bool ShiftJisToEucJp(const std::uint8_t*, std::int64_t, CByteBuffer*, CTextConverter*);
@@ -28,5 +29,8 @@ bool UnicodeToEucJp(const std::uint8_t*, std::int64_t, CByteBuffer*, CTextConver
 bool UnicodeToJis(const std::uint8_t*, std::int64_t, CByteBuffer*, CTextConverter*);
 bool Utf8ToEucJp(const std::uint8_t*, std::int64_t, CByteBuffer*, CTextConverter*);
 bool Utf8ToJis(const std::uint8_t*, std::int64_t, CByteBuffer*, CTextConverter*);
+
+// The line-ending walk of a charset; null outside 0..4.
+line_endings::Walk LineEndingWalk(CharsetId nCharset);
 
 } // namespace reference
