@@ -82,9 +82,10 @@ private:
 };
 
 // Reads until detection is sure (or the end), holding what it read for the
-// conversion; past the limit an input that can start again is only scanned.
-// Returns the detected source (-1 undecided); *pbRewound says the held bytes
-// were dropped and the input was set back to its start.
+// conversion (pHeld null: holding nothing); past the limit an input that can
+// start again is only scanned. Returns the detected source (-1 undecided);
+// *pbRewound says the held bytes were dropped and the input was set back to
+// its start.
 CharsetId DetectFrom(IFileSystem::IInputFile& input, std::vector<std::uint8_t>* pHeld, bool* pbAtEnd,
                      bool* pbRewound)
 {
@@ -92,7 +93,7 @@ CharsetId DetectFrom(IFileSystem::IInputFile& input, std::vector<std::uint8_t>* 
     std::vector<std::uint8_t> block(static_cast<std::size_t>(kBlock));
     *pbRewound = false;
     *pbAtEnd = false;
-    bool bHolding = true;
+    bool bHolding = pHeld != nullptr;
     while (!detector.Decided()) {
         const std::int64_t n = input.Read(block.data(), kBlock);
         if (n == 0) {
@@ -112,6 +113,8 @@ CharsetId DetectFrom(IFileSystem::IInputFile& input, std::vector<std::uint8_t>* 
     }
     if (*pbRewound && !input.Rewind())
         throw CFileException("", "cannot be read again from its start");
+    if (pHeld == nullptr)
+        *pbRewound = false; // nothing was held, nothing to read again
     if (*pbRewound)
         *pbAtEnd = false;
     return detector.Finish();
@@ -136,15 +139,9 @@ bool CConversionJob::Detect(const std::string& strPath, CharsetId* pnCharset)
 {
     try {
         std::unique_ptr<IFileSystem::IInputFile> input = m_fileSystem.OpenInput(strPath);
-        CCharsetDetector detector;
-        std::vector<std::uint8_t> block(static_cast<std::size_t>(kBlock));
-        while (!detector.Decided()) {
-            const std::int64_t n = input->Read(block.data(), kBlock);
-            if (n == 0)
-                break;
-            detector.Feed(block.data(), n);
-        }
-        *pnCharset = detector.Finish();
+        bool bAtEnd = false;
+        bool bRewound = false;
+        *pnCharset = DetectFrom(*input, nullptr, &bAtEnd, &bRewound);
         return true;
     } catch (const CFileException&) {
         return false;
