@@ -2,9 +2,12 @@
 
 #include <cstdio>
 
-#include "../res/string_table.h"
-
 namespace afx {
+namespace {
+
+constinit std::span<const StringTableEntry> g_stringTable;
+
+} // namespace
 
 int Replace(std::string& strText, std::string_view strOld, std::string_view strNew)
 {
@@ -55,9 +58,11 @@ bool EqualsNoCase(std::string_view a, std::string_view b)
     return true;
 }
 
+void SetStringTable(std::span<const StringTableEntry> table) { g_stringTable = table; }
+
 std::string LoadString(int nID)
 {
-    for (const StringTableEntry& entry : kStringTable) {
+    for (const StringTableEntry& entry : g_stringTable) {
         if (entry.nID == nID)
             return entry.pszText;
     }

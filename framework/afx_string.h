@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdarg>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -17,7 +18,16 @@ std::string Format(const char* pszFormat, ...) __attribute__((format(printf, 1, 
 // ASCII-only case-insensitive compare (the program's switch names are ASCII).
 bool EqualsNoCase(std::string_view a, std::string_view b);
 
-// String table entries 101-106.
+struct StringTableEntry {
+    int nID;
+    const char* pszText;
+};
+
+// The program's string table, registered once at start; the entries must
+// outlive every lookup. Until then every lookup is empty.
+void SetStringTable(std::span<const StringTableEntry> table);
+
+// The registered text with this identifier; empty when there is none.
 std::string LoadString(int nID);
 
 } // namespace afx

@@ -1,17 +1,20 @@
 #include "app_icon.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QPixmap>
 
-#include "../res/dialog_templates.h"
+#include "app_icon_resource.h"
 
 QIcon LoadAppIcon(int nIDResource)
 {
-    if (nIDResource != IDR_MAINFRAME)
+    const char* pszImage = FindAppIconImage(nIDResource);
+    if (pszImage == nullptr)
         return {};
-    const QString strPath = QStringLiteral(":/mojiro/mojiro.svg");
-    if (!QFile::exists(strPath) || !QImageReader::supportedImageFormats().contains("svg"))
+    const QString strPath = QString::fromUtf8(pszImage);
+    const QByteArray format = QFileInfo(strPath).suffix().toLower().toUtf8();
+    if (!QFile::exists(strPath) || !QImageReader::supportedImageFormats().contains(format))
         return {};
     QIcon icon(strPath);
     // The file is there but may not draw: keep the icon only if it does.

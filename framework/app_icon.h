@@ -2,7 +2,8 @@
 
 #include <QIcon>
 
-// Icon resource 128, the application icon, drawn from res/mojiro.svg. Null
-// when the build found no icon or the toolkit cannot draw SVG (the SVG image
-// plugin is a separate package); windows then simply show none.
+// The registered application icon (see app_icon_resource.h). Null when
+// nIDResource is not it, when the build carries no image or the toolkit
+// cannot draw it (the SVG image plugin is a separate package); windows then
+// simply show none.
 QIcon LoadAppIcon(int nIDResource);

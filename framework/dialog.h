@@ -15,7 +15,7 @@ class QDialog;
 class QWidget;
 class CDataExchange;
 
-// A dialog built from one of the templates in res/. Its window exists from
+// A dialog built from one of the registered templates. Its window exists from
 // Create (DoModal calls it) until DestroyWindow; the object and its fields
 // outlive the window, so a dialog can be seeded before and read after its
 // modal run.

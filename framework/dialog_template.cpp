@@ -1,10 +1,16 @@
 #include "dialog_template.h"
 
-#include "../res/dialog_templates.h"
+namespace {
+
+constinit std::span<const DialogTemplate> g_dialogTemplates;
+
+} // namespace
+
+void SetDialogTemplates(std::span<const DialogTemplate> templates) { g_dialogTemplates = templates; }
 
 const DialogTemplate* FindDialogTemplate(int nIDTemplate)
 {
-    for (const DialogTemplate& dialogTemplate : res::kDialogTemplates) {
+    for (const DialogTemplate& dialogTemplate : g_dialogTemplates) {
         if (dialogTemplate.nID == nIDTemplate)
             return &dialogTemplate;
     }

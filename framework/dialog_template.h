@@ -75,5 +75,9 @@ struct DialogTemplate {
     std::span<const DialogInitEntry> initData;
 };
 
-// The template with this identifier, or null.
+// The program's templates, registered once at start; they must outlive every
+// dialog. Until then no template is found.
+void SetDialogTemplates(std::span<const DialogTemplate> templates);
+
+// The registered template with this identifier, or null.
 const DialogTemplate* FindDialogTemplate(int nIDTemplate);

@@ -1,11 +1,16 @@
 # Non-window services the application and the windows share; no Qt, so the
-# batch run starts without loading the toolkit.
+# batch run starts without loading the toolkit. The resources the program
+# registers (strings, dialog templates, icon) are kept here too, so that the
+# window library finds what the program registered before loading it.
 add_library(mojiro_framework STATIC
   ${CMAKE_CURRENT_LIST_DIR}/afx_string.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/app_icon_resource.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/dialog_template.cpp
   ${CMAKE_CURRENT_LIST_DIR}/file_system.cpp
   ${CMAKE_CURRENT_LIST_DIR}/message_box.cpp
   ${CMAKE_CURRENT_LIST_DIR}/profile.cpp
   ${CMAKE_CURRENT_LIST_DIR}/url_opener.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/version_info.cpp
   ${CMAKE_CURRENT_LIST_DIR}/win_app.cpp
 )
 target_include_directories(mojiro_framework PUBLIC ${PROJECT_SOURCE_DIR})

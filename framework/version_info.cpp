@@ -15,7 +15,7 @@
 #include <system_error>
 #include <vector>
 
-#include "../res/version_block.h"
+#include "version_block.h"
 
 // The file is read as untrusted input: any ELF file may be named, and a
 // damaged or hostile one must give "no version information", not a crash,

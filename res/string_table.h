@@ -1,5 +1,7 @@
 #pragma once
 
+#include "../framework/afx_string.h"
+
 // String table (UTF-8).
 #define IDS_ABOUTBOX 101
 #define IDS_CONVERT_SUCCEEDED 102
@@ -10,12 +12,7 @@
 // The framework's AFX_IDS_APP_TITLE: the caption of message boxes.
 #define IDS_APP_TITLE 0xE000
 
-struct StringTableEntry {
-    int nID;
-    const char* pszText;
-};
-
-inline constexpr StringTableEntry kStringTable[] = {
+inline constexpr afx::StringTableEntry kStringTable[] = {
     {IDS_ABOUTBOX, "Mojiro のバージョン情報(&A)..."},
     {IDS_CONVERT_SUCCEEDED, "正常に変換しました"},
     {IDS_CONVERT_FAILED, "変換に失敗しました"},

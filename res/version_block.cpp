@@ -1,4 +1,4 @@
-#include "version_block.h"
+#include "../framework/version_block.h"
 
 #include "res/version.h"
 

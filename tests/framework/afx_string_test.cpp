@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "res/resources.h"
 #include "res/string_table.h"
 
 namespace {
@@ -53,6 +54,23 @@ TEST(AfxString, StringTable)
 {
     EXPECT_EQ(afx::LoadString(IDS_COMPANY_NAME), "Tarnwell Software");
     EXPECT_EQ(afx::LoadString(9999), "");
+}
+
+// Lookups answer from whatever table was registered last, and from nothing
+// (every identifier empty) when none is.
+TEST(AfxString, LoadStringReadsTheRegisteredTable)
+{
+    struct Reregister {
+        ~Reregister() { RegisterResources(); }
+    } reregister;
+    static constexpr afx::StringTableEntry kTable[] = {{7, "seven"}, {IDS_COMPANY_NAME, "other"}};
+    afx::SetStringTable(kTable);
+    EXPECT_EQ(afx::LoadString(7), "seven");
+    EXPECT_EQ(afx::LoadString(IDS_COMPANY_NAME), "other");
+    EXPECT_EQ(afx::LoadString(IDS_APP_TITLE), "");
+    afx::SetStringTable({});
+    for (int nID : {7, IDS_COMPANY_NAME, IDS_APP_TITLE})
+        EXPECT_EQ(afx::LoadString(nID), "") << nID;
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 
 #include "convert/charset.h"
 #include "res/dialog_templates.h"
+#include "res/resources.h"
 
 namespace {
 
@@ -58,6 +59,26 @@ TEST(DialogTemplates, MainDialogListsMatchTheEncodingsAndLineEndings)
     EXPECT_EQ(input, charsets);
     EXPECT_EQ(output, charsets);
     EXPECT_EQ(nl, (std::vector<std::string>(std::begin(NewLine::kNames), std::end(NewLine::kNames))));
+}
+
+// Lookups answer from whatever templates were registered last, and find none
+// when nothing is.
+TEST(DialogTemplates, FindReadsTheRegisteredTemplates)
+{
+    struct Reregister {
+        ~Reregister() { RegisterResources(); }
+    } reregister;
+    static constexpr DialogTemplate kTemplates[] = {
+        {7, "seven", "", 9, 10, 10, 0, 0, {}, {}},
+        {IDD_ABOUTBOX, "other", "", 9, 10, 10, 0, 0, {}, {}},
+    };
+    SetDialogTemplates(kTemplates);
+    EXPECT_EQ(FindDialogTemplate(7), &kTemplates[0]);
+    EXPECT_EQ(FindDialogTemplate(IDD_ABOUTBOX), &kTemplates[1]);
+    EXPECT_EQ(FindDialogTemplate(IDD_CONVERT_DIALOG), nullptr);
+    SetDialogTemplates({});
+    for (int nID : {7, IDD_ABOUTBOX, IDD_CONVERT_DIALOG})
+        EXPECT_EQ(FindDialogTemplate(nID), nullptr) << nID;
 }
 
 } // namespace

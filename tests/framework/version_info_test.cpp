@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "../../res/version_block.h"
+#include "framework/version_block.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 #include <span>
 #include <string_view>
 
-// The executable's version block: one table of version strings for one
-// language and code page, with the fixed version numbers in front. It lives
-// alone in the ELF section kSectionName, so that it can be read back from the
-// file on disk without running the program.
+// The layout of an executable's version block: one table of version strings
+// for one language and code page, with the fixed version numbers in front. A
+// program puts its block alone in the ELF section kSectionName, so that
+// version_info.h can read it back from the file on disk without running it.
 //
 //   offset  size  field (integers little-endian)
 //        0     4  magic "MJVI"
