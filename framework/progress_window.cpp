@@ -1,5 +1,8 @@
 #include "progress_window.h"
 
+#include <algorithm>
+
+#include <QCoreApplication>
 #include <QProgressDialog>
 
 #include "dialog.h"
@@ -44,7 +47,12 @@ bool CProgressWindow::Step(std::int64_t nDone, std::int64_t nTotal)
         m_pWindow->setMaximum(0);
         m_pWindow->setValue(0);
     }
-    // A modal progress window handles pending events in setValue; once it is
-    // up, repaint at every step too.
+    // The work runs on the window thread: let the windows paint and take
+    // input a few dozen times a second, not only when the bar moves.
+    const auto now = std::chrono::steady_clock::now();
+    if (m_pWindow->isVisible() && now - m_lastEvents >= std::chrono::milliseconds(30)) {
+        m_lastEvents = now;
+        QCoreApplication::processEvents();
+    }
     return !m_pWindow->wasCanceled();
 }

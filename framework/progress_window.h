@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -23,6 +24,7 @@ public:
 
 private:
     std::unique_ptr<QProgressDialog> m_pWindow;
+    std::chrono::steady_clock::time_point m_lastEvents;
 };
 
 // Tests answer the steps themselves (true goes on, false cancels) instead of

@@ -223,11 +223,17 @@ void CConvertDlg::OnConvert()
         return true;
     };
     request.nThreads = CConversionJob::ThreadsAvailable();
-    CProgressWindow progress(this, "変換しています...");
-    request.progress = [&progress](std::int64_t nDone, std::int64_t nTotal) { return progress.Step(nDone, nTotal); };
     CharsetId nSourceUsed = Charset::None;
     std::string strReason;
-    const CConversionJob::Result result = CConversionJob(m_fileSystem).Run(request, &nSourceUsed, &strReason);
+    CConversionJob::Result result;
+    {
+        // Gone before any message box.
+        CProgressWindow progress(this, "変換しています...");
+        request.progress = [&progress](std::int64_t nDone, std::int64_t nTotal) {
+            return progress.Step(nDone, nTotal);
+        };
+        result = CConversionJob(m_fileSystem).Run(request, &nSourceUsed, &strReason);
+    }
     switch (result) {
     case CConversionJob::Result::Succeeded:
         AfxMessageBox(IDS_CONVERT_SUCCEEDED, MB_OK);
