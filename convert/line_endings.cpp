@@ -40,11 +40,17 @@ inline bool EucJpUnitStart(const std::uint8_t* pIn, std::int64_t i, std::int64_t
 {
     if (q == i || (pIn[q - 1] < 0x80 && (q - 1 == i || pIn[q - 2] < 0x80)))
         return true;
-    std::int64_t p = i;
-    while (p < q) {
-        const std::uint8_t b = pIn[p];
-        p += b < 0x80 ? 1 : EucJpUnitLength(b);
+    // Without an 8F since i every high byte leads a pair, and a run of them
+    // pairs up from its start, which follows a byte below 0x80 (a single or
+    // a trail) or is i.
+    if (std::memchr(pIn + i, jis_units::kEucJisX0212, static_cast<std::size_t>(q - i)) == nullptr) {
+        std::int64_t k = q;
+        while (k > i && pIn[k - 1] >= 0x80)
+            --k;
+        *pEnd = q + 1; // a trail's unit ends with it
+        return ((q - k) & 1) == 0;
     }
+    const std::int64_t p = byte_search::EucJpUnitsTo(pIn, i, q);
     *pEnd = p;
     return p == q;
 }
