@@ -153,6 +153,25 @@ inline std::int64_t EucJpUnitsTo(const std::uint8_t* p, std::int64_t from, std::
     return k;
 }
 
+// Where the run of high-bit bytes that ends at q begins (not before lo):
+// sixteen bytes a step back through long runs.
+inline std::int64_t HighRunStart(const std::uint8_t* p, std::int64_t lo, std::int64_t q)
+{
+    std::int64_t k = q;
+#if defined(__SSE2__)
+    while (k - lo >= 16) {
+        const unsigned high =
+            static_cast<unsigned>(_mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k - 16))));
+        if (high != 0xFFFF)
+            return k - 16 + (32 - __builtin_clz(~high & 0xFFFF)); // after the last byte below 0x80
+        k -= 16;
+    }
+#endif
+    while (k > lo && p[k - 1] >= 0x80)
+        --k;
+    return k;
+}
+
 // Length of the run of bytes below 0x80 at p.
 inline std::int64_t AsciiRun(const std::uint8_t* p, std::int64_t n)
 {

@@ -174,12 +174,17 @@ std::int64_t EucJpToUnits(const std::uint8_t* p, std::int64_t n, std::uint8_t** 
         while (i + 1 < n && p[i] >= 0x80) {
             const std::uint8_t b = p[i];
             const std::uint8_t b2 = p[i + 1];
-            if (b == jis_units::kEucKatakana && jis_units::IsHalfWidthKatakana(b2)) {
+            // One test keeps the single shifts off the path of plain pairs.
+            if ((b | 1) != jis_units::kEucJisX0212 || (b == jis_units::kEucKatakana && !jis_units::IsHalfWidthKatakana(b2))) {
+                if (!PutPairAt<ToUtf8>(q, units, forms, (b & 0x7Fu) << 7 | (b2 & 0x7Fu))) {
+                    *ppOut = q;
+                    return i;
+                }
+            } else if (b == jis_units::kEucKatakana) {
                 q = PutPairUnit<ToUtf8>(q, KatakanaUnit(b2));
-            } else if (b == jis_units::kEucJisX0212 ||
-                       !PutPairAt<ToUtf8>(q, units, forms, (b & 0x7Fu) << 7 | (b2 & 0x7Fu))) {
+            } else {
                 *ppOut = q;
-                return i;
+                return i; // JIS X 0212: the two stages know its substitute
             }
             i += 2;
         }
@@ -282,12 +287,17 @@ std::int64_t EucJpToShiftJis(const std::uint8_t* p, std::int64_t n, bool bFinal,
         while (i + 1 < n && p[i] >= 0x80) {
             const std::uint8_t b = p[i];
             const std::uint8_t b2 = p[i + 1];
-            if (b == jis_units::kEucJisX0212) {
+            // One test keeps the single shifts off the path of plain pairs.
+            if ((b | 1) != jis_units::kEucJisX0212) {
+                PutPair(q, table[(b & 0x7F) << 8 | (b2 & 0x7F)]);
+                q += 2;
+                i += 2;
+            } else if (b == jis_units::kEucJisX0212) {
                 if (i + 2 >= n)
                     break;
                 q = PutSubstitute(q, substitute);
                 i += 3;
-            } else if (b == jis_units::kEucKatakana && IsHalfWidthKatakana(b2)) {
+            } else if (IsHalfWidthKatakana(b2)) {
                 *q++ = b2;
                 i += 2;
             } else {

@@ -35,25 +35,39 @@ inline bool ShiftJisUnitStart(const std::uint8_t* pIn, std::int64_t i, std::int6
 
 // In EUC-JP a byte below 0x80 may be the middle of an 8F unit, so a position
 // after one is a start only when the byte before that is below 0x80 too.
-// Otherwise walk the units from i; *pEnd gets the end of the unit holding q.
-inline bool EucJpUnitStart(const std::uint8_t* pIn, std::int64_t i, std::int64_t q, std::int64_t* pEnd)
-{
-    if (q == i || (pIn[q - 1] < 0x80 && (q - 1 == i || pIn[q - 2] < 0x80)))
-        return true;
-    // Without an 8F since i every high byte leads a pair, and a run of them
-    // pairs up from its start, which follows a byte below 0x80 (a single or
-    // a trail) or is i.
-    if (std::memchr(pIn + i, jis_units::kEucJisX0212, static_cast<std::size_t>(q - i)) == nullptr) {
-        std::int64_t k = q;
-        while (k > i && pIn[k - 1] >= 0x80)
-            --k;
-        *pEnd = q + 1; // a trail's unit ends with it
-        return ((q - k) & 1) == 0;
+// Otherwise, without an 8F since i, every high byte leads a pair, and a run
+// of them pairs up from its start, which follows a byte below 0x80 (a single
+// or a trail) or is i; with one, walk the units from i. *pEnd gets the end of
+// the unit holding q. The walks keep in *pNext8F where the next 8F at or
+// after their position is (n: none), so that text without one is searched
+// once.
+class CEucJpStarts {
+public:
+    CEucJpStarts(const std::uint8_t* pIn, std::int64_t n) : m_pIn(pIn), m_n(n) {}
+
+    bool IsStart(std::int64_t i, std::int64_t q, std::int64_t* pEnd)
+    {
+        if (q == i || (m_pIn[q - 1] < 0x80 && (q - 1 == i || m_pIn[q - 2] < 0x80)))
+            return true;
+        if (m_nNext8F < i) {
+            const void* hit = std::memchr(m_pIn + i, jis_units::kEucJisX0212, static_cast<std::size_t>(m_n - i));
+            m_nNext8F = hit != nullptr ? static_cast<const std::uint8_t*>(hit) - m_pIn : m_n;
+        }
+        if (m_nNext8F >= q) {
+            const std::int64_t k = byte_search::HighRunStart(m_pIn, i, q);
+            *pEnd = q + 1; // a trail's unit ends with it
+            return ((q - k) & 1) == 0;
+        }
+        const std::int64_t p = byte_search::EucJpUnitsTo(m_pIn, i, q);
+        *pEnd = p;
+        return p == q;
     }
-    const std::int64_t p = byte_search::EucJpUnitsTo(pIn, i, q);
-    *pEnd = p;
-    return p == q;
-}
+
+private:
+    const std::uint8_t* m_pIn;
+    std::int64_t m_n;
+    std::int64_t m_nNext8F = -1;
+};
 
 std::uint8_t* FastShiftJis(const std::uint8_t* pIn, std::int64_t n, std::uint8_t* pOut, NLCode nCode)
 {
@@ -76,6 +90,7 @@ std::uint8_t* FastShiftJis(const std::uint8_t* pIn, std::int64_t n, std::uint8_t
 
 std::uint8_t* FastEucJp(const std::uint8_t* pIn, std::int64_t n, std::uint8_t* pOut, NLCode nCode)
 {
+    CEucJpStarts starts(pIn, n);
     std::int64_t i = 0;
     while (i < n) {
         const std::int64_t c = i + byte_search::FindCrLf(pIn + i, n - i);
@@ -84,7 +99,7 @@ std::uint8_t* FastEucJp(const std::uint8_t* pIn, std::int64_t n, std::uint8_t* p
         if (c >= n)
             break;
         std::int64_t end = c;
-        if (EucJpUnitStart(pIn, i, c, &end)) {
+        if (starts.IsStart(i, c, &end)) {
             i = LineEnding(pIn, c, n, pOut, nCode);
         } else {
             // Inside a unit: copy to its end.
@@ -270,14 +285,15 @@ bool IsUnchanged(const std::uint8_t* pIn, std::int64_t n, CharsetId nCharset, NL
     std::int64_t i = 0;
     switch (nCharset) {
     case Charset::ShiftJis:
-    case Charset::EucJp:
+    case Charset::EucJp: {
+        CEucJpStarts starts(pIn, n);
         while (i < n) {
             const std::int64_t c = i + byte_search::FindCrLf(pIn + i, n - i);
             if (c >= n)
                 return true;
             std::int64_t end = c + 1;
             const bool start = nCharset == Charset::ShiftJis ? ShiftJisUnitStart(pIn, i, c)
-                                                             : EucJpUnitStart(pIn, i, c, &end);
+                                                             : starts.IsStart(i, c, &end);
             if (!start) {
                 i = end;
             } else if (!EndingKept(pIn, c, n, nCode, &i)) {
@@ -285,6 +301,7 @@ bool IsUnchanged(const std::uint8_t* pIn, std::int64_t n, CharsetId nCharset, NL
             }
         }
         return true;
+    }
     case Charset::Utf8:
         while (i < n) {
             const std::int64_t c = i + byte_search::FindCrLf(pIn + i, n - i);
