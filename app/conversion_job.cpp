@@ -25,12 +25,15 @@ constexpr std::int64_t kThreadedFrom = 16 << 20;
 // stops the rest.
 class COutputSink : public IByteSink {
 public:
-    explicit COutputSink(IFileSystem::IOutputFile& output) : m_output(output) { m_buffer.reserve(kBlock); }
+    COutputSink(IFileSystem::IOutputFile& output, std::int64_t nBlock) : m_output(output), m_nBlock(nBlock)
+    {
+        m_buffer.reserve(static_cast<std::size_t>(nBlock));
+    }
     void Put(const std::uint8_t* p, std::int64_t n) override
     {
-        if (static_cast<std::int64_t>(m_buffer.size()) + n > kBlock)
+        if (static_cast<std::int64_t>(m_buffer.size()) + n > m_nBlock)
             Flush();
-        if (n >= kBlock)
+        if (n >= m_nBlock)
             m_bOk = m_bOk && m_output.Write(p, n);
         else
             m_buffer.insert(m_buffer.end(), p, p + n);
@@ -46,6 +49,7 @@ public:
 
 private:
     IFileSystem::IOutputFile& m_output;
+    std::int64_t m_nBlock;
     std::vector<std::uint8_t> m_buffer;
     bool m_bOk = true;
 };
@@ -86,16 +90,25 @@ private:
 // start again is only scanned. Returns the detected source (-1 undecided);
 // *pbRewound says the held bytes were dropped and the input was set back to
 // its start.
-CharsetId DetectFrom(IFileSystem::IInputFile& input, std::vector<std::uint8_t>* pHeld, bool* pbAtEnd,
-                     bool* pbRewound)
+// A block for a file of nTotal bytes (-1: a stream): no larger than it needs,
+// as small files are many and each would clear a whole block; no smaller
+// than a pseudo-file that gives more than its size needs either.
+std::int64_t BlockFor(std::int64_t nTotal)
+{
+    return nTotal < 0 ? kBlock : std::clamp<std::int64_t>(nTotal + 1, 64 << 10, kBlock);
+}
+
+CharsetId DetectFrom(IFileSystem::IInputFile& input, std::int64_t nTotal, std::vector<std::uint8_t>* pHeld,
+                     bool* pbAtEnd, bool* pbRewound)
 {
     CCharsetDetector detector;
-    std::vector<std::uint8_t> block(static_cast<std::size_t>(kBlock));
+    const std::int64_t nBlock = BlockFor(nTotal);
+    std::vector<std::uint8_t> block(static_cast<std::size_t>(nBlock));
     *pbRewound = false;
     *pbAtEnd = false;
     bool bHolding = pHeld != nullptr;
     while (!detector.Decided()) {
-        const std::int64_t n = input.Read(block.data(), kBlock);
+        const std::int64_t n = input.Read(block.data(), nBlock);
         if (n == 0) {
             *pbAtEnd = true;
             break;
@@ -138,10 +151,11 @@ int CConversionJob::ThreadsAvailable()
 bool CConversionJob::Detect(const std::string& strPath, CharsetId* pnCharset)
 {
     try {
-        std::unique_ptr<IFileSystem::IInputFile> input = m_fileSystem.OpenInput(strPath);
+        IFileSystem::FileStamp stamp;
+        std::unique_ptr<IFileSystem::IInputFile> input = m_fileSystem.OpenInput(strPath, &stamp);
         bool bAtEnd = false;
         bool bRewound = false;
-        *pnCharset = DetectFrom(*input, nullptr, &bAtEnd, &bRewound);
+        *pnCharset = DetectFrom(*input, stamp.nSize, nullptr, &bAtEnd, &bRewound);
         return true;
     } catch (const CFileException&) {
         return false;
@@ -180,14 +194,15 @@ CConversionJob::Result CConversionJob::Run(const Request& request, CharsetId* pn
         try {
             if (*pnSource == Charset::None) {
                 bool bRewound = false;
-                *pnSource = DetectFrom(*input, &held, &bAtEnd, &bRewound);
+                *pnSource = DetectFrom(*input, nTotal, &held, &bAtEnd, &bRewound);
                 if (*pnSource == Charset::None)
                     *pnSource = Charset::ShiftJis;
             }
-            // The marks need the first three bytes.
-            std::vector<std::uint8_t> block(3);
+            // The marks need the first three bytes: a block's worth is read
+            // for them, as small files then need no second read.
+            std::vector<std::uint8_t> block(static_cast<std::size_t>(BlockFor(nTotal)));
             while (!bAtEnd && held.size() < 3) {
-                const std::int64_t n = input->Read(block.data(), static_cast<std::int64_t>(3 - held.size()));
+                const std::int64_t n = input->Read(block.data(), static_cast<std::int64_t>(block.size()));
                 if (n == 0)
                     bAtEnd = true;
                 held.insert(held.end(), block.data(), block.data() + n);
@@ -210,10 +225,13 @@ CConversionJob::Result CConversionJob::Run(const Request& request, CharsetId* pn
         const std::string strSubstitute = Charset::NeedsSubstitute(*pnSource, request.nTarget) && request.readSubstitute
                                               ? request.readSubstitute()
                                               : std::string("_");
-        COutputSink sink(*output);
+        const std::int64_t nBlock = BlockFor(nTotal);
+        COutputSink sink(*output, BlockFor(nTotal < 0 ? -1 : 3 * nTotal)); // UTF-8 of Shift_JIS: up to 3 bytes a byte
         if (request.nTarget == Charset::Unicode)
-            sink.Put(Charset::kUnicodeMark, 2);
-        const int nThreads = nTotal >= kThreadedFrom || nTotal < 0 ? request.nThreads : 1;
+            output->Write(Charset::kUnicodeMark, 2); // a failure shows at Commit
+        // A copy with new line endings is bound by the disk, not the cores.
+        const bool bWorthThreads = (nTotal >= kThreadedFrom || nTotal < 0) && *pnSource != request.nTarget;
+        const int nThreads = bWorthThreads ? request.nThreads : 1;
         CConverter converter(*pnSource, request.nTarget, request.nNLCode, strSubstitute, sink, nThreads);
         const std::int64_t nMark = Charset::InputMarkLength(*pnSource, request.nTarget, held.data(),
                                                             static_cast<std::int64_t>(held.size()));
@@ -223,10 +241,10 @@ CConversionJob::Result CConversionJob::Run(const Request& request, CharsetId* pn
         held.shrink_to_fit();
         if (request.progress && !request.progress(nDone, nTotal))
             return fail(Result::Cancelled, "cancelled");
-        std::vector<std::uint8_t> block(static_cast<std::size_t>(kBlock));
+        std::vector<std::uint8_t> block(static_cast<std::size_t>(nBlock));
         try {
             while (!bAtEnd && sink.Ok()) {
-                const std::int64_t n = input->Read(block.data(), kBlock);
+                const std::int64_t n = input->Read(block.data(), nBlock);
                 if (n == 0)
                     break;
                 converter.Write(block.data(), n);

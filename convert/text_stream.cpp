@@ -43,6 +43,14 @@ protected:
             m_pSink->Put(p, n);
     }
 
+    // Output buffers grow to what the pieces need, at most a block's worth:
+    // a small file never pays for a large buffer.
+    static void Reserve(std::vector<std::uint8_t>& buffer, std::int64_t nBytes)
+    {
+        if (static_cast<std::int64_t>(buffer.size()) < nBytes)
+            buffer.resize(static_cast<std::size_t>(nBytes));
+    }
+
 private:
     static constexpr std::int64_t kScratch = 64; // far more than any unit
 
@@ -101,11 +109,12 @@ using CStage = CTextStream::CStage;
 
 class CLineEndingStage final : public CStage {
 public:
-    CLineEndingStage(CharsetId nCharset, NLCode nCode) : m_nCharset(nCharset), m_nCode(nCode), m_out(2 * kBlock) {}
+    CLineEndingStage(CharsetId nCharset, NLCode nCode) : m_nCharset(nCharset), m_nCode(nCode) {}
 
 private:
     std::int64_t Run(const std::uint8_t* p, std::int64_t n, bool bFinal) override
     {
+        Reserve(m_out, 2 * n);
         std::uint8_t* q = m_out.data();
         const std::int64_t used = line_endings::WalkPart(m_nCharset, p, n, bFinal, &m_state, &q, m_nCode);
         Emit(m_out.data(), q - m_out.data());
@@ -124,13 +133,14 @@ template <class Kernel>
 class CKernelStage final : public CStage {
 public:
     CKernelStage(Kernel kernel, std::int64_t nPerByte, std::int64_t nExtra)
-        : m_kernel(std::move(kernel)), m_out(static_cast<std::size_t>(nPerByte * kBlock + nExtra))
+        : m_kernel(std::move(kernel)), m_nPerByte(nPerByte), m_nExtra(nExtra)
     {
     }
 
 private:
     std::int64_t Run(const std::uint8_t* p, std::int64_t n, bool bFinal) override
     {
+        Reserve(m_out, m_nPerByte * n + m_nExtra);
         std::int64_t written = 0;
         const std::int64_t used = m_kernel(p, n, bFinal, m_out.data(), &written);
         Emit(m_out.data(), written);
@@ -138,6 +148,8 @@ private:
     }
 
     Kernel m_kernel;
+    std::int64_t m_nPerByte;
+    std::int64_t m_nExtra;
     std::vector<std::uint8_t> m_out;
 };
 

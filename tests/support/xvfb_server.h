@@ -33,36 +33,18 @@ inline bool ProgramsExist(std::initializer_list<const char*> programs)
 
 class XvfbServer {
 public:
+    // Each server takes a display number of its own, away from :0 and from
+    // the others a parallel test run starts: a server that ends removes its
+    // socket, and a new one reusing the number could lose its own. It does not
+    // reset when its last client leaves, as the next program would find no
+    // server while it does.
     XvfbServer()
     {
         if (!ProgramsExist({"Xvfb"}))
             return;
-        int fds[2];
-        if (::pipe(fds) != 0)
-            return;
-        m_pid = ::fork();
-        if (m_pid == 0) {
-            ::close(fds[0]);
-            const int nNull = ::open("/dev/null", O_WRONLY);
-            ::dup2(nNull, 2);
-            const std::string strFd = std::to_string(fds[1]);
-            ::execlp("Xvfb", "Xvfb", "-displayfd", strFd.c_str(), "-nolisten", "tcp", "-screen", "0", "1024x768x24",
-                     static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
-        ::close(fds[1]);
-        // The server writes its display number once it accepts connections.
-        char szNumber[16] = {};
-        std::size_t nRead = 0;
-        for (ssize_t n; nRead + 1 < sizeof szNumber && (n = ::read(fds[0], szNumber + nRead, 1)) > 0;) {
-            if (szNumber[nRead] == '\n')
-                break;
-            nRead += static_cast<std::size_t>(n);
-        }
-        ::close(fds[0]);
-        szNumber[nRead] = '\0';
-        if (nRead > 0)
-            m_strDisplay = std::string(":") + szNumber;
+        const int nBase = 100 + static_cast<int>(::getpid() % 800);
+        for (int nTry = 0; nTry < 20 && m_strDisplay.empty(); ++nTry)
+            Start(nBase + 37 * nTry % 900);
     }
 
     ~XvfbServer()
@@ -75,6 +57,46 @@ public:
 
     XvfbServer(const XvfbServer&) = delete;
     XvfbServer& operator=(const XvfbServer&) = delete;
+
+private:
+    // Starts a server on :nDisplay; it writes the number once it accepts
+    // connections, and ends at once when the number is taken.
+    void Start(int nDisplay)
+    {
+        int fds[2];
+        if (::pipe(fds) != 0)
+            return;
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            ::close(fds[0]);
+            const int nNull = ::open("/dev/null", O_WRONLY);
+            ::dup2(nNull, 2);
+            std::string strDisplay(1, ':');
+            strDisplay += std::to_string(nDisplay);
+            const std::string strFd = std::to_string(fds[1]);
+            ::execlp("Xvfb", "Xvfb", strDisplay.c_str(), "-displayfd", strFd.c_str(), "-nolisten", "tcp", "-noreset",
+                     "-screen", "0", "1024x768x24", static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        ::close(fds[1]);
+        char szNumber[16] = {};
+        std::size_t nRead = 0;
+        for (ssize_t n; nRead + 1 < sizeof szNumber && (n = ::read(fds[0], szNumber + nRead, 1)) > 0;) {
+            if (szNumber[nRead] == '\n')
+                break;
+            nRead += static_cast<std::size_t>(n);
+        }
+        ::close(fds[0]);
+        szNumber[nRead] = '\0';
+        if (nRead > 0) {
+            m_pid = pid;
+            m_strDisplay = std::string(":") + szNumber;
+        } else if (pid > 0) {
+            ::waitpid(pid, nullptr, 0);
+        }
+    }
+
+public:
 
     // Empty when no server could be started.
     const std::string& Display() const { return m_strDisplay; }
