@@ -1,3 +1,4 @@
+#include "stage_chain.h"
 #include "text_converter.h"
 
 #include <type_traits>
@@ -11,20 +12,6 @@ bool CopyUnchanged(const std::uint8_t* pSource, std::int64_t n, CByteBuffer* pOu
     *pOutput = CByteBuffer::CopyOf(pSource, n);
     return true;
 }
-
-namespace {
-
-// The temporary buffer lives only until the second stage returns.
-template <ConversionRoutine First, ConversionRoutine Second>
-bool Chain(const std::uint8_t* pSource, std::int64_t n, CByteBuffer* pOutput, CTextConverter* pConverter)
-{
-    CByteBuffer temp;
-    if (!First(pSource, n, &temp, pConverter))
-        return false;
-    return Second(temp.Data(), temp.Size(), pOutput, pConverter);
-}
-
-} // namespace
 
 // Shift_JIS <-> UTF-8 in one pass each: every UTF-16 unit the first stage
 // would write goes straight to the second, with no buffer between them.
