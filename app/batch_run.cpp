@@ -259,17 +259,6 @@ const char* CBatchRun::ConvertOne(CFile& file, bool bCheckClashes, std::atomic<s
         nRead = nDone;
         return true;
     };
-    // Counted whatever the result, so the total never goes back (workers
-    // count in *pBytes as they go).
-    struct CCount {
-        std::int64_t* pTotal;
-        const std::int64_t& nRead;
-        ~CCount()
-        {
-            if (pTotal != nullptr)
-                *pTotal += nRead;
-        }
-    } count{pBytes == nullptr ? &m_nBytesBefore : nullptr, nRead};
     IFileSystem::FileStamp outputStamp;
     bool bOutputExists = false;
     request.checkOutput = [&](const IFileSystem::FileStamp& inputStamp, bool* pbInPlace, std::string* pstrReason) {
@@ -296,7 +285,12 @@ const char* CBatchRun::ConvertOne(CFile& file, bool bCheckClashes, std::atomic<s
 
     CConversionJob job(m_fileSystem);
     std::string strReason;
-    switch (job.Run(request, &file.nSource, &strReason)) {
+    const CConversionJob::Result result = job.Run(request, &file.nSource, &strReason);
+    // Counted whatever the result, so the total never goes back (workers
+    // count in *pBytes as they go).
+    if (pBytes == nullptr)
+        m_nBytesBefore += nRead;
+    switch (result) {
     case CConversionJob::Result::Succeeded:
         break;
     case CConversionJob::Result::InputFailed:

@@ -287,23 +287,20 @@ std::int64_t EucJpToShiftJis(const std::uint8_t* p, std::int64_t n, bool bFinal,
         while (i + 1 < n && p[i] >= 0x80) {
             const std::uint8_t b = p[i];
             const std::uint8_t b2 = p[i + 1];
-            // One test keeps the single shifts off the path of plain pairs.
-            if ((b | 1) != jis_units::kEucJisX0212) {
+            // One test keeps the single shifts off the path of plain pairs;
+            // 8E before anything but katakana is a pair like any other.
+            if ((b | 1) != jis_units::kEucJisX0212 || (b == jis_units::kEucKatakana && !IsHalfWidthKatakana(b2))) {
                 PutPair(q, table[(b & 0x7F) << 8 | (b2 & 0x7F)]);
                 q += 2;
                 i += 2;
-            } else if (b == jis_units::kEucJisX0212) {
+            } else if (b == jis_units::kEucKatakana) {
+                *q++ = b2;
+                i += 2;
+            } else {
                 if (i + 2 >= n)
                     break;
                 q = PutSubstitute(q, substitute);
                 i += 3;
-            } else if (IsHalfWidthKatakana(b2)) {
-                *q++ = b2;
-                i += 2;
-            } else {
-                PutPair(q, table[(b & 0x7F) << 8 | (b2 & 0x7F)]);
-                q += 2;
-                i += 2;
             }
         }
         if (i < n && p[i] >= 0x80) {
