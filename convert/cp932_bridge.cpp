@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "cp932_table.h"
+#include "text_constants.h"
 #include "utf8_forms.h"
 
 #if defined(__SSE2__)
@@ -13,7 +14,7 @@
 namespace cp932 {
 namespace {
 
-constexpr std::uint16_t kReplacement = 0xFFFD;
+constexpr std::uint16_t kReplacement = text::kReplacementCharacter;
 
 // The bits that make a word of 4 UTF-16LE units other than ASCII, as the word
 // reads in host order.
@@ -189,12 +190,6 @@ inline std::uint8_t* EncodeUnit(std::uint8_t* out, std::uint16_t unit, const std
     return out;
 }
 
-inline int ClampSubstitute(const Substitute& substitute)
-{
-    // At most 2 bytes per unit, whatever the caller put in the struct.
-    return substitute.length < 0 ? 0 : (substitute.length > 2 ? 2 : substitute.length);
-}
-
 } // namespace
 
 namespace {
@@ -317,7 +312,7 @@ namespace {
 std::int64_t EncodeUnits(const std::uint8_t* pUtf16le, std::int64_t nUnits, std::int64_t start, std::int64_t limit,
                          const Substitute& substitute, std::uint8_t* pBytes, std::int64_t* pWritten)
 {
-    const int nSub = ClampSubstitute(substitute);
+    const int nSub = SubstituteLength(substitute);
     std::uint8_t* out = pBytes;
     std::int64_t i = start;
     while (i < limit) {
@@ -357,7 +352,7 @@ std::int64_t EncodeUnits(const std::uint8_t* pUtf16le, std::int64_t nUnits, std:
 std::int64_t EncodeUtf8Forms(const std::uint8_t* pUtf8, std::int64_t nLength, std::int64_t start, std::int64_t limit,
                              const Substitute& substitute, std::uint8_t* pBytes, std::int64_t* pWritten)
 {
-    const int nSub = ClampSubstitute(substitute);
+    const int nSub = SubstituteLength(substitute);
     // A pair of forms from i is read whole and both begin before limit.
     const std::int64_t pairEnd = limit - 3 < nLength - 7 ? limit - 3 : nLength - 7;
     std::uint8_t* out = pBytes;

@@ -17,6 +17,20 @@ struct Substitute {
     int length = 1; // 0: unmappable characters are dropped
 };
 
+// The bytes of a substitute that are written: at most two a character,
+// whatever the caller put in the struct.
+constexpr int SubstituteLength(const Substitute& substitute)
+{
+    return substitute.length < 0 ? 0 : (substitute.length > 2 ? 2 : substitute.length);
+}
+
+inline std::uint8_t* PutSubstitute(std::uint8_t* q, const Substitute& substitute)
+{
+    for (int k = 0; k < SubstituteLength(substitute); ++k)
+        *q++ = substitute.bytes[k];
+    return q;
+}
+
 // The substitute for the first character of strUtf8: "_" when that character
 // has no CP932 form or the text is not valid UTF-8; nothing when the text is
 // empty or starts with NUL.

@@ -4,16 +4,16 @@
 
 #include "cp932_bridge.h"
 #include "jis_escapes.h"
-#include "text_converter.h"
+#include "text_constants.h"
 
 // The JIS X 0208 row-and-cell arithmetic and the small writers the
 // Shift_JIS, EUC-JP and ISO-2022-JP kernels share, the fast ones and the
 // one-unit-at-a-time ones the tests hold them against.
 namespace jis_arithmetic {
 
-inline constexpr std::uint8_t ESC = 0x1B;
-inline constexpr std::uint8_t SO = 0x0E;
-inline constexpr std::uint8_t SI = 0x0F;
+using text::ESC;
+using text::SI;
+using text::SO;
 
 struct RowCell {
     std::uint8_t j1;
@@ -72,18 +72,6 @@ inline void EnterMode(std::uint8_t*& q, jis_escapes::Mode& mode, jis_escapes::Mo
 }
 
 
-inline cp932::Substitute SubstituteOf(const CTextConverter* pConverter)
-{
-    return pConverter ? cp932::MakeSubstitute(pConverter->m_strUnmappableDefaultChar) : cp932::Substitute{};
-}
-
-inline std::uint8_t* PutSubstitute(std::uint8_t* q, const cp932::Substitute& substitute)
-{
-    const int length = substitute.length < 0 ? 0 : (substitute.length > 2 ? 2 : substitute.length);
-    for (int k = 0; k < length; ++k)
-        *q++ = substitute.bytes[k];
-    return q;
-}
-
+using cp932::PutSubstitute;
 
 } // namespace jis_arithmetic

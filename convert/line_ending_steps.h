@@ -5,17 +5,18 @@
 #include "charset.h"
 #include "jis_escapes.h"
 #include "jis_units.h"
+#include "text_constants.h"
 
 // The steps every walk of the line-ending pass takes, the fast walks and the
 // one-unit-at-a-time ones the tests hold them against: writing a line
 // ending, recognising one, copying an escape, the length of a unit.
 namespace line_ending_steps {
 
-inline constexpr std::uint8_t CR = 0x0D;
-inline constexpr std::uint8_t LF = 0x0A;
-inline constexpr std::uint8_t ESC = 0x1B;
-inline constexpr std::uint8_t SO = 0x0E;
-inline constexpr std::uint8_t SI = 0x0F;
+using text::CR;
+using text::ESC;
+using text::LF;
+using text::SI;
+using text::SO;
 
 inline std::uint8_t* PutNewLine(std::uint8_t* pOut, NLCode nCode)
 {

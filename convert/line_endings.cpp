@@ -6,7 +6,6 @@
 #include "jis_escapes.h"
 #include "jis_units.h"
 #include "line_ending_steps.h"
-#include "text_converter.h"
 
 // The line-ending pass walks the text in the units of its encoding so that a
 // CR or LF byte inside a multibyte unit is never taken for a line ending.
@@ -363,36 +362,23 @@ constexpr Walk kFastWalks[Charset::Count] = {FastShiftJis, FastEucJp, FastJis, F
 
 Walk FastWalk(CharsetId nCharset) { return Charset::IsValid(nCharset) ? kFastWalks[nCharset] : nullptr; }
 
-std::int64_t WalkPart(CharsetId nCharset, const std::uint8_t* pIn, std::int64_t n, bool bFinal, PartState* pState,
-                      std::uint8_t** ppOut, NLCode nCode)
+std::int64_t PartLength(CharsetId nCharset, const std::uint8_t* pIn, std::int64_t n, bool bFinal)
 {
     using Cut = std::int64_t (*)(const std::uint8_t*, std::int64_t);
     constexpr Cut kCuts[Charset::Count] = {ShiftJisCut, EucJpCut, nullptr, Utf16Cut, Utf8Cut};
+    return bFinal || !Charset::IsValid(nCharset) || kCuts[nCharset] == nullptr ? n : kCuts[nCharset](pIn, n);
+}
+
+std::int64_t WalkPart(CharsetId nCharset, const std::uint8_t* pIn, std::int64_t n, bool bFinal, PartState* pState,
+                      std::uint8_t** ppOut, NLCode nCode)
+{
     if (!Charset::IsValid(nCharset))
         return n;
     if (nCharset == Charset::Jis)
         return FastJisPart(pIn, n, bFinal, &pState->bDoubleByte, ppOut, nCode);
-    const std::int64_t c = bFinal ? n : kCuts[nCharset](pIn, n);
+    const std::int64_t c = PartLength(nCharset, pIn, n, bFinal);
     *ppOut = kFastWalks[nCharset](pIn, c, *ppOut, nCode);
     return c;
 }
 
 } // namespace line_endings
-
-void CTextConverter::NormalizeLineEndings(const std::uint8_t* pInput, std::int64_t nLength, CharsetId nCharset,
-                                          CByteBuffer* pResult) const
-{
-    *pResult = CByteBuffer();
-    if (nLength <= 0) {
-        *pResult = CByteBuffer::Allocate(0);
-        return;
-    }
-    // No step writes more than twice what it consumes.
-    CByteBuffer work = CByteBuffer::Allocate(2 * nLength);
-    std::uint8_t* const pBegin = work.Data();
-    std::uint8_t* pEnd = pBegin;
-    if (const line_endings::Walk walk = line_endings::FastWalk(nCharset))
-        pEnd = walk(pInput, nLength, pBegin, m_nNLCode);
-    work.Trim(pEnd - pBegin);
-    *pResult = std::move(work);
-}

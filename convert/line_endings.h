@@ -29,6 +29,10 @@ struct PartState {
 std::int64_t WalkPart(CharsetId nCharset, const std::uint8_t* pIn, std::int64_t n, bool bFinal, PartState* pState,
                       std::uint8_t** ppOut, NLCode nCode);
 
+// The bytes of a piece WalkPart takes, for every charset but ISO-2022-JP,
+// whose walk decides as it goes.
+std::int64_t PartLength(CharsetId nCharset, const std::uint8_t* pIn, std::int64_t n, bool bFinal);
+
 // True when the pass would write exactly its input (every line ending
 // already in the requested form). May answer false when unsure.
 bool IsUnchanged(const std::uint8_t* pIn, std::int64_t n, CharsetId nCharset, NLCode nCode);

@@ -1,21 +1,36 @@
 #include "parallel_text_stream.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cstring>
-#include <exception>
-#include <mutex>
-#include <thread>
 #include <vector>
 
 #include "text_cuts.h"
 #include "text_stream.h"
+#include "thread_pool.h"
 
 CParallelTextStream::CParallelTextStream(CharsetId nSource, CharsetId nTarget, NLCode nNLCode,
                                          std::string strUnmappableDefaultChar, IByteSink& sink, int nThreads,
                                          std::int64_t nPieceBytes)
+    : CParallelTextStream(nSource, nTarget, nNLCode, std::move(strUnmappableDefaultChar), sink,
+                          std::make_unique<CThreadPool>(std::max(1, nThreads)), nPieceBytes)
+{
+}
+
+CParallelTextStream::CParallelTextStream(CharsetId nSource, CharsetId nTarget, NLCode nNLCode,
+                                         std::string strUnmappableDefaultChar, IByteSink& sink, CThreadPool& pool,
+                                         std::int64_t nPieceBytes)
+    : CParallelTextStream(nSource, nTarget, nNLCode, std::move(strUnmappableDefaultChar), sink,
+                          std::unique_ptr<CThreadPool>(), nPieceBytes, &pool)
+{
+}
+
+CParallelTextStream::CParallelTextStream(CharsetId nSource, CharsetId nTarget, NLCode nNLCode,
+                                         std::string strUnmappableDefaultChar, IByteSink& sink,
+                                         std::unique_ptr<CThreadPool> pOwnPool, std::int64_t nPieceBytes,
+                                         CThreadPool* pPool)
     : m_nSource(nSource), m_nTarget(nTarget), m_nNLCode(nNLCode), m_strSubstitute(std::move(strUnmappableDefaultChar)),
-      m_sink(sink), m_nThreads(std::max(1, nThreads)), m_nPieceBytes(std::max<std::int64_t>(nPieceBytes, 64)),
+      m_sink(sink), m_pOwnPool(std::move(pOwnPool)), m_pool(pPool != nullptr ? *pPool : *m_pOwnPool),
+      m_nThreads(m_pool.Threads()), m_nPieceBytes(std::max<std::int64_t>(nPieceBytes, 64)),
       m_window(CByteBuffer::Allocate(m_nThreads * m_nPieceBytes))
 {
     if (!text_cuts::Possible(nSource, nNLCode))
@@ -86,33 +101,14 @@ void CParallelTextStream::ConvertPieces(const std::uint8_t* p, const std::int64_
     // window to the next, so that after the first window no page is new.
     if (m_outputs.size() < nPieces)
         m_outputs.resize(nPieces);
-    std::atomic<std::size_t> next{0};
-    std::exception_ptr failure;
-    std::mutex failureLock;
-    const auto work = [&] {
-        for (std::size_t k; (k = next.fetch_add(1)) < nPieces;) {
-            try {
-                const std::int64_t from = k == 0 ? 0 : pCuts[k - 1];
-                CPieceSink& sink = m_outputs[k];
-                sink.m_bytes.clear();
-                CTextStream stream(m_nSource, m_nTarget, m_nNLCode, m_strSubstitute, sink);
-                stream.Write(p + from, pCuts[k] - from);
-                stream.Finish();
-            } catch (...) {
-                const std::lock_guard<std::mutex> lock(failureLock);
-                failure = std::current_exception();
-            }
-        }
-    };
-    {
-        std::vector<std::jthread> threads;
-        const std::size_t nThreads = std::min<std::size_t>(static_cast<std::size_t>(m_nThreads), nPieces);
-        for (std::size_t t = 1; t < nThreads; ++t)
-            threads.emplace_back(work);
-        work();
-    }
-    if (failure)
-        std::rethrow_exception(failure);
+    m_pool.Run(nPieces, [&](std::size_t k) {
+        const std::int64_t from = k == 0 ? 0 : pCuts[k - 1];
+        CPieceSink& sink = m_outputs[k];
+        sink.m_bytes.clear();
+        CTextStream stream(m_nSource, m_nTarget, m_nNLCode, m_strSubstitute, sink);
+        stream.Write(p + from, pCuts[k] - from);
+        stream.Finish();
+    });
     for (std::size_t k = 0; k < nPieces; ++k) {
         const std::vector<std::uint8_t>& bytes = m_outputs[k].m_bytes;
         if (!bytes.empty())

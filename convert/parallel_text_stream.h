@@ -10,6 +10,7 @@
 #include "charset.h"
 
 class CTextStream;
+class CThreadPool;
 
 // CTextStream on several threads: the text is gathered in a window of one
 // piece per thread, cut after line ends where no state crosses (text_cuts),
@@ -18,6 +19,10 @@ class CTextStream;
 // window without a cut on, the text goes through the one-thread stream.
 class CParallelTextStream {
 public:
+    // Converts on the threads of pool, which must outlive the stream.
+    CParallelTextStream(CharsetId nSource, CharsetId nTarget, NLCode nNLCode, std::string strUnmappableDefaultChar,
+                        IByteSink& sink, CThreadPool& pool, std::int64_t nPieceBytes = 4 << 20);
+    // Converts on a pool of nThreads of its own.
     CParallelTextStream(CharsetId nSource, CharsetId nTarget, NLCode nNLCode, std::string strUnmappableDefaultChar,
                         IByteSink& sink, int nThreads, std::int64_t nPieceBytes = 4 << 20);
     ~CParallelTextStream();
@@ -30,6 +35,9 @@ public:
     void Finish();
 
 private:
+    CParallelTextStream(CharsetId nSource, CharsetId nTarget, NLCode nNLCode, std::string strUnmappableDefaultChar,
+                        IByteSink& sink, std::unique_ptr<CThreadPool> pOwnPool, std::int64_t nPieceBytes,
+                        CThreadPool* pPool = nullptr);
     void Flush(bool bFinal);
     void ConvertPieces(const std::uint8_t* p, const std::int64_t* pCuts, std::size_t nPieces);
 
@@ -38,6 +46,8 @@ private:
     NLCode m_nNLCode;
     std::string m_strSubstitute;
     IByteSink& m_sink;
+    std::unique_ptr<CThreadPool> m_pOwnPool;
+    CThreadPool& m_pool;
     int m_nThreads;
     std::int64_t m_nPieceBytes;
     CByteBuffer m_window;

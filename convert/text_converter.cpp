@@ -1,11 +1,71 @@
-#include "stage_chain.h"
 #include "text_converter.h"
 
-#include <type_traits>
+#include <algorithm>
+#include <cstring>
 
-#include "cp932_bridge.h"
-#include "jis_slices.h"
-#include "line_endings.h"
+#include "text_stream.h"
+
+// The whole-text entry points are the stream fed in one piece: the program,
+// which streams, and every caller of these convert alike.
+
+namespace {
+
+// The stream's bytes gathered in one buffer, trimmed to their length at the
+// end. Pages of the buffer never written are never touched.
+class CBufferSink final : public IByteSink {
+public:
+    explicit CBufferSink(std::int64_t nExpected) : m_buffer(CByteBuffer::Allocate(nExpected)) {}
+
+    void Put(const std::uint8_t* p, std::int64_t n) override
+    {
+        if (m_nSize + n > m_buffer.Size())
+            Grow(m_nSize + n);
+        std::memcpy(m_buffer.Data() + m_nSize, p, static_cast<std::size_t>(n));
+        m_nSize += n;
+    }
+
+    CByteBuffer Take()
+    {
+        m_buffer.Trim(m_nSize);
+        return std::move(m_buffer);
+    }
+
+private:
+    void Grow(std::int64_t nNeed)
+    {
+        CByteBuffer bigger = CByteBuffer::Allocate(std::max(nNeed, 2 * m_buffer.Size()));
+        std::memcpy(bigger.Data(), m_buffer.Data(), static_cast<std::size_t>(m_nSize));
+        m_buffer = std::move(bigger);
+    }
+
+    CByteBuffer m_buffer;
+    std::int64_t m_nSize = 0;
+};
+
+CByteBuffer RunStream(CharsetId nSource, CharsetId nTarget, NLCode nNLCode, const std::string& strSubstitute,
+                      const std::uint8_t* p, std::int64_t n, bool bLineEndingPass)
+{
+    // Most conversions write about as many bytes as they read.
+    CBufferSink sink(n + n / 2 + 64);
+    CTextStream stream(nSource, nTarget, nNLCode, strSubstitute, sink, bLineEndingPass);
+    stream.Write(p, n);
+    stream.Finish();
+    return sink.Take();
+}
+
+// One cell alone, line endings as they are.
+template <CharsetId Source, CharsetId Target>
+bool RunCell(const std::uint8_t* p, std::int64_t n, CByteBuffer* pOutput, CTextConverter* pConverter)
+{
+    const std::string strSubstitute =
+        pConverter != nullptr ? pConverter->m_strUnmappableDefaultChar : std::string(kDefaultSubstitute);
+    *pOutput = RunStream(Source, Target, NewLine::None, strSubstitute, p, n, false);
+    return true;
+}
+
+using namespace Charset;
+
+} // namespace
 
 bool CopyUnchanged(const std::uint8_t* pSource, std::int64_t n, CByteBuffer* pOutput, CTextConverter*)
 {
@@ -13,208 +73,32 @@ bool CopyUnchanged(const std::uint8_t* pSource, std::int64_t n, CByteBuffer* pOu
     return true;
 }
 
-// Shift_JIS <-> UTF-8 in one pass each: every UTF-16 unit the first stage
-// would write goes straight to the second, with no buffer between them.
-bool ShiftJisToUtf8(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter*)
-{
-    CByteBuffer work = CByteBuffer::Allocate(3 * n);
-    work.Trim(cp932::DecodeToUtf8(p, n, work.Data()));
-    *o = std::move(work);
-    return true;
-}
-bool EucJpToJis(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter* c)
-{
-    return Chain<EucJpToShiftJis, ShiftJisToJis>(p, n, o, c);
-}
-bool JisToEucJp(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter* c)
-{
-    return Chain<JisToShiftJis, ShiftJisToEucJp>(p, n, o, c);
-}
-bool Utf8ToShiftJis(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter* c)
-{
-    CByteBuffer work = CByteBuffer::Allocate(2 * n);
-    const cp932::Substitute substitute = cp932::MakeSubstitute(c->m_strUnmappableDefaultChar);
-    work.Trim(cp932::EncodeFromUtf8(p, n, substitute, work.Data()));
-    *o = std::move(work);
-    return true;
-}
-
-
-namespace {
-
-// EUC-JP and ISO-2022-JP reach UTF-16 and UTF-8 through Shift_JIS. The
-// Shift_JIS text goes through a small buffer one slice at a time, each slice
-// decoded while it is still in cache; a lead byte cut off at the end of a
-// slice is carried into the next. The bytes are those of the two stages run
-// one after the other.
-template <bool ToUtf8, class FirstStage, class Direct = std::nullptr_t>
-bool ThroughShiftJisSlices(const std::uint8_t* p, std::int64_t n, CByteBuffer* pOutput, FirstStage&& first,
-                           Direct direct = nullptr)
-{
-    constexpr std::int64_t kSlice = 64 * 1024;
-    // Shift_JIS is never longer than its source, and a byte gives one unit
-    // at most.
-    CByteBuffer work = CByteBuffer::Allocate((ToUtf8 ? 3 : 2) * n);
-    CByteBuffer sjis = CByteBuffer::Allocate(kSlice + 1);
-    std::uint8_t* q = work.Data();
-    std::int64_t pos = 0;
-    std::int64_t carry = 0;
-    while (true) {
-        const bool bFinal = n - pos <= kSlice;
-        std::int64_t take = bFinal ? n - pos : kSlice;
-        // Plain text skips the Shift_JIS buffer; it may only start where
-        // the two stages stand between units.
-        if constexpr (!std::is_same_v<Direct, std::nullptr_t>) {
-            if (carry == 0) {
-                const std::int64_t done = direct(p + pos, take, ToUtf8, &q);
-                pos += done;
-                take -= done;
-            }
-        }
-        if (take > 0) {
-            std::int64_t written = 0;
-            pos += first(p + pos, take, bFinal, sjis.Data() + carry, &written);
-            const std::int64_t have = carry + written;
-            std::int64_t consumed = 0;
-            q += cp932::DecodePart(sjis.Data(), have, bFinal, ToUtf8, q, &consumed);
-            carry = have - consumed;
-            if (carry > 0)
-                sjis.Data()[0] = sjis.Data()[consumed];
-        }
-        if (bFinal)
-            break;
+#define MOJIRO_CELL(name, source, target)                                                                             \
+    bool name(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter* c)                              \
+    {                                                                                                                  \
+        return RunCell<source, target>(p, n, o, c);                                                                    \
     }
-    work.Trim(q - work.Data());
-    *pOutput = std::move(work);
-    return true;
-}
-
-inline cp932::Substitute SubstituteOf(const CTextConverter* pConverter)
-{
-    return pConverter ? cp932::MakeSubstitute(pConverter->m_strUnmappableDefaultChar) : cp932::Substitute{};
-}
-
-// JIS X 0212 characters become the substitute on their way through Shift_JIS.
-struct EucIn {
-    cp932::Substitute substitute;
-    std::int64_t operator()(const std::uint8_t* s, std::int64_t len, bool bFinal, std::uint8_t* out,
-                            std::int64_t* pWritten) const
-    {
-        return jis_slices::EucJpToShiftJis(s, len, bFinal, substitute, out, pWritten);
-    }
-};
-
-// And the other way: UTF-16 or UTF-8 encoded to Shift_JIS a slice at a
-// time, each slice converted on to EUC-JP or ISO-2022-JP at once. A slice
-// ends after a whole unit or form (a surrogate pair kept together); a lead
-// byte cut off at the end of the Shift_JIS slice is carried into the next.
-template <class SecondStage>
-bool FromShiftJisSlices(const std::uint8_t* p, std::int64_t n, bool bFromUtf8, std::int64_t nOutputBound,
-                        CTextConverter* pConverter, CByteBuffer* pOutput, SecondStage&& second)
-{
-    constexpr std::int64_t kSlice = 32 * 1024; // units or bytes of the source
-    const std::int64_t nSource = bFromUtf8 ? n : n / 2;
-    const cp932::Substitute substitute = cp932::MakeSubstitute(pConverter->m_strUnmappableDefaultChar);
-    CByteBuffer work = CByteBuffer::Allocate(nOutputBound);
-    // Two bytes a unit, or a byte of UTF-8, at most, with room for what
-    // crosses the limit.
-    CByteBuffer sjis = CByteBuffer::Allocate(2 * kSlice + 16);
-    std::uint8_t* q = work.Data();
-    std::int64_t pos = 0;
-    std::int64_t carry = 0;
-    while (true) {
-        const std::int64_t limit = nSource - pos <= kSlice ? nSource : pos + kSlice;
-        std::int64_t written = 0;
-        pos = cp932::EncodePart(p, nSource, bFromUtf8, pos, limit, substitute, sjis.Data() + carry, &written);
-        const bool bFinal = pos >= nSource;
-        const std::int64_t have = carry + written;
-        std::int64_t out = 0;
-        const std::int64_t consumed = second(sjis.Data(), have, bFinal, q, &out);
-        q += out;
-        carry = have - consumed;
-        if (carry > 0)
-            sjis.Data()[0] = sjis.Data()[consumed];
-        if (bFinal)
-            break;
-    }
-    work.Trim(q - work.Data());
-    *pOutput = std::move(work);
-    return true;
-}
-
-std::int64_t EucOut(const std::uint8_t* s, std::int64_t len, bool bFinal, std::uint8_t* out, std::int64_t* pWritten)
-{
-    return jis_slices::ShiftJisToEucJp(s, len, bFinal, out, pWritten);
-}
-
-// Shift_JIS bytes from n source bytes: at most n from UTF-16 (two bytes a
-// unit), 2 * n from UTF-8 (each byte may be an ill-formed sequence of its own
-// that gets a two-byte substitute).
-inline std::int64_t ShiftJisBound(std::int64_t n, bool bFromUtf8) { return bFromUtf8 ? 2 * n : n; }
-
-// The ISO-2022-JP stages keep their mode from one slice to the next.
-struct JisIn {
-    jis_slices::JisState state;
-    std::int64_t operator()(const std::uint8_t* s, std::int64_t len, bool bFinal, std::uint8_t* out,
-                            std::int64_t* pWritten)
-    {
-        return jis_slices::JisToShiftJis(s, len, bFinal, &state, out, pWritten);
-    }
-};
-struct JisOut {
-    jis_escapes::Mode mode = jis_escapes::Mode::Ascii;
-    std::int64_t operator()(const std::uint8_t* s, std::int64_t len, bool bFinal, std::uint8_t* out,
-                            std::int64_t* pWritten)
-    {
-        return jis_slices::ShiftJisToJis(s, len, bFinal, &mode, out, pWritten);
-    }
-};
-
-template <bool ToUtf8>
-bool JisThroughShiftJisSlices(const std::uint8_t* p, std::int64_t n, CByteBuffer* o)
-{
-    JisIn in;
-    return ThroughShiftJisSlices<ToUtf8>(p, n, o, in,
-                                         [&in](const std::uint8_t* s, std::int64_t len, bool bToUtf8, std::uint8_t** pq) {
-                                             return jis_slices::JisToUnitsWhilePlain(s, len, bToUtf8, &in.state, pq);
-                                         });
-}
-
-} // namespace
-
-bool UnicodeToEucJp(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter* c)
-{
-    return FromShiftJisSlices(p, n, false, 2 * ShiftJisBound(n, false), c, o, EucOut);
-}
-bool Utf8ToEucJp(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter* c)
-{
-    return FromShiftJisSlices(p, n, true, 2 * ShiftJisBound(n, true), c, o, EucOut);
-}
-bool UnicodeToJis(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter* c)
-{
-    return FromShiftJisSlices(p, n, false, 4 * ShiftJisBound(n, false) + 3, c, o, JisOut{});
-}
-bool Utf8ToJis(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter* c)
-{
-    return FromShiftJisSlices(p, n, true, 4 * ShiftJisBound(n, true) + 3, c, o, JisOut{});
-}
-
-bool EucJpToUnicode(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter* c)
-{
-    return ThroughShiftJisSlices<false>(p, n, o, EucIn{SubstituteOf(c)}, jis_slices::EucJpToUnitsWhilePlain);
-}
-bool EucJpToUtf8(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter* c)
-{
-    return ThroughShiftJisSlices<true>(p, n, o, EucIn{SubstituteOf(c)}, jis_slices::EucJpToUnitsWhilePlain);
-}
-bool JisToUnicode(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter*)
-{
-    return JisThroughShiftJisSlices<false>(p, n, o);
-}
-bool JisToUtf8(const std::uint8_t* p, std::int64_t n, CByteBuffer* o, CTextConverter*)
-{
-    return JisThroughShiftJisSlices<true>(p, n, o);
-}
+MOJIRO_CELL(ShiftJisToEucJp, ShiftJis, EucJp)
+MOJIRO_CELL(ShiftJisToJis, ShiftJis, Jis)
+MOJIRO_CELL(ShiftJisToUnicode, ShiftJis, Unicode)
+MOJIRO_CELL(ShiftJisToUtf8, ShiftJis, Utf8)
+MOJIRO_CELL(EucJpToShiftJis, EucJp, ShiftJis)
+MOJIRO_CELL(EucJpToJis, EucJp, Jis)
+MOJIRO_CELL(EucJpToUnicode, EucJp, Unicode)
+MOJIRO_CELL(EucJpToUtf8, EucJp, Utf8)
+MOJIRO_CELL(JisToShiftJis, Jis, ShiftJis)
+MOJIRO_CELL(JisToEucJp, Jis, EucJp)
+MOJIRO_CELL(JisToUnicode, Jis, Unicode)
+MOJIRO_CELL(JisToUtf8, Jis, Utf8)
+MOJIRO_CELL(UnicodeToShiftJis, Unicode, ShiftJis)
+MOJIRO_CELL(UnicodeToEucJp, Unicode, EucJp)
+MOJIRO_CELL(UnicodeToJis, Unicode, Jis)
+MOJIRO_CELL(UnicodeToUtf8, Unicode, Utf8)
+MOJIRO_CELL(Utf8ToShiftJis, Utf8, ShiftJis)
+MOJIRO_CELL(Utf8ToEucJp, Utf8, EucJp)
+MOJIRO_CELL(Utf8ToJis, Utf8, Jis)
+MOJIRO_CELL(Utf8ToUnicode, Utf8, Unicode)
+#undef MOJIRO_CELL
 
 const ConversionRoutine ConversionTable[Charset::Count * Charset::Count] = {
     CopyUnchanged,     ShiftJisToEucJp, ShiftJisToJis,  ShiftJisToUnicode, ShiftJisToUtf8, // from Shift_JIS
@@ -226,19 +110,13 @@ const ConversionRoutine ConversionTable[Charset::Count * Charset::Count] = {
 
 bool CTextConverter::Convert(CByteBuffer* pOutput)
 {
-    const ConversionRoutine routine = ConversionTable[m_nInputCharset * Charset::Count + m_nOutputCharset];
-    // Most files already have the line endings asked for: then the pass
-    // would only copy, and the routine can read the input itself.
-    if (m_nInputLength > 0 &&
-        line_endings::IsUnchanged(m_pInputData, m_nInputLength, m_nInputCharset, m_nNLCode))
-        return routine(m_pInputData, m_nInputLength, pOutput, this);
-    CByteBuffer intermediate;
-    NormalizeLineEndings(m_pInputData, m_nInputLength, m_nInputCharset, &intermediate);
-    // Source and target alike: the pass's result is the output; copying it
-    // once more would give the same bytes.
-    if (routine == CopyUnchanged) {
-        *pOutput = std::move(intermediate);
-        return true;
-    }
-    return routine(intermediate.Data(), intermediate.Size(), pOutput, this);
+    *pOutput = RunStream(m_nInputCharset, m_nOutputCharset, m_nNLCode, m_strUnmappableDefaultChar, m_pInputData,
+                         m_nInputLength, true);
+    return true;
+}
+
+void CTextConverter::NormalizeLineEndings(const std::uint8_t* pInput, std::int64_t nLength, CharsetId nCharset,
+                                          CByteBuffer* pResult) const
+{
+    *pResult = RunStream(nCharset, nCharset, m_nNLCode, m_strUnmappableDefaultChar, pInput, nLength, true);
 }

@@ -5,6 +5,7 @@
 
 #include "byte_buffer.h"
 #include "charset.h"
+#include "text_constants.h"
 
 class CTextConverter;
 
@@ -52,7 +53,7 @@ public:
     std::int64_t m_nInputLength = -1;
     CharsetId m_nInputCharset = Charset::None;
     // UTF-8 text; the Unicode -> Shift_JIS stage substitutes its first character.
-    std::string m_strUnmappableDefaultChar = "_";
+    std::string m_strUnmappableDefaultChar = kDefaultSubstitute;
     CharsetId m_nOutputCharset = Charset::None;
     NLCode m_nNLCode = NewLine::None;
 };

@@ -5,16 +5,17 @@
 #include "byte_search.h"
 #include "jis_escapes.h"
 #include "jis_units.h"
+#include "text_constants.h"
 
 namespace text_cuts {
 
 namespace {
 
-constexpr std::uint8_t CR = 0x0D;
-constexpr std::uint8_t LF = 0x0A;
-constexpr std::uint8_t ESC = 0x1B;
-constexpr std::uint8_t SO = 0x0E;
-constexpr std::uint8_t SI = 0x0F;
+using text::CR;
+using text::ESC;
+using text::LF;
+using text::SI;
+using text::SO;
 
 // Whether the LF at q stands alone, so that a cut may follow it.
 bool ShiftJisAlone(const std::uint8_t* p, std::int64_t q)

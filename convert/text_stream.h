@@ -7,16 +7,19 @@
 
 #include "byte_sink.h"
 #include "charset.h"
+#include "stream_stage.h"
 
-// A conversion fed in pieces of any size: the bytes handed to the sink are,
-// for every split of the text, those CTextConverter::Convert gives for the
-// whole text (no byte-order marks either way). Memory stays fixed whatever
+// A conversion fed in pieces of any size: the bytes handed to the sink are
+// the same for every split of the text (CTextConverter::Convert is this
+// stream fed in one piece; no byte-order marks either way). Memory stays fixed whatever
 // the text's length: each stage works through a buffer of one block and
 // holds back only the few bytes of a unit that a piece cuts off.
 class CTextStream {
 public:
+    // Without bLineEndingPass the text keeps its line endings and nNLCode is
+    // not used: the conversion of one cell alone.
     CTextStream(CharsetId nSource, CharsetId nTarget, NLCode nNLCode, const std::string& strUnmappableDefaultChar,
-                IByteSink& sink);
+                IByteSink& sink, bool bLineEndingPass = true);
     ~CTextStream();
 
     CTextStream(const CTextStream&) = delete;
@@ -27,9 +30,7 @@ public:
     // Ends the text: what was held back and the closing bytes go out.
     void Finish();
 
-    class CStage;
-
 private:
-    std::vector<std::unique_ptr<CStage>> m_stages;
+    StageList m_stages;
     IByteSink& m_sink;
 };

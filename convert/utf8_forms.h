@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "text_constants.h"
+
 // The engine's UTF-8 forms, shared by the UTF-8 codec and the fused
 // Shift_JIS <-> UTF-8 paths so that both write and read exactly alike.
 namespace utf8_forms {
@@ -76,7 +78,7 @@ inline std::uint8_t* PutPackedForm(std::uint8_t* q, std::uint32_t form)
     return q + (form >> 24);
 }
 
-constexpr std::uint32_t kReplacement = 0xFFFD;
+constexpr std::uint32_t kReplacement = text::kReplacementCharacter;
 
 // The careful half of DecodeForm: every form but ASCII and a three-byte one
 // with a byte after it, and every ill-formed sequence. Out of line, so that

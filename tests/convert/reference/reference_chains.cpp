@@ -1,6 +1,17 @@
 #include "reference_kernels.h"
-#include "stage_chain.h"
 #include "text_converter.h"
+
+namespace {
+// Two stages one after the other through a temporary buffer.
+template <ConversionRoutine First, ConversionRoutine Second>
+bool Chain(const std::uint8_t* pSource, std::int64_t n, CByteBuffer* pOutput, CTextConverter* pConverter)
+{
+    CByteBuffer temp;
+    if (!First(pSource, n, &temp, pConverter))
+        return false;
+    return Second(temp.Data(), temp.Size(), pOutput, pConverter);
+}
+} // namespace
 
 // The chains as the table lists them, stage after stage through full-size
 // buffers: the definition the table's faster cells are tested against.

@@ -1,6 +1,14 @@
 #include "jis_arithmetic.h"
 #include "jis_units.h"
 #include "reference_kernels.h"
+#include "text_converter.h"
+
+namespace {
+cp932::Substitute SubstituteOf(const CTextConverter* pConverter)
+{
+    return pConverter ? cp932::MakeSubstitute(pConverter->m_strUnmappableDefaultChar) : cp932::Substitute{};
+}
+} // namespace
 
 // The JIS-family kernels one unit at a time: the readable definition of each
 // stage.

@@ -221,7 +221,7 @@ bool RunPython(const char* codec, const Bytes& in, Bytes* pOut)
     // Of this process alone: the sanitizer build may run the same test at
     // the same time.
     const std::filesystem::path dir =
-        std::filesystem::path(testing::TempDir()) / ("utf8_transcoders_test_" + std::to_string(::getpid()));
+        std::filesystem::path(testing::TempDir()) / ("unicode_forms_test_" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
     const std::filesystem::path inPath = dir / "in.bin";
     const std::filesystem::path outPath = dir / "out.bin";
