@@ -82,22 +82,6 @@ inline std::int64_t FindEscSoSi(const std::uint8_t* p, std::int64_t n)
     return n;
 }
 
-// In ISO-2022-JP double-byte mode bytes go in pairs from p, and only an ESC,
-// SO or SI that begins a pair ends the run: the length of the run of whole
-// pairs before it (even), or of everything up to n.
-inline std::int64_t DoubleByteRun(const std::uint8_t* p, std::int64_t n)
-{
-    std::int64_t i = 0;
-    while (true) {
-        const std::int64_t c = i + FindEscSoSi(p + i, n - i);
-        if (c >= n)
-            return n;
-        if (((c - i) & 1) == 0)
-            return c;
-        i = c + 1; // the second byte of a pair: search on after it
-    }
-}
-
 // Offset (even) of the first 16-bit little-endian unit 000D or 000A in
 // p[0, n), or the offset past the last whole unit.
 inline std::int64_t FindCrLfUnit(const std::uint8_t* p, std::int64_t n)
@@ -119,57 +103,6 @@ inline std::int64_t FindCrLfUnit(const std::uint8_t* p, std::int64_t n)
             return i;
     }
     return i;
-}
-
-// EUC-JP from the unit start `from`: the first unit start at or after `to`.
-// Sixteen bytes at a glance: a run of ASCII is so many singles, and a run of
-// high bytes without an 8F so many pairs (an odd one's last lead takes the
-// byte after the run).
-inline std::int64_t EucJpUnitsTo(const std::uint8_t* p, std::int64_t from, std::int64_t to)
-{
-    std::int64_t k = from;
-    while (k < to) {
-#if defined(__SSE2__)
-        while (to - k >= 16) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k));
-            const unsigned high = static_cast<unsigned>(_mm_movemask_epi8(v));
-            if ((high & 1) == 0) {
-                k += high == 0 ? 16 : __builtin_ctz(high); // the ASCII up to the first high byte
-                continue;
-            }
-            const unsigned ss3 =
-                static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(0x8F)))));
-            const int run = __builtin_ctz(~high | 0x10000u); // leading high bytes, 1..16
-            if ((ss3 & ((1u << run) - 1)) != 0)
-                break; // an 8F among them: one unit at a time
-            k += run + (run & 1);
-        }
-#endif
-        if (k >= to)
-            break;
-        const std::uint8_t b = p[k];
-        k += b < 0x80 ? 1 : b == 0x8F ? 3 : 2;
-    }
-    return k;
-}
-
-// Where the run of high-bit bytes that ends at q begins (not before lo):
-// sixteen bytes a step back through long runs.
-inline std::int64_t HighRunStart(const std::uint8_t* p, std::int64_t lo, std::int64_t q)
-{
-    std::int64_t k = q;
-#if defined(__SSE2__)
-    while (k - lo >= 16) {
-        const unsigned high =
-            static_cast<unsigned>(_mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k - 16))));
-        if (high != 0xFFFF)
-            return k - 16 + (32 - __builtin_clz(~high & 0xFFFF)); // after the last byte below 0x80
-        k -= 16;
-    }
-#endif
-    while (k > lo && p[k - 1] >= 0x80)
-        --k;
-    return k;
 }
 
 // Length of the run of bytes below 0x80 at p.

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "cp932_table.h"
+#include "replacement_tally.h"
 #include "text_constants.h"
 #include "utf8_forms.h"
 
@@ -166,12 +167,12 @@ inline bool Ascii16(const std::uint8_t* p)
 #endif
 }
 
-// Writes the CP932 form of a non-ASCII unit, or the substitute; a high
-// surrogate followed by a low one (consumed through consumeLowSurrogate) is one
-// character.
-template <class ConsumeLow>
+// Writes the CP932 form of a non-ASCII unit, or the substitute, after
+// onSubstitute(unit) has had its say (a high surrogate followed by a low one
+// is one character, which it consumes).
+template <class OnSubstitute>
 inline std::uint8_t* EncodeUnit(std::uint8_t* out, std::uint16_t unit, const std::uint8_t* sub, int nSub,
-                                ConsumeLow&& consumeLowSurrogate)
+                                OnSubstitute&& onSubstitute)
 {
     const std::uint16_t code = Lookup(unit);
     if (code >= 0x100) {
@@ -183,8 +184,7 @@ inline std::uint8_t* EncodeUnit(std::uint8_t* out, std::uint16_t unit, const std
         *out = static_cast<std::uint8_t>(code);
         return out + 1;
     }
-    if (IsHighSurrogate(unit))
-        consumeLowSurrogate();
+    onSubstitute(unit);
     for (int k = 0; k < nSub; ++k)
         *out++ = sub[k];
     return out;
@@ -198,7 +198,7 @@ namespace {
 // for the next slice: *pConsumed tells where decoding stopped.
 template <bool ToUtf8>
 std::uint8_t* DecodeSlice(const std::uint8_t* p, std::int64_t n, bool bFinal, std::uint8_t* out,
-                          std::int64_t* pConsumed)
+                          std::int64_t* pConsumed, CReplacementTally* pTally)
 {
     const auto put = [&out](std::uint16_t unit) {
         if constexpr (ToUtf8) {
@@ -268,6 +268,8 @@ std::uint8_t* DecodeSlice(const std::uint8_t* p, std::int64_t n, bool bFinal, st
                 }
                 i += 2;
             } else {
+                if (row != 0 && pTally != nullptr)
+                    pTally->IllFormed(p + i, b);
                 put(row != 0 ? kReplacement : table::kSingleByte[b]);
                 i += 1;
             }
@@ -287,21 +289,21 @@ std::uint8_t* DecodeSlice(const std::uint8_t* p, std::int64_t n, bool bFinal, st
 std::int64_t Decode(const std::uint8_t* pBytes, std::int64_t nLength, std::uint8_t* pUtf16le)
 {
     std::int64_t consumed;
-    return (DecodeSlice<false>(pBytes, nLength, true, pUtf16le, &consumed) - pUtf16le) / 2;
+    return (DecodeSlice<false>(pBytes, nLength, true, pUtf16le, &consumed, nullptr) - pUtf16le) / 2;
 }
 
 std::int64_t DecodeToUtf8(const std::uint8_t* pBytes, std::int64_t nLength, std::uint8_t* pUtf8)
 {
     std::int64_t consumed;
-    return DecodeSlice<true>(pBytes, nLength, true, pUtf8, &consumed) - pUtf8;
+    return DecodeSlice<true>(pBytes, nLength, true, pUtf8, &consumed, nullptr) - pUtf8;
 }
 
 std::int64_t DecodePart(const std::uint8_t* pBytes, std::int64_t nLength, bool bFinal, bool bToUtf8,
-                        std::uint8_t* pOut, std::int64_t* pConsumed)
+                        std::uint8_t* pOut, std::int64_t* pConsumed, CReplacementTally* pTally)
 {
     if (bToUtf8)
-        return DecodeSlice<true>(pBytes, nLength, bFinal, pOut, pConsumed) - pOut;
-    return DecodeSlice<false>(pBytes, nLength, bFinal, pOut, pConsumed) - pOut;
+        return DecodeSlice<true>(pBytes, nLength, bFinal, pOut, pConsumed, pTally) - pOut;
+    return DecodeSlice<false>(pBytes, nLength, bFinal, pOut, pConsumed, pTally) - pOut;
 }
 
 namespace {
@@ -310,7 +312,8 @@ namespace {
 // peek may look at the unit after limit, up to nUnits. Returns where it
 // stopped.
 std::int64_t EncodeUnits(const std::uint8_t* pUtf16le, std::int64_t nUnits, std::int64_t start, std::int64_t limit,
-                         const Substitute& substitute, std::uint8_t* pBytes, std::int64_t* pWritten)
+                         const Substitute& substitute, std::uint8_t* pBytes, std::int64_t* pWritten,
+                         CReplacementTally* pTally)
 {
     const int nSub = SubstituteLength(substitute);
     std::uint8_t* out = pBytes;
@@ -335,9 +338,19 @@ std::int64_t EncodeUnits(const std::uint8_t* pUtf16le, std::int64_t nUnits, std:
                 *out++ = static_cast<std::uint8_t>(unit);
                 continue;
             }
-            out = EncodeUnit(out, unit, substitute.bytes, nSub, [&] {
-                if (i < nUnits && IsLowSurrogate(LoadUnit(pUtf16le + 2 * i)))
+            out = EncodeUnit(out, unit, substitute.bytes, nSub, [&](std::uint16_t u) {
+                const std::uint8_t* const pAt = pUtf16le + 2 * (i - 1);
+                if (IsHighSurrogate(u) && i < nUnits && IsLowSurrogate(LoadUnit(pUtf16le + 2 * i))) {
+                    const std::uint32_t c = 0x10000 + ((u - 0xD800u) << 10) + (LoadUnit(pUtf16le + 2 * i) - 0xDC00u);
                     ++i;
+                    if (pTally != nullptr)
+                        pTally->NoForm(pAt, c);
+                } else if (pTally != nullptr) {
+                    if (IsHighSurrogate(u) || IsLowSurrogate(u))
+                        pTally->IllFormed(pAt, pAt[0]);
+                    else
+                        pTally->NoForm(pAt, u);
+                }
             });
         }
     }
@@ -350,9 +363,17 @@ std::int64_t EncodeUnits(const std::uint8_t* pUtf16le, std::int64_t nUnits, std:
 // character beyond the BMP arrives whole and is one unmappable character, and
 // U+FFFD for an ill-formed sequence has no CP932 form either.
 std::int64_t EncodeUtf8Forms(const std::uint8_t* pUtf8, std::int64_t nLength, std::int64_t start, std::int64_t limit,
-                             const Substitute& substitute, std::uint8_t* pBytes, std::int64_t* pWritten)
+                             const Substitute& substitute, std::uint8_t* pBytes, std::int64_t* pWritten,
+                             CReplacementTally* pTally)
 {
     const int nSub = SubstituteLength(substitute);
+    // The form that began at at has no CP932 form, or was ill-formed.
+    const auto noForm = [pTally](const std::uint8_t* at) {
+        return [pTally, at](std::uint16_t u) {
+            if (pTally != nullptr)
+                pTally->NoForm(at, u);
+        };
+    };
     // A pair of forms from i is read whole and both begin before limit.
     const std::int64_t pairEnd = limit - 3 < nLength - 7 ? limit - 3 : nLength - 7;
     std::uint8_t* out = pBytes;
@@ -375,20 +396,28 @@ std::int64_t EncodeUtf8Forms(const std::uint8_t* pUtf8, std::int64_t nLength, st
                 *out++ = static_cast<std::uint8_t>(b);
                 i += 1;
             } else if (i + 4 <= nLength && utf8_forms::WholeThreeByteForm(pUtf8 + i, &c)) {
-                out = EncodeUnit(out, static_cast<std::uint16_t>(c), substitute.bytes, nSub, [] {});
+                out = EncodeUnit(out, static_cast<std::uint16_t>(c), substitute.bytes, nSub, noForm(pUtf8 + i));
                 i += 3;
                 while (i < pairEnd && utf8_forms::TwoThreeByteForms(pUtf8 + i, &c, &c2)) {
-                    out = EncodeUnit(out, static_cast<std::uint16_t>(c), substitute.bytes, nSub, [] {});
-                    out = EncodeUnit(out, static_cast<std::uint16_t>(c2), substitute.bytes, nSub, [] {});
+                    out = EncodeUnit(out, static_cast<std::uint16_t>(c), substitute.bytes, nSub, noForm(pUtf8 + i));
+                    out = EncodeUnit(out, static_cast<std::uint16_t>(c2), substitute.bytes, nSub, noForm(pUtf8 + i + 3));
                     i += 6;
                 }
             } else {
+                const std::uint8_t* const at = pUtf8 + i;
                 i = utf8_forms::DecodeRareForm(pUtf8, i, nLength, &c);
-                if (c > 0xFFFF) {
+                if (c == utf8_forms::kReplacement && !(pUtf8 + i - at == 3 && at[0] == 0xEF)) {
+                    if (pTally != nullptr)
+                        pTally->IllFormed(at, at[0]);
+                    for (int k = 0; k < nSub; ++k)
+                        *out++ = substitute.bytes[k];
+                } else if (c > 0xFFFF) {
+                    if (pTally != nullptr)
+                        pTally->NoForm(at, c);
                     for (int k = 0; k < nSub; ++k)
                         *out++ = substitute.bytes[k];
                 } else {
-                    out = EncodeUnit(out, static_cast<std::uint16_t>(c), substitute.bytes, nSub, [] {});
+                    out = EncodeUnit(out, static_cast<std::uint16_t>(c), substitute.bytes, nSub, noForm(at));
                 }
             }
         }
@@ -400,18 +429,18 @@ std::int64_t EncodeUtf8Forms(const std::uint8_t* pUtf8, std::int64_t nLength, st
 } // namespace
 
 std::int64_t Encode(const std::uint8_t* pUtf16le, std::int64_t nUnits, const Substitute& substitute,
-                    std::uint8_t* pBytes)
+                    std::uint8_t* pBytes, CReplacementTally* pTally)
 {
     std::int64_t written = 0;
-    EncodeUnits(pUtf16le, nUnits, 0, nUnits, substitute, pBytes, &written);
+    EncodeUnits(pUtf16le, nUnits, 0, nUnits, substitute, pBytes, &written, pTally);
     return written;
 }
 
 std::int64_t EncodeFromUtf8(const std::uint8_t* pUtf8, std::int64_t nLength, const Substitute& substitute,
-                            std::uint8_t* pBytes)
+                            std::uint8_t* pBytes, CReplacementTally* pTally)
 {
     std::int64_t written = 0;
-    EncodeUtf8Forms(pUtf8, nLength, 0, nLength, substitute, pBytes, &written);
+    EncodeUtf8Forms(pUtf8, nLength, 0, nLength, substitute, pBytes, &written, pTally);
     return written;
 }
 
@@ -419,8 +448,8 @@ std::int64_t EncodePart(const std::uint8_t* pSource, std::int64_t nLength, bool 
                         std::int64_t limit, const Substitute& substitute, std::uint8_t* pBytes, std::int64_t* pWritten)
 {
     if (bFromUtf8)
-        return EncodeUtf8Forms(pSource, nLength, start, limit, substitute, pBytes, pWritten);
-    return EncodeUnits(pSource, nLength, start, limit, substitute, pBytes, pWritten);
+        return EncodeUtf8Forms(pSource, nLength, start, limit, substitute, pBytes, pWritten, nullptr);
+    return EncodeUnits(pSource, nLength, start, limit, substitute, pBytes, pWritten, nullptr);
 }
 
 } // namespace cp932

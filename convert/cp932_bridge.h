@@ -3,7 +3,10 @@
 #include <cstdint>
 #include <string_view>
 
-// Code page 932 <-> UTF-16, from the generated table.
+class CReplacementTally;
+
+// Code page 932 <-> UTF-16, from the generated table. What cannot be
+// converted is told to the tally, when there is one.
 namespace cp932 {
 
 // Decodes nLength bytes into UTF-16LE at pUtf16le (room for nLength units,
@@ -41,7 +44,7 @@ Substitute MakeSubstitute(std::string_view strUtf8);
 // Returns the number of bytes written. A valid surrogate pair is one
 // character; a lone surrogate is one unmappable character.
 std::int64_t Encode(const std::uint8_t* pUtf16le, std::int64_t nUnits, const Substitute& substitute,
-                    std::uint8_t* pBytes);
+                    std::uint8_t* pBytes, CReplacementTally* pTally = nullptr);
 
 // The same units Decode gives, each written as UTF-8 (room for 3 * nLength
 // bytes). Returns the number of bytes written.
@@ -51,14 +54,14 @@ std::int64_t DecodeToUtf8(const std::uint8_t* pBytes, std::int64_t nLength, std:
 // bFinal, a lead byte at the very end is left for the next slice; *pConsumed
 // says how many bytes were decoded. Returns the number of bytes written.
 std::int64_t DecodePart(const std::uint8_t* pBytes, std::int64_t nLength, bool bFinal, bool bToUtf8,
-                        std::uint8_t* pOut, std::int64_t* pConsumed);
+                        std::uint8_t* pOut, std::int64_t* pConsumed, CReplacementTally* pTally = nullptr);
 
 // Encode applied to the characters that the engine's UTF-8 decoder makes of
 // pUtf8 (each ill-formed sequence U+FFFD, so an unmappable character, a
 // four-byte form one character). Room for 2 * nLength bytes: every byte may
 // be a sequence of its own that gets a two-byte substitute.
 std::int64_t EncodeFromUtf8(const std::uint8_t* pUtf8, std::int64_t nLength, const Substitute& substitute,
-                            std::uint8_t* pBytes);
+                            std::uint8_t* pBytes, CReplacementTally* pTally = nullptr);
 
 // Encode (bFromUtf8 false: nLength counts UTF-16LE units) or EncodeFromUtf8
 // (nLength counts bytes) over the units or forms that begin in [start,

@@ -67,6 +67,8 @@ inline void EnterMode(std::uint8_t*& q, jis_escapes::Mode& mode, jis_escapes::Mo
     if (mode != next) {
         const auto& e = jis_escapes::kEscapeFor[static_cast<int>(next)];
         Put3(q, ESC, e[0], e[1]);
+        if (e[2] != 0)
+            *q++ = e[2];
         mode = next;
     }
 }

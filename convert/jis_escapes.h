@@ -20,9 +20,9 @@ inline bool SelectsSingleByte(std::uint8_t c1, std::uint8_t c2)
     return c1 == 0x28 && (c2 == 0x42 || c2 == 0x4A || c2 == 0x48 || c2 == 0x49);
 }
 
-// The three modes of the text: ASCII (ESC ( B), kanji (ESC $ B) and JIS X
-// 0201 katakana (ESC ( I, or SO up to SI).
-enum class Mode : std::uint8_t { Ascii, Kanji, Katakana };
+// The modes of the text: ASCII (ESC ( B), kanji (ESC $ B, or ESC $ ( B),
+// JIS X 0201 katakana (ESC ( I, or SO up to SI) and JIS X 0212 (ESC $ ( D).
+enum class Mode : std::uint8_t { Ascii, Kanji, Katakana, JisX0212 };
 
 inline Mode ModeAfter(std::uint8_t c1, std::uint8_t c2)
 {
@@ -31,7 +31,8 @@ inline Mode ModeAfter(std::uint8_t c1, std::uint8_t c2)
     return c1 == 0x28 && c2 == 0x49 ? Mode::Katakana : Mode::Ascii;
 }
 
-// The escape the writer puts before a change to each mode.
-inline constexpr std::uint8_t kEscapeFor[3][2] = {{0x28, 0x42}, {0x24, 0x42}, {0x28, 0x49}};
+// The escape the writer puts before a change to each mode: the bytes after
+// ESC, ending in 0.
+inline constexpr std::uint8_t kEscapeFor[4][4] = {{0x28, 0x42}, {0x24, 0x42}, {0x28, 0x49}, {0x24, 0x28, 0x44}};
 
 } // namespace jis_escapes

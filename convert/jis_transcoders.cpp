@@ -1,254 +1,302 @@
-#include <array>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include "byte_search.h"
-#include "cp932_table.h"
-#include "jis_escapes.h"
+#include "jis_family.h"
 #include "jis_slices.h"
-#include "jis_arithmetic.h"
-#include "jis_units.h"
-#include "text_converter.h"
+#include "replacement_tally.h"
+#include "utf16_units.h"
 #include "utf8_forms.h"
 
-using namespace jis_arithmetic;
+// Conversions among Shift_JIS, EUC-JP and ISO-2022-JP by the arithmetic of
+// JIS X 0208 rows and cells, and from EUC-JP and ISO-2022-JP straight into
+// Unicode and back: a reader cuts the source into units, a writer gives each
+// its form in the target. What has no form there becomes the substitute.
 
-// Conversions among Shift_JIS, EUC-JP and ISO-2022-JP by arithmetic on the
-// JIS X 0208 row and cell bytes. Nothing is validated: every byte is
-// transformed modulo 256 so that malformed text comes out byte for byte
-// predictable. A lead byte with no trail (the last byte) is copied unchanged.
+using namespace jis_family;
+using jis_escapes::Mode;
 
-
-
-
-// The fast routines look pairs up in tables derived from the arithmetic
-// above, so that each pair costs one load instead of data-dependent branches.
 namespace {
 
-struct PairTables {
-    // Shift_JIS (s1 << 8 | s2) -> row << 8 | cell.
-    std::array<std::uint16_t, 65536> toRowCell;
-    // row << 8 | cell, raw bytes -> s1 << 8 | s2.
-    std::array<std::uint16_t, 65536> toShiftJis;
+// The substitute as a unit of the JIS family: nothing when the setting is
+// empty, "_" when its character has no form in the target either.
+Unit SubstituteUnit(const cp932::Substitute& substitute)
+{
+    const int length = cp932::SubstituteLength(substitute);
+    if (length == 0)
+        return {Kind::Nothing};
+    Unit unit = length == 1 ? Unit{substitute.bytes[0] < 0x80 ? Kind::Ascii : Kind::Stray, substitute.bytes[0]}
+                            : Unit{Kind::SjisPair, substitute.bytes[0], substitute.bytes[1]};
+    if (length == 1 && jis_units::IsHalfWidthKatakana(unit.a))
+        unit.kind = Kind::Kana;
+    jis_arithmetic::RowCell rc{};
+    if (unit.kind == Kind::Stray || (unit.kind == Kind::SjisPair && !RowCellOf(unit.a, unit.b, &rc)))
+        return {Kind::Ascii, static_cast<std::uint8_t>(kDefaultSubstitute[0])};
+    return unit;
+}
 
-    PairTables()
+struct ShiftJisWriter {
+    explicit ShiftJisWriter(const cp932::Substitute& substitute) : m_substitute(substitute) {}
+
+    std::uint8_t* PutAscii(std::uint8_t* q, const std::uint8_t* p, std::int64_t n) const
     {
-        for (unsigned a = 0; a < 256; ++a) {
-            for (unsigned b = 0; b < 256; ++b) {
-                const RowCell rc = ShiftJisToRowCell(static_cast<std::uint8_t>(a), static_cast<std::uint8_t>(b));
-                toRowCell[a << 8 | b] = static_cast<std::uint16_t>(rc.j1 << 8 | rc.j2);
-                const LeadTrail lt = RowCellToShiftJis(static_cast<std::uint8_t>(a), static_cast<std::uint8_t>(b));
-                toShiftJis[a << 8 | b] = static_cast<std::uint16_t>(lt.s1 << 8 | lt.s2);
-            }
-        }
-    }
-};
-
-const PairTables& Tables()
-{
-    static const PairTables tables;
-    return tables;
-}
-
-inline void PutPair(std::uint8_t* q, std::uint16_t v)
-{
-    q[0] = static_cast<std::uint8_t>(v >> 8);
-    q[1] = static_cast<std::uint8_t>(v);
-}
-
-// The unit of each pair of 7-bit row and cell bytes where its Shift_JIS
-// form decodes as one pair; 0 where it does not (a single byte, or no
-// character), which sends that pair down the two stages. EUC-JP pairs index
-// it without their high bits, ISO-2022-JP pairs as they are.
-struct PairUnitTable {
-    std::array<std::uint16_t, 128 * 128> units;
-
-    PairUnitTable()
-    {
-        for (unsigned a = 0; a < 128; ++a) {
-            for (unsigned b = 0; b < 128; ++b) {
-                const LeadTrail lt = RowCellToShiftJis(static_cast<std::uint8_t>(a), static_cast<std::uint8_t>(b));
-                units[a << 7 | b] = cp932::table::kDoubleByte[cp932::table::kLeadRow[lt.s1]][lt.s2];
-            }
-        }
-    }
-};
-
-const std::uint16_t* PairUnits()
-{
-    static const PairUnitTable table;
-    return table.units.data();
-}
-
-template <bool ToUtf8>
-inline std::uint8_t* PutAscii(std::uint8_t* q, const std::uint8_t* p, std::int64_t n)
-{
-    if constexpr (ToUtf8) {
         std::memcpy(q, p, static_cast<std::size_t>(n));
         return q + n;
-    } else {
-        std::int64_t k = 0;
-#if defined(__SSE2__)
-        for (; k + 16 <= n; k += 16) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(q + 2 * k), _mm_unpacklo_epi8(v, _mm_setzero_si128()));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(q + 2 * k + 16), _mm_unpackhi_epi8(v, _mm_setzero_si128()));
-        }
-#endif
-        for (; k < n; ++k) {
-            q[2 * k] = p[k];
-            q[2 * k + 1] = 0;
-        }
-        return q + 2 * n;
     }
-}
 
-template <bool ToUtf8>
-inline std::uint8_t* PutPairUnit(std::uint8_t* q, std::uint16_t u)
-{
-    if constexpr (ToUtf8) {
-        return utf8_forms::PutWideUnit(q, u); // a pair's four bytes of room
-    } else {
-        q[0] = static_cast<std::uint8_t>(u);
-        q[1] = static_cast<std::uint8_t>(u >> 8);
-        return q + 2;
-    }
-}
-
-// The same pairs' packed UTF-8 forms; 0 where the unit table has 0. A pair
-// then costs one load and one four-byte store.
-struct PairFormTable {
-    std::array<std::uint32_t, 128 * 128> forms;
-
-    PairFormTable()
+    std::uint8_t* Put(std::uint8_t* q, const Unit& unit)
     {
-        const std::uint16_t* units = PairUnits();
-        for (std::size_t k = 0; k < forms.size(); ++k)
-            forms[k] = utf8_forms::PackForm(units[k]);
+        switch (unit.kind) {
+        case Kind::Nothing:
+            return q;
+        case Kind::Ascii:
+        case Kind::Kana:
+        case Kind::Stray:
+            *q++ = unit.a;
+            return q;
+        case Kind::SjisPair:
+            q[0] = unit.a;
+            q[1] = unit.b;
+            return q + 2;
+        case Kind::Jis0208: {
+            const jis_arithmetic::LeadTrail s = jis_arithmetic::RowCellToShiftJis(unit.a, unit.b);
+            q[0] = s.s1;
+            q[1] = s.s2;
+            return q + 2;
+        }
+        case Kind::Jis0212: {
+            const Unit form = UnitOfCodePoint(CodePointOf(unit));
+            if (form.kind != Kind::Jis0212 && form.kind != Kind::Bad)
+                return Put(q, form);
+            m_bReplaced = true;
+            break;
+        }
+        case Kind::Bad:
+            break;
+        }
+        return cp932::PutSubstitute(q, m_substitute);
     }
+
+    std::uint8_t* Finish(std::uint8_t* q) const { return q; }
+
+    static constexpr bool kToUnicode = false;
+    cp932::Substitute m_substitute;
+    bool m_bReplaced = false; // a character without a form met
 };
 
-constexpr bool kFormTable = utf8_forms::kPackedFormsFit;
+struct EucJpWriter {
+    explicit EucJpWriter(const cp932::Substitute& substitute) : m_substitute(SubstituteUnit(substitute)) {}
 
-const std::uint32_t* PairForms()
-{
-    static const PairFormTable table;
-    return table.forms.data();
-}
-
-// The pair at index k into q, or false when it is no one character. q has
-// a pair's four bytes of room.
-template <bool ToUtf8>
-inline bool PutPairAt(std::uint8_t*& q, const std::uint16_t* units, const std::uint32_t* forms, unsigned k)
-{
-    if constexpr (ToUtf8 && kFormTable) {
-        const std::uint32_t form = forms[k];
-        q = utf8_forms::PutPackedForm(q, form);
-        return form != 0;
-    } else {
-        const std::uint16_t u = units[k];
-        if (u == 0)
-            return false;
-        q = PutPairUnit<ToUtf8>(q, u);
-        return true;
+    std::uint8_t* PutAscii(std::uint8_t* q, const std::uint8_t* p, std::int64_t n) const
+    {
+        std::memcpy(q, p, static_cast<std::size_t>(n));
+        return q + n;
     }
-}
 
-// The unit a Shift_JIS katakana byte (A1-DF) decodes to.
-inline std::uint16_t KatakanaUnit(std::uint8_t b) { return cp932::table::kSingleByte[b]; }
-
-template <bool ToUtf8>
-std::int64_t EucJpToUnits(const std::uint8_t* p, std::int64_t n, std::uint8_t** ppOut)
-{
-    const std::uint16_t* units = PairUnits();
-    const std::uint32_t* forms = ToUtf8 && kFormTable ? PairForms() : nullptr;
-    std::uint8_t* q = *ppOut;
-    std::int64_t i = 0;
-    while (i < n) {
-        const std::int64_t run = byte_search::AsciiRun(p + i, n - i);
-        q = PutAscii<ToUtf8>(q, p + i, run);
-        i += run;
-        while (i + 1 < n && p[i] >= 0x80) {
-            const std::uint8_t b = p[i];
-            const std::uint8_t b2 = p[i + 1];
-            // One test keeps the single shifts off the path of plain pairs.
-            if ((b | 1) != jis_units::kEucJisX0212 || (b == jis_units::kEucKatakana && !jis_units::IsHalfWidthKatakana(b2))) {
-                if (!PutPairAt<ToUtf8>(q, units, forms, (b & 0x7Fu) << 7 | (b2 & 0x7Fu))) {
-                    *ppOut = q;
-                    return i;
-                }
-            } else if (b == jis_units::kEucKatakana) {
-                q = PutPairUnit<ToUtf8>(q, KatakanaUnit(b2));
-            } else {
-                *ppOut = q;
-                return i; // JIS X 0212: the two stages know its substitute
-            }
-            i += 2;
+    std::uint8_t* Put(std::uint8_t* q, const Unit& unit)
+    {
+        jis_arithmetic::RowCell rc{};
+        switch (unit.kind) {
+        case Kind::Nothing:
+            return q;
+        case Kind::Ascii:
+            *q++ = unit.a;
+            return q;
+        case Kind::Kana:
+            q[0] = jis_units::kEucKatakana;
+            q[1] = unit.a;
+            return q + 2;
+        case Kind::Jis0212:
+            *q++ = jis_units::kEucJisX0212;
+            [[fallthrough]];
+        case Kind::Jis0208:
+            q[0] = static_cast<std::uint8_t>(unit.a | 0x80);
+            q[1] = static_cast<std::uint8_t>(unit.b | 0x80);
+            return q + 2;
+        case Kind::SjisPair:
+            if (RowCellOf(unit.a, unit.b, &rc))
+                return Put(q, {Kind::Jis0208, rc.j1, rc.j2});
+            m_bReplaced = true;
+            break;
+        case Kind::Stray:
+            m_bReplaced = true;
+            break;
+        default:
+            break;
         }
-        if (i + 1 == n && p[i] >= 0x80)
-            break; // a lead the end cuts off
+        return Put(q, m_substitute);
     }
-    *ppOut = q;
-    return i;
-}
+
+    std::uint8_t* Finish(std::uint8_t* q) const { return q; }
+
+    static constexpr bool kToUnicode = false;
+    Unit m_substitute;
+    bool m_bReplaced = false;
+};
+
+struct JisWriter {
+    explicit JisWriter(const cp932::Substitute& substitute) : m_substitute(SubstituteUnit(substitute)) {}
+
+    std::uint8_t* PutAscii(std::uint8_t* q, const std::uint8_t* p, std::int64_t n)
+    {
+        jis_arithmetic::EnterMode(q, mode, Mode::Ascii);
+        std::memcpy(q, p, static_cast<std::size_t>(n));
+        return q + n;
+    }
+
+    std::uint8_t* Put(std::uint8_t* q, const Unit& unit)
+    {
+        jis_arithmetic::RowCell rc{};
+        switch (unit.kind) {
+        case Kind::Nothing:
+            return q;
+        case Kind::Ascii:
+            jis_arithmetic::EnterMode(q, mode, Mode::Ascii);
+            *q++ = unit.a;
+            return q;
+        case Kind::Kana:
+            jis_arithmetic::EnterMode(q, mode, Mode::Katakana);
+            *q++ = static_cast<std::uint8_t>(unit.a - 0x80);
+            return q;
+        case Kind::Jis0208:
+            return PutPair(q, Mode::Kanji, unit.a, unit.b);
+        case Kind::Jis0212: {
+            // Where code page 932 has the character, its form wins, as from Unicode.
+            const Unit form = UnitOfCodePoint(CodePointOf(unit));
+            if (form.kind == Kind::Jis0212)
+                return PutPair(q, Mode::JisX0212, unit.a, unit.b);
+            if (form.kind != Kind::Bad)
+                return Put(q, form);
+            m_bReplaced = true;
+            break;
+        }
+        case Kind::SjisPair:
+            if (RowCellOf(unit.a, unit.b, &rc))
+                return PutPair(q, Mode::Kanji, rc.j1, rc.j2);
+            m_bReplaced = true;
+            break;
+        case Kind::Stray:
+            m_bReplaced = true;
+            break;
+        default:
+            break;
+        }
+        return Put(q, m_substitute);
+    }
+
+    // The text always ends in ASCII.
+    std::uint8_t* Finish(std::uint8_t* q)
+    {
+        jis_arithmetic::EnterMode(q, mode, Mode::Ascii);
+        return q;
+    }
+
+    std::uint8_t* PutPair(std::uint8_t* q, Mode pairMode, std::uint8_t a, std::uint8_t b)
+    {
+        jis_arithmetic::EnterMode(q, mode, pairMode);
+        q[0] = a;
+        q[1] = b;
+        return q + 2;
+    }
+
+    static constexpr bool kToUnicode = false;
+    Unit m_substitute;
+    Mode mode = Mode::Ascii;
+    bool m_bReplaced = false;
+};
 
 template <bool ToUtf8>
-std::int64_t JisToUnits(const std::uint8_t* p, std::int64_t n, jis_slices::JisState* pState, std::uint8_t** ppOut)
-{
-    using jis_escapes::Mode;
-    if (pState->bEnded)
-        return 0;
-    const std::uint16_t* units = PairUnits();
-    const std::uint32_t* forms = ToUtf8 && kFormTable ? PairForms() : nullptr;
-    std::uint8_t* q = *ppOut;
-    Mode mode = pState->mode;
-    std::int64_t i = 0;
-    while (i < n) {
-        if (mode != Mode::Kanji) {
-            const std::int64_t k = i + byte_search::FindEscSoSi(p + i, n - i);
-            if (mode == Mode::Ascii) {
-                const std::int64_t run = byte_search::AsciiRun(p + i, k - i);
-                q = PutAscii<ToUtf8>(q, p + i, run);
-                i += run;
-            } else {
-                for (; i < k && p[i] < 0x80; ++i) {
-                    if (jis_units::IsJisKatakana(p[i]))
-                        q = PutPairUnit<ToUtf8>(q, KatakanaUnit(static_cast<std::uint8_t>(p[i] + 0x80)));
-                    else
-                        q = PutAscii<ToUtf8>(q, p + i, 1);
-                }
-            }
-            if (i < k || i >= n)
-                break; // a high byte, which the decoder would pair with the next
-        }
-        const std::uint8_t b = p[i];
-        if (b == ESC) {
-            if (i + 2 >= n)
-                break; // cut off: the stages know what that means here
-            mode = jis_escapes::ModeAfter(p[i + 1], p[i + 2]);
-            i += 3;
-        } else if (b == SO || b == SI) {
-            mode = b == SO ? Mode::Katakana : Mode::Ascii;
-            i += 1;
+struct UnicodeWriter {
+    std::uint8_t* PutAscii(std::uint8_t* q, const std::uint8_t* p, std::int64_t n) const
+    {
+        if constexpr (ToUtf8) {
+            std::memcpy(q, p, static_cast<std::size_t>(n));
+            return q + n;
         } else {
-            const std::int64_t end = i + (byte_search::DoubleByteRun(p + i, n - i) & ~std::int64_t{1});
-            bool bPlain = true;
-            for (; i < end; i += 2) {
-                const unsigned j1 = p[i];
-                const unsigned j2 = p[i + 1];
-                bPlain = (j1 | j2) < 0x80 && PutPairAt<ToUtf8>(q, units, forms, j1 << 7 | j2);
-                if (!bPlain)
-                    break;
-            }
-            if (!bPlain || i + 1 == n)
-                break; // a pair that is no one character, or a last lone byte
+            for (std::int64_t k = 0; k < n; ++k)
+                q = utf16_units::PutUtf16Unit(q, p[k]);
+            return q;
         }
     }
-    pState->mode = mode;
-    *ppOut = q;
+
+    std::uint8_t* Put(std::uint8_t* q, const Unit& unit)
+    {
+        if (unit.kind == Kind::Nothing)
+            return q;
+        const std::uint16_t u = CodePointOf(unit);
+        // A well-formed code that names no character.
+        m_bReplaced = u == text::kReplacementCharacter && unit.kind != Kind::Bad;
+        if constexpr (ToUtf8)
+            return utf8_forms::PutUnit(q, u);
+        else
+            return utf16_units::PutUtf16Unit(q, u);
+    }
+
+    std::uint8_t* Finish(std::uint8_t* q) const { return q; }
+
+    static constexpr bool kToUnicode = true;
+    bool m_bReplaced = false;
+};
+
+// Tells the tally what the writer could not keep of the unit at pAt.
+template <class Writer>
+void Tell(CReplacementTally* pTally, Writer& writer, const Unit& unit, const std::uint8_t* pAt)
+{
+    if (unit.kind == Kind::Bad)
+        pTally->IllFormed(pAt, *pAt);
+    else if (writer.m_bReplaced && Writer::kToUnicode)
+        pTally->IllFormed(pAt, *pAt);
+    else if (writer.m_bReplaced)
+        pTally->NoForm(pAt, CodePointOf(unit));
+    writer.m_bReplaced = false;
+}
+
+// The stretch of ASCII at p that the reader takes as ASCII units.
+template <class Reader>
+std::int64_t PlainRun(const Reader& reader, const std::uint8_t* p, std::int64_t n)
+{
+    if constexpr (Reader::kStateless) {
+        return byte_search::AsciiRun(p, n);
+    } else {
+        if (reader.mode != Mode::Ascii)
+            return 0;
+        return byte_search::AsciiRun(p, byte_search::FindEscSoSi(p, n));
+    }
+}
+
+// Units from p[0, n) into out; unless bFinal it stops before a unit the end
+// may cut off. Returns the bytes taken.
+template <class Reader, class Writer>
+std::int64_t Transcode(Reader& reader, Writer& writer, const std::uint8_t* p, std::int64_t n, bool bFinal,
+                       std::uint8_t* out, std::int64_t* pWritten, CReplacementTally* pTally)
+{
+    std::uint8_t* q = out;
+    std::int64_t i = 0;
+    while (i < n) {
+        const std::int64_t run = PlainRun(reader, p + i, n - i);
+        if (run > 0) {
+            q = writer.PutAscii(q, p + i, run);
+            i += run;
+            if (i >= n)
+                break;
+        }
+        Unit unit{Kind::Nothing};
+        const int length = reader.Read(p, i, n, bFinal, &unit);
+        if (length == 0)
+            break;
+        q = writer.Put(q, unit);
+        if (pTally != nullptr)
+            Tell(pTally, writer, unit, p + i);
+        i += length;
+        if constexpr (!Reader::kStateless) {
+            if (reader.bEnded) {
+                i = n;
+                break;
+            }
+        }
+    }
+    if (bFinal)
+        q = writer.Finish(q);
+    *pWritten = q - out;
     return i;
 }
 
@@ -256,197 +304,157 @@ std::int64_t JisToUnits(const std::uint8_t* p, std::int64_t n, jis_slices::JisSt
 
 namespace jis_slices {
 
-using jis_escapes::Mode;
-using jis_units::IsHalfWidthKatakana;
-using jis_units::IsShiftJisLead;
-
-std::int64_t EucJpToUnitsWhilePlain(const std::uint8_t* p, std::int64_t n, bool bToUtf8, std::uint8_t** ppOut)
+std::int64_t ShiftJisToEucJp(const std::uint8_t* p, std::int64_t n, bool bFinal, const cp932::Substitute& substitute,
+                             std::uint8_t* pOut, std::int64_t* pWritten, CReplacementTally* pTally)
 {
-    return bToUtf8 ? EucJpToUnits<true>(p, n, ppOut) : EucJpToUnits<false>(p, n, ppOut);
-}
-
-std::int64_t JisToUnitsWhilePlain(const std::uint8_t* p, std::int64_t n, bool bToUtf8, JisState* pState,
-                                  std::uint8_t** ppOut)
-{
-    return bToUtf8 ? JisToUnits<true>(p, n, pState, ppOut) : JisToUnits<false>(p, n, pState, ppOut);
+    ShiftJisReader reader;
+    EucJpWriter writer(substitute);
+    return Transcode(reader, writer, p, n, bFinal, pOut, pWritten, pTally);
 }
 
 std::int64_t EucJpToShiftJis(const std::uint8_t* p, std::int64_t n, bool bFinal, const cp932::Substitute& substitute,
-                             std::uint8_t* pOut, std::int64_t* pWritten)
+                             std::uint8_t* pOut, std::int64_t* pWritten, CReplacementTally* pTally)
 {
-    const std::uint16_t* table = Tables().toShiftJis.data();
-    std::uint8_t* q = pOut;
-    std::int64_t i = 0;
-    while (i < n) {
-        const std::int64_t run = byte_search::AsciiRun(p + i, n - i);
-        std::memcpy(q, p + i, static_cast<std::size_t>(run));
-        q += run;
-        i += run;
-        // Japanese text is mostly long runs of pairs: step by two while the
-        // next unit still starts with a high-bit byte.
-        while (i + 1 < n && p[i] >= 0x80) {
-            const std::uint8_t b = p[i];
-            const std::uint8_t b2 = p[i + 1];
-            // One test keeps the single shifts off the path of plain pairs;
-            // 8E before anything but katakana is a pair like any other.
-            if ((b | 1) != jis_units::kEucJisX0212 || (b == jis_units::kEucKatakana && !IsHalfWidthKatakana(b2))) {
-                PutPair(q, table[(b & 0x7F) << 8 | (b2 & 0x7F)]);
-                q += 2;
-                i += 2;
-            } else if (b == jis_units::kEucKatakana) {
-                *q++ = b2;
-                i += 2;
-            } else {
-                if (i + 2 >= n)
-                    break;
-                q = PutSubstitute(q, substitute);
-                i += 3;
-            }
-        }
-        if (i < n && p[i] >= 0x80) {
-            // A unit the end cuts off: wait for the rest, or copy what there is.
-            if (!bFinal)
-                break;
-            while (i < n)
-                *q++ = p[i++];
-        }
-    }
-    *pWritten = q - pOut;
-    return i;
+    EucJpReader reader;
+    ShiftJisWriter writer(substitute);
+    return Transcode(reader, writer, p, n, bFinal, pOut, pWritten, pTally);
 }
 
-std::int64_t ShiftJisToEucJp(const std::uint8_t* p, std::int64_t n, bool bFinal, std::uint8_t* pOut,
-                             std::int64_t* pWritten)
+std::int64_t ShiftJisToJis(const std::uint8_t* p, std::int64_t n, bool bFinal, const cp932::Substitute& substitute,
+                           Mode* pMode, std::uint8_t* pOut, std::int64_t* pWritten, CReplacementTally* pTally)
 {
-    const std::uint16_t* table = Tables().toRowCell.data();
-    std::uint8_t* q = pOut;
-    std::int64_t i = 0;
-    while (i < n) {
-        const std::int64_t run = byte_search::AsciiRun(p + i, n - i);
-        std::memcpy(q, p + i, static_cast<std::size_t>(run));
-        q += run;
-        i += run;
-        while (i < n && p[i] >= 0x80) {
-            const std::uint8_t b = p[i];
-            if (IsShiftJisLead(b)) {
-                if (i + 1 >= n) {
-                    if (bFinal)
-                        *q++ = p[i++]; // a last lead byte without its trail
-                    *pWritten = q - pOut;
-                    return i; // or its trail is in the next slice
-                }
-                PutPair(q, static_cast<std::uint16_t>(table[b << 8 | p[i + 1]] | 0x8080));
-                q += 2;
-                i += 2;
-            } else {
-                if (IsHalfWidthKatakana(b))
-                    *q++ = jis_units::kEucKatakana;
-                *q++ = b;
-                ++i;
-            }
-        }
-    }
-    *pWritten = q - pOut;
-    return i;
+    ShiftJisReader reader;
+    JisWriter writer(substitute);
+    writer.mode = *pMode;
+    const std::int64_t used = Transcode(reader, writer, p, n, bFinal, pOut, pWritten, pTally);
+    *pMode = writer.mode;
+    return used;
 }
 
-std::int64_t ShiftJisToJis(const std::uint8_t* p, std::int64_t n, bool bFinal, Mode* pMode, std::uint8_t* out,
-                           std::int64_t* pWritten)
+std::int64_t EucJpToJis(const std::uint8_t* p, std::int64_t n, bool bFinal, const cp932::Substitute& substitute,
+                        Mode* pMode, std::uint8_t* pOut, std::int64_t* pWritten, CReplacementTally* pTally)
 {
-    const std::uint16_t* table = Tables().toRowCell.data();
-    std::uint8_t* q = out;
-    Mode mode = *pMode;
-    const auto enter = [&](Mode next) { EnterMode(q, mode, next); };
+    EucJpReader reader;
+    JisWriter writer(substitute);
+    writer.mode = *pMode;
+    const std::int64_t used = Transcode(reader, writer, p, n, bFinal, pOut, pWritten, pTally);
+    *pMode = writer.mode;
+    return used;
+}
+
+std::int64_t JisToShiftJis(const std::uint8_t* p, std::int64_t n, bool bFinal, const cp932::Substitute& substitute,
+                           JisState* pState, std::uint8_t* pOut, std::int64_t* pWritten, CReplacementTally* pTally)
+{
+    ShiftJisWriter writer(substitute);
+    return Transcode(*pState, writer, p, n, bFinal, pOut, pWritten, pTally);
+}
+
+std::int64_t JisToEucJp(const std::uint8_t* p, std::int64_t n, bool bFinal, const cp932::Substitute& substitute,
+                        JisState* pState, std::uint8_t* pOut, std::int64_t* pWritten, CReplacementTally* pTally)
+{
+    EucJpWriter writer(substitute);
+    return Transcode(*pState, writer, p, n, bFinal, pOut, pWritten, pTally);
+}
+
+std::int64_t EucJpToUnicode(const std::uint8_t* p, std::int64_t n, bool bFinal, bool bToUtf8, std::uint8_t* pOut,
+                            std::int64_t* pWritten, CReplacementTally* pTally)
+{
+    EucJpReader reader;
+    if (bToUtf8) {
+        UnicodeWriter<true> writer;
+        return Transcode(reader, writer, p, n, bFinal, pOut, pWritten, pTally);
+    }
+    UnicodeWriter<false> writer;
+    return Transcode(reader, writer, p, n, bFinal, pOut, pWritten, pTally);
+}
+
+std::int64_t JisToUnicode(const std::uint8_t* p, std::int64_t n, bool bFinal, bool bToUtf8, JisState* pState,
+                          std::uint8_t* pOut, std::int64_t* pWritten, CReplacementTally* pTally)
+{
+    if (bToUtf8) {
+        UnicodeWriter<true> writer;
+        return Transcode(*pState, writer, p, n, bFinal, pOut, pWritten, pTally);
+    }
+    UnicodeWriter<false> writer;
+    return Transcode(*pState, writer, p, n, bFinal, pOut, pWritten, pTally);
+}
+
+} // namespace jis_slices
+
+namespace {
+
+// Every character of UTF-16LE or UTF-8 text cut between characters, through
+// the writer: a surrogate pair is one character (none of the family's), a
+// lone surrogate, an odd last byte and every ill-formed UTF-8 sequence one
+// without a form.
+template <class Writer>
+std::uint8_t* PutCharacters(const std::uint8_t* p, std::int64_t n, bool bFromUtf8, Writer& writer, std::uint8_t* q,
+                            CReplacementTally* pTally)
+{
+    // A character the family has no form for, or an ill-formed sequence.
+    const auto put = [&](const std::uint8_t* pAt, std::uint32_t c, bool bIllFormed) {
+        const Unit unit = bIllFormed ? Unit{Kind::Bad} : UnitOfCodePoint(c);
+        if (pTally != nullptr && unit.kind == Kind::Bad) {
+            if (bIllFormed)
+                pTally->IllFormed(pAt, *pAt);
+            else
+                pTally->NoForm(pAt, c);
+        }
+        q = writer.Put(q, unit);
+    };
     std::int64_t i = 0;
-    while (i < n) {
-        const std::uint8_t b = p[i];
-        if (b < 0x80) {
-            enter(Mode::Ascii);
+    if (bFromUtf8) {
+        while (i < n) {
             const std::int64_t run = byte_search::AsciiRun(p + i, n - i);
-            std::memcpy(q, p + i, static_cast<std::size_t>(run));
-            q += run;
+            q = writer.PutAscii(q, p + i, run);
             i += run;
-        } else if (IsShiftJisLead(b) && i + 1 < n) {
-            // A run of pairs, in one escape (which may span slices).
-            enter(Mode::Kanji);
-            do {
-                PutPair(q, table[p[i] << 8 | p[i + 1]]);
-                q += 2;
-                i += 2;
-            } while (i + 1 < n && IsShiftJisLead(p[i]));
-        } else if (IsHalfWidthKatakana(b)) {
-            enter(Mode::Katakana);
-            do {
-                *q++ = static_cast<std::uint8_t>(p[i] - 0x80);
-                ++i;
-            } while (i < n && IsHalfWidthKatakana(p[i]));
-        } else {
-            if (IsShiftJisLead(b) && !bFinal)
-                break; // its trail is in the next slice
-            enter(Mode::Ascii);
-            *q++ = b; // a byte that stands alone, or a last lead without its trail
-            ++i;
-        }
-    }
-    if (bFinal)
-        enter(Mode::Ascii); // the text always ends in ASCII
-    *pMode = mode;
-    *pWritten = q - out;
-    return i;
-}
-
-std::int64_t JisToShiftJis(const std::uint8_t* pSource, std::int64_t n, bool bFinal, JisState* pState,
-                           std::uint8_t* pOut, std::int64_t* pWritten)
-{
-    const std::uint16_t* table = Tables().toShiftJis.data();
-    std::uint8_t* q = pOut;
-    Mode mode = pState->mode;
-    std::int64_t i = 0;
-    while (i < n && !pState->bEnded) {
-        if (mode != Mode::Kanji) {
-            const std::int64_t k = i + byte_search::FindEscSoSi(pSource + i, n - i);
-            if (mode == Mode::Ascii) {
-                std::memcpy(q, pSource + i, static_cast<std::size_t>(k - i));
-                q += k - i;
-            } else {
-                for (std::int64_t j = i; j < k; ++j) {
-                    const std::uint8_t b = pSource[j];
-                    *q++ = jis_units::IsJisKatakana(b) ? static_cast<std::uint8_t>(b + 0x80) : b;
-                }
-            }
-            i = k;
             if (i >= n)
                 break;
+            std::uint32_t c = 0;
+            const std::int64_t at = i;
+            i = utf8_forms::DecodeForm(p, i, n, &c);
+            put(p + at, c, c == utf8_forms::kReplacement && !(i - at == 3 && p[at] == 0xEF));
         }
-        const std::uint8_t b = pSource[i];
-        if (b == ESC) {
-            if (i + 2 >= n) {
-                if (!bFinal)
-                    break; // the rest of the escape is in the next slice
-                pState->bEnded = true; // a cut-off escape ends the text
-                break;
-            }
-            mode = jis_escapes::ModeAfter(pSource[i + 1], pSource[i + 2]);
-            i += 3;
-        } else if (b == SO || b == SI) {
-            mode = b == SO ? Mode::Katakana : Mode::Ascii;
-            i += 1;
-        } else if (i + 1 < n) {
-            // Whole pairs up to the next escape that begins a pair.
-            // b itself begins a pair, so the run holds one pair at least.
-            const std::int64_t end = i + (byte_search::DoubleByteRun(pSource + i, n - i) & ~std::int64_t{1});
-            for (; i < end; i += 2, q += 2)
-                PutPair(q, table[pSource[i] << 8 | pSource[i + 1]]);
+        return q;
+    }
+    const std::int64_t nUnits = n / 2;
+    for (std::int64_t k = 0; k < nUnits; ++k) {
+        const unsigned u = utf16_units::UnitAt(p, k);
+        if (!utf16_units::IsSurrogate(u)) {
+            put(p + 2 * k, u, false);
+        } else if (u <= 0xDBFF && k + 1 < nUnits && utf16_units::UnitAt(p, k + 1) - 0xDC00 < 0x400) {
+            put(p + 2 * k, 0x10000 + ((u - 0xD800) << 10) + (utf16_units::UnitAt(p, k + 1) - 0xDC00), false);
+            ++k;
         } else {
-            if (!bFinal)
-                break; // its second byte is in the next slice
-            *q++ = b;
-            i += 1;
+            put(p + 2 * k, 0, true);
         }
     }
-    pState->mode = mode;
-    *pWritten = q - pOut;
-    return pState->bEnded && bFinal ? n : i;
+    if (n & 1)
+        put(p + n - 1, 0, true);
+    return q;
+}
+
+} // namespace
+
+namespace jis_slices {
+
+std::int64_t UnicodeToEucJp(const std::uint8_t* p, std::int64_t n, bool bFromUtf8, const cp932::Substitute& substitute,
+                            std::uint8_t* pOut, CReplacementTally* pTally)
+{
+    EucJpWriter writer(substitute);
+    return PutCharacters(p, n, bFromUtf8, writer, pOut, pTally) - pOut;
+}
+
+std::int64_t UnicodeToJis(const std::uint8_t* p, std::int64_t n, bool bFromUtf8, bool bFinal,
+                          const cp932::Substitute& substitute, Mode* pMode, std::uint8_t* pOut, CReplacementTally* pTally)
+{
+    JisWriter writer(substitute);
+    writer.mode = *pMode;
+    std::uint8_t* q = PutCharacters(p, n, bFromUtf8, writer, pOut, pTally);
+    if (bFinal)
+        q = writer.Finish(q);
+    *pMode = writer.mode;
+    return q - pOut;
 }
 
 } // namespace jis_slices

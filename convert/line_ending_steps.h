@@ -88,27 +88,18 @@ inline std::int64_t LineEnding(const std::uint8_t* pIn, std::int64_t i, std::int
 // fewer than two bytes follow it: the pass then ends with the ESC written and
 // the rest dropped. An unknown escape switches to single-byte mode and lets
 // its two bytes be walked as text.
-inline std::int64_t CopyEscape(const std::uint8_t* pIn, std::int64_t i, std::int64_t n, std::uint8_t*& pOut,
-                               bool* pbDoubleByte)
+inline std::int64_t CopyEscape(const std::uint8_t* pIn, std::int64_t i, std::int64_t n, std::uint8_t*& pOut)
 {
     *pOut++ = ESC;
     if (n - i - 1 < 2)
         return -1;
     const std::uint8_t c1 = pIn[i + 1];
     const std::uint8_t c2 = pIn[i + 2];
-    *pbDoubleByte = jis_escapes::SelectsDoubleByte(c1, c2);
-    if (!*pbDoubleByte && !jis_escapes::SelectsSingleByte(c1, c2))
+    if (!jis_escapes::SelectsDoubleByte(c1, c2) && !jis_escapes::SelectsSingleByte(c1, c2))
         return i + 1;
     *pOut++ = c1;
     *pOut++ = c2;
     return i + 3;
 }
-
-// The length of the unit a high-bit byte starts. A Shift_JIS lead takes the
-// next byte along, whatever it is (the trail is never examined); katakana and
-// the other high bytes stand alone. In EUC-JP every high byte leads a pair,
-// and JIS X 0212 takes two bytes after its 8F.
-inline std::int64_t ShiftJisUnitLength(std::uint8_t b) { return jis_units::IsShiftJisLead(b) ? 2 : 1; }
-inline std::int64_t EucJpUnitLength(std::uint8_t b) { return b == jis_units::kEucJisX0212 ? 3 : 2; }
 
 } // namespace line_ending_steps

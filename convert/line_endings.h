@@ -15,19 +15,14 @@ using Walk = std::uint8_t* (*)(const std::uint8_t* pIn, std::int64_t n, std::uin
 // Null for a charset outside 0..4 (the pass then writes nothing).
 Walk FastWalk(CharsetId nCharset);
 
-// What a walk carries from one piece of a text to the next beyond its
-// position: the ISO-2022-JP mode.
-struct PartState {
-    bool bDoubleByte = false;
-};
-
 // The pass over one piece of a longer text, writing at *ppOut (twice the
 // piece's length at most) and moving it on. Unless bFinal, it stops before
 // a unit the piece cuts off and before a CR whose LF may follow; returns the
 // bytes taken. The walks over the pieces write what the walk over the whole
 // text writes, whatever the pieces.
-std::int64_t WalkPart(CharsetId nCharset, const std::uint8_t* pIn, std::int64_t n, bool bFinal, PartState* pState,
-                      std::uint8_t** ppOut, NLCode nCode);
+// *pnLines (when given) grows by the line endings the walk passed.
+std::int64_t WalkPart(CharsetId nCharset, const std::uint8_t* pIn, std::int64_t n, bool bFinal, std::uint8_t** ppOut,
+                      NLCode nCode, std::int64_t* pnLines = nullptr);
 
 // The bytes of a piece WalkPart takes, for every charset but ISO-2022-JP,
 // whose walk decides as it goes.
@@ -35,6 +30,8 @@ std::int64_t PartLength(CharsetId nCharset, const std::uint8_t* pIn, std::int64_
 
 // True when the pass would write exactly its input (every line ending
 // already in the requested form). May answer false when unsure.
-bool IsUnchanged(const std::uint8_t* pIn, std::int64_t n, CharsetId nCharset, NLCode nCode);
+// When it answers true, *pnLines (when given) grows by the line endings.
+bool IsUnchanged(const std::uint8_t* pIn, std::int64_t n, CharsetId nCharset, NLCode nCode,
+                 std::int64_t* pnLines = nullptr);
 
 } // namespace line_endings

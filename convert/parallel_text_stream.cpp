@@ -33,14 +33,21 @@ CParallelTextStream::CParallelTextStream(CharsetId nSource, CharsetId nTarget, N
       m_nThreads(m_pool.Threads()), m_nPieceBytes(std::max<std::int64_t>(nPieceBytes, 64)),
       m_window(CByteBuffer::Allocate(m_nThreads * m_nPieceBytes))
 {
-    if (!text_cuts::Possible(nSource, nNLCode))
-        m_pSequential = std::make_unique<CTextStream>(m_nSource, m_nTarget, m_nNLCode, m_strSubstitute, m_sink);
 }
 
 CParallelTextStream::~CParallelTextStream() = default;
 
+void CParallelTextStream::StartSequential()
+{
+    m_nSequentialFrom = m_nLines;
+    m_pSequential = std::make_unique<CTextStream>(m_nSource, m_nTarget, m_nNLCode, m_strSubstitute, m_sink, true,
+                                                  m_pTally != nullptr ? &m_sequentialTally : nullptr);
+}
+
 void CParallelTextStream::Write(const std::uint8_t* pData, std::int64_t nLength)
 {
+    if (m_pSequential == nullptr && !text_cuts::Possible(m_nSource, m_nNLCode))
+        StartSequential();
     while (nLength > 0) {
         if (m_pSequential != nullptr) {
             m_pSequential->Write(pData, nLength);
@@ -58,11 +65,15 @@ void CParallelTextStream::Write(const std::uint8_t* pData, std::int64_t nLength)
 
 void CParallelTextStream::Finish()
 {
+    if (m_pSequential == nullptr && !text_cuts::Possible(m_nSource, m_nNLCode))
+        StartSequential();
     if (m_pSequential == nullptr)
         Flush(true);
     if (m_pSequential != nullptr) {
         m_pSequential->Finish();
         m_pSequential.reset();
+        if (m_pTally != nullptr)
+            m_pTally->Add(m_sequentialTally, m_nSequentialFrom);
     }
 }
 
@@ -84,7 +95,7 @@ void CParallelTextStream::Flush(bool bFinal)
     if (cuts.empty()) {
         // A whole window without a cut cannot wait for one: from here on the
         // text goes through one thread, which needs no cuts.
-        m_pSequential = std::make_unique<CTextStream>(m_nSource, m_nTarget, m_nNLCode, m_strSubstitute, m_sink);
+        StartSequential();
         m_pSequential->Write(p, n);
         m_nFilled = 0;
         return;
@@ -105,11 +116,17 @@ void CParallelTextStream::ConvertPieces(const std::uint8_t* p, const std::int64_
         const std::int64_t from = k == 0 ? 0 : pCuts[k - 1];
         CPieceSink& sink = m_outputs[k];
         sink.m_bytes.clear();
-        CTextStream stream(m_nSource, m_nTarget, m_nNLCode, m_strSubstitute, sink);
+        sink.m_tally = CReplacementTally();
+        CTextStream stream(m_nSource, m_nTarget, m_nNLCode, m_strSubstitute, sink, true,
+                           m_pTally != nullptr ? &sink.m_tally : nullptr);
         stream.Write(p + from, pCuts[k] - from);
         stream.Finish();
+        sink.m_nLines = stream.Lines();
     });
     for (std::size_t k = 0; k < nPieces; ++k) {
+        if (m_pTally != nullptr)
+            m_pTally->Add(m_outputs[k].m_tally, m_nLines);
+        m_nLines += m_outputs[k].m_nLines;
         const std::vector<std::uint8_t>& bytes = m_outputs[k].m_bytes;
         if (!bytes.empty())
             m_sink.Put(bytes.data(), static_cast<std::int64_t>(bytes.size()));

@@ -8,6 +8,7 @@
 #include "byte_buffer.h"
 #include "byte_sink.h"
 #include "charset.h"
+#include "replacement_tally.h"
 
 class CTextStream;
 class CThreadPool;
@@ -30,6 +31,10 @@ public:
     CParallelTextStream(const CParallelTextStream&) = delete;
     CParallelTextStream& operator=(const CParallelTextStream&) = delete;
 
+    // Hears of every replacement, in the order of the text. Set before the
+    // first Write.
+    void SetTally(CReplacementTally* pTally) { m_pTally = pTally; }
+
     // Throws std::bad_alloc.
     void Write(const std::uint8_t* pData, std::int64_t nLength);
     void Finish();
@@ -38,6 +43,7 @@ private:
     CParallelTextStream(CharsetId nSource, CharsetId nTarget, NLCode nNLCode, std::string strUnmappableDefaultChar,
                         IByteSink& sink, std::unique_ptr<CThreadPool> pOwnPool, std::int64_t nPieceBytes,
                         CThreadPool* pPool = nullptr);
+    void StartSequential();
     void Flush(bool bFinal);
     void ConvertPieces(const std::uint8_t* p, const std::int64_t* pCuts, std::size_t nPieces);
 
@@ -56,8 +62,14 @@ private:
     public:
         void Put(const std::uint8_t* p, std::int64_t n) override { m_bytes.insert(m_bytes.end(), p, p + n); }
         std::vector<std::uint8_t> m_bytes;
+        CReplacementTally m_tally;
+        std::int64_t m_nLines = 0;
     };
     std::vector<CPieceSink> m_outputs;
     // Set once the text goes through the one-thread stream.
     std::unique_ptr<CTextStream> m_pSequential;
+    CReplacementTally* m_pTally = nullptr;
+    CReplacementTally m_sequentialTally;
+    std::int64_t m_nSequentialFrom = 0; // the lines before the one-thread stream
+    std::int64_t m_nLines = 0;          // of the pieces handed on
 };

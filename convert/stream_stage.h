@@ -6,6 +6,8 @@
 
 #include "byte_buffer.h"
 #include "byte_sink.h"
+#include "charset.h"
+#include "replacement_tally.h"
 
 // One stage of a conversion in pieces: a kernel run over blocks. What a
 // kernel leaves at the end of a piece (a unit cut off, a CR whose LF may
@@ -19,8 +21,20 @@ public:
         m_pNextStage = pNextStage;
     }
 
-    void Put(const std::uint8_t* pData, std::int64_t nLength) override { Feed(pData, nLength, false); }
+    void Put(const std::uint8_t* pData, std::int64_t nLength) override
+    {
+        if (m_pLocating != nullptr)
+            m_pLocating->SetInput(pData, nLength, m_nLocatingCharset);
+        Feed(pData, nLength, false);
+    }
     void Finish();
+
+    // The tally's positions point into this stage's input, in nCharset.
+    void LocateFor(CReplacementTally* pTally, CharsetId nCharset)
+    {
+        m_pLocating = pTally;
+        m_nLocatingCharset = nCharset;
+    }
 
     static constexpr std::int64_t kBlock = 64 * 1024;
 
@@ -52,6 +66,8 @@ private:
 
     IByteSink* m_pSink = nullptr;
     CStreamStage* m_pNextStage = nullptr;
+    CReplacementTally* m_pLocating = nullptr;
+    CharsetId m_nLocatingCharset = Charset::None;
     std::uint8_t m_scratch[kScratch] = {};
     std::int64_t m_nCarry = 0;
 };

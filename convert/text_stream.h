@@ -17,9 +17,10 @@
 class CTextStream {
 public:
     // Without bLineEndingPass the text keeps its line endings and nNLCode is
-    // not used: the conversion of one cell alone.
+    // not used: the conversion of one cell alone. The tally, when given,
+    // hears of every replacement.
     CTextStream(CharsetId nSource, CharsetId nTarget, NLCode nNLCode, const std::string& strUnmappableDefaultChar,
-                IByteSink& sink, bool bLineEndingPass = true);
+                IByteSink& sink, bool bLineEndingPass = true, CReplacementTally* pTally = nullptr);
     ~CTextStream();
 
     CTextStream(const CTextStream&) = delete;
@@ -30,7 +31,11 @@ public:
     // Ends the text: what was held back and the closing bytes go out.
     void Finish();
 
+    // The line endings the text had so far.
+    std::int64_t Lines() const;
+
 private:
     StageList m_stages;
+    CStreamStage* m_pLineEndings = nullptr;
     IByteSink& m_sink;
 };

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "byte_search.h"
+#include "replacement_tally.h"
 #include "utf16_units.h"
 #include "utf8_forms.h"
 
@@ -33,7 +34,7 @@ std::int64_t Utf8Cut(const std::uint8_t* p, std::int64_t n)
     return n;
 }
 
-std::int64_t Utf16ToUtf8(const std::uint8_t* p, std::int64_t n, std::uint8_t* pOut)
+std::int64_t Utf16ToUtf8(const std::uint8_t* p, std::int64_t n, std::uint8_t* pOut, CReplacementTally* pTally)
 {
     const std::int64_t nUnits = n / 2;
     std::uint8_t* q = pOut;
@@ -57,16 +58,25 @@ std::int64_t Utf16ToUtf8(const std::uint8_t* p, std::int64_t n, std::uint8_t* pO
         const std::int64_t stop = k + 8 < nUnits ? k + 8 : nUnits;
         for (; k < stop; ++k) {
             const unsigned u = UnitAt(p, k);
-            if (u <= 0x7FF || !IsSurrogate(u))
+            if (u <= 0x7FF || !IsSurrogate(u)) {
                 q = utf8_forms::PutUnit(q, u);
-            else
-                k = PutSurrogates(p, k, nUnits, &q) - 1;
+            } else {
+                const std::int64_t next = PutSurrogates(p, k, nUnits, &q);
+                if (next == k + 1 && pTally != nullptr)
+                    pTally->IllFormed(p + 2 * k, p[2 * k]); // a lone surrogate
+                k = next - 1;
+            }
         }
+    }
+    if (n & 1) {
+        q = utf8_forms::PutUnit(q, utf8_forms::kReplacement); // an odd last byte
+        if (pTally != nullptr)
+            pTally->IllFormed(p + n - 1, p[n - 1]);
     }
     return q - pOut;
 }
 
-std::int64_t Utf8ToUtf16(const std::uint8_t* p, std::int64_t n, std::uint8_t* pOut)
+std::int64_t Utf8ToUtf16(const std::uint8_t* p, std::int64_t n, std::uint8_t* pOut, CReplacementTally* pTally)
 {
     std::uint8_t* q = pOut;
     std::int64_t i = 0;
@@ -101,7 +111,10 @@ std::int64_t Utf8ToUtf16(const std::uint8_t* p, std::int64_t n, std::uint8_t* pO
                     i += 6;
                 }
             } else {
+                const std::int64_t at = i;
                 i = utf8_forms::DecodeRareForm(p, i, n, &c);
+                if (pTally != nullptr && c == utf8_forms::kReplacement && !(i - at == 3 && p[at] == 0xEF))
+                    pTally->IllFormed(p + at, p[at]);
                 q = PutUtf16(q, c);
             }
         }

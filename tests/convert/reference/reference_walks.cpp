@@ -10,51 +10,16 @@ using namespace line_ending_steps;
 
 namespace {
 
-// A unit the end cuts off is copied as far as it goes.
-template <std::int64_t (*UnitLength)(std::uint8_t)>
-std::uint8_t* WalkByUnits(const std::uint8_t* pIn, std::int64_t n, std::uint8_t* pOut, NLCode nCode)
-{
-    std::int64_t i = 0;
-    while (i < n) {
-        const std::int64_t run = PlainRun(pIn + i, n - i);
-        std::memcpy(pOut, pIn + i, static_cast<std::size_t>(run));
-        pOut += run;
-        i += run;
-        if (i >= n)
-            break;
-        const std::uint8_t b = pIn[i];
-        if (b >= 0x80) {
-            const std::int64_t step = UnitLength(b);
-            const std::int64_t take = step < n - i ? step : n - i;
-            std::memcpy(pOut, pIn + i, static_cast<std::size_t>(take));
-            pOut += take;
-            i += step;
-        } else {
-            i = LineEnding(pIn, i, n, pOut, nCode);
-        }
-    }
-    return pOut;
-}
-
+// CR and LF are line endings in every mode: no two-byte unit holds one.
 std::uint8_t* WalkJis(const std::uint8_t* pIn, std::int64_t n, std::uint8_t* pOut, NLCode nCode)
 {
-    bool bDoubleByte = false;
     std::int64_t i = 0;
     while (i < n) {
         const std::uint8_t b = pIn[i];
         if (b == ESC) {
-            i = CopyEscape(pIn, i, n, pOut, &bDoubleByte);
+            i = CopyEscape(pIn, i, n, pOut);
             if (i < 0)
                 break;
-        } else if (b == SO || b == SI) {
-            *pOut++ = b;
-            bDoubleByte = false;
-            i += 1;
-        } else if (bDoubleByte) {
-            *pOut++ = b;
-            if (i + 1 < n)
-                *pOut++ = pIn[i + 1];
-            i += 2;
         } else if (b == CR || b == LF) {
             i = LineEnding(pIn, i, n, pOut, nCode);
         } else {
@@ -87,10 +52,10 @@ std::uint8_t* WalkUtf16(const std::uint8_t* pIn, std::int64_t n, std::uint8_t* p
     return pOut;
 }
 
-// In UTF-8 every byte below 0x80 is a character of its own, whatever comes
-// before it: a lead never takes a CR, LF or ASCII byte along, as no decoder
-// that follows the standard would. Bytes of forms are copied as they are.
-std::uint8_t* WalkUtf8(const std::uint8_t* pIn, std::int64_t n, std::uint8_t* pOut, NLCode nCode)
+// In Shift_JIS, EUC-JP and UTF-8 every byte below 0x80 but a Shift_JIS
+// trail is a character of its own: a lead never takes a CR or LF along.
+// Bytes of other units are copied as they are.
+std::uint8_t* WalkBytes(const std::uint8_t* pIn, std::int64_t n, std::uint8_t* pOut, NLCode nCode)
 {
     std::int64_t i = 0;
     while (i < n) {
@@ -110,8 +75,7 @@ std::uint8_t* WalkUtf8(const std::uint8_t* pIn, std::int64_t n, std::uint8_t* pO
 
 
 
-constexpr line_endings::Walk kWalks[Charset::Count] = {WalkByUnits<ShiftJisUnitLength>, WalkByUnits<EucJpUnitLength>,
-                                                       WalkJis, WalkUtf16, WalkUtf8};
+constexpr line_endings::Walk kWalks[Charset::Count] = {WalkBytes, WalkBytes, WalkJis, WalkUtf16, WalkBytes};
 
 } // namespace
 
