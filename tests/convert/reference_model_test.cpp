@@ -3,12 +3,15 @@
 // user-defined area and JIS X 0212 against Python's codecs.
 #include <gtest/gtest.h>
 
+#include <random>
+#include <string_view>
 #include <vector>
 
 #include "cp932_bridge.h"
 #include "jisx0212_table.h"
 #include "python_codecs.h"
 #include "python_oracle.h"
+#include "random_text.h"
 #include "reference_model.h"
 
 namespace {
@@ -100,6 +103,106 @@ TEST(ReferenceModel, JisX0212RoundTripsThroughUtf8)
     EXPECT_EQ(ToHex(model::Convert(euc, EucJp, Utf8, NewLine::Lf, "_")), ToHex(utf8));
     const Bytes jis = model::Convert(utf8, Utf8, Jis, NewLine::Lf, "_");
     EXPECT_EQ(ToHex(model::Convert(jis, Jis, Utf8, NewLine::Lf, "_")), ToHex(utf8));
+}
+
+// Where the first unit that is no form of EUC-JP begins; npos when all are.
+std::size_t FirstNonEucJp(const Bytes& text)
+{
+    auto pair = [](std::uint8_t b) { return b >= 0xA1 && b <= 0xFE; };
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const std::uint8_t b = text[i];
+        const auto at = [&](std::size_t k) { return i + k < text.size() ? text[i + k] : std::uint8_t{0}; };
+        std::size_t length = 0;
+        if (b < 0x80)
+            length = 1;
+        else if (pair(b) && pair(at(1)))
+            length = 2;
+        else if (b == 0x8E && at(1) >= 0xA1 && at(1) <= 0xDF)
+            length = 2;
+        else if (b == 0x8F && pair(at(1)) && pair(at(2)))
+            length = 3;
+        if (length == 0)
+            return i;
+        i += length;
+    }
+    return std::string::npos;
+}
+
+// The same for ISO-2022-JP as the writer makes it: an escape only on a
+// change of mode, each mode's own bytes, the end in ASCII.
+std::size_t FirstNonJis(const Bytes& text)
+{
+    constexpr std::string_view kEscapes[] = {"(B", "$B", "(I", "$(D"};
+    int mode = 0;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const std::uint8_t b = text[i];
+        if (b == 0x1B) {
+            const std::string_view rest(reinterpret_cast<const char*>(text.data()) + i + 1, text.size() - i - 1);
+            int next = 0;
+            while (next < 4 && rest.substr(0, kEscapes[next].size()) != kEscapes[next])
+                ++next;
+            if (next == 4 || next == mode)
+                return i;
+            mode = next;
+            i += 1 + kEscapes[next].size();
+            continue;
+        }
+        const bool bPair = i + 1 < text.size() && text[i + 1] >= 0x21 && text[i + 1] <= 0x7E;
+        const bool bGraphic = b >= 0x21 && b <= 0x7E;
+        if (mode == 0 && (b >= 0x80 || b == 0x0E || b == 0x0F))
+            return i;
+        if (mode == 2 && (b < 0x21 || b > 0x5F))
+            return i;
+        if ((mode == 1 || mode == 3) && !(bGraphic && bPair))
+            return i;
+        i += mode == 1 || mode == 3 ? 2 : 1;
+    }
+    return mode == 0 ? std::string::npos : text.size();
+}
+
+// No conversion writes bytes that are no form of its target, whatever it
+// reads (escapes, SO and SI aside, which ISO-2022-JP alone gives meaning).
+TEST(ReferenceModel, JisFamilyOutputIsMadeOfForms)
+{
+    CRandomText random(2501);
+    const Bytes alphabet = FromHex("0D 0A 41 21 7E 7F 80 81 88 8E 8F 9F A0 A1 B0 DF E0 EE F0 FA FC FD FE FF "
+                                   "C3 A7 E3 D8 DC 30 24 28 42 44");
+    for (CharsetId source = 0; source < Count; ++source) {
+        for (int round = 0; round < 3000; ++round) {
+            Bytes input = random.FromAlphabet(1 + random.Below(20), alphabet);
+            for (std::uint8_t& b : input)
+                if (source != Jis && (b == 0x1B || b == 0x0E || b == 0x0F))
+                    b = 0x41;
+            for (const char* substitute : {"_", kGeta, "\xC3\xA7", ""}) {
+                SCOPED_TRACE(testing::Message() << source << ": " << ToHex(input) << ", " << substitute);
+                if (source != EucJp) {
+                    ASSERT_EQ(FirstNonEucJp(model::Convert(input, source, EucJp, 1, substitute)), std::string::npos);
+                }
+                if (source != Jis) {
+                    ASSERT_EQ(FirstNonJis(model::Convert(input, source, Jis, 0, substitute)), std::string::npos);
+                }
+            }
+        }
+    }
+}
+
+// EUC-JP <-> ISO-2022-JP are direct, yet give what the chain through
+// Shift_JIS gives for well-formed text, the rows of the IBM twins included.
+TEST(ReferenceModel, EucJpAndJisAsTheChainThroughShiftJis)
+{
+    CRandomText random(2502);
+    Bytes sjis = random.ShiftJisText(20000);
+    for (int trail = 0x40; trail <= 0xFC; ++trail)
+        if (trail != 0x7F)
+            sjis.insert(sjis.end(), {0xFA, static_cast<std::uint8_t>(trail), 0xFB, static_cast<std::uint8_t>(trail)});
+    const Bytes euc = model::ShiftJisToEucJp(sjis);
+    const Bytes jis = model::ShiftJisToJis(sjis);
+    EXPECT_EQ(ToHex(model::EucJpToJis(euc, "_")), ToHex(model::ShiftJisToJis(model::EucJpToShiftJis(euc))));
+    EXPECT_EQ(ToHex(model::JisToEucJp(jis, "_")), ToHex(model::ShiftJisToEucJp(model::JisToShiftJis(jis))));
+    EXPECT_EQ(ToHex(model::EucJpToJis(euc, "_")), ToHex(jis));
+    EXPECT_EQ(ToHex(model::JisToEucJp(jis, "_")), ToHex(euc));
 }
 
 Bytes Utf8Of(std::uint32_t u)
