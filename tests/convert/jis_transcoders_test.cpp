@@ -1,5 +1,5 @@
 // The row-and-cell arithmetic among Shift_JIS, EUC-JP and ISO-2022-JP: worked
-// characters, malformed bytes taken modulo 256, escape handling, the ends of
+// characters, units alone taking the substitute, escape handling, the ends of
 // the input, and exact round trips over the whole JIS X 0208 code space.
 #include <gtest/gtest.h>
 
@@ -35,34 +35,39 @@ const Case kCases[] = {
     // Edges of the code space: first and last cells of odd and even rows.
     {STAGE(ShiftJisToEucJp), "81 40 81 7E 81 80 81 9E 81 9F 81 FC EF FC", "A1 A1 A1 DF A1 E0 A1 FE A2 A1 A2 FE FE FE"},
     {STAGE(EucJpToShiftJis), "A1 A1 A1 DF A1 E0 A1 FE A2 A1 A2 FE FE FE", "81 40 81 7E 81 80 81 9E 81 9F 81 FC EF FC"},
-    // Malformed pairs follow the same arithmetic, modulo 256.
-    {STAGE(ShiftJisToEucJp), "82 0D", "A3 EE"},
-    {STAGE(ShiftJisToEucJp), "81 00 FC FF", "A1 E1 98 81"},
-    {STAGE(EucJpToShiftJis), "8E 41", "77 BF"},
-    {STAGE(EucJpToShiftJis), "80 80 FF FF", "70 7D F0 9F"},
-    {STAGE(EucJpToShiftJis), "A1 0D", "81 2C"},
-    // Bytes that are no Shift_JIS lead stand alone; half-width katakana keep
-    // their meaning in every encoding.
+    // A lead without its trail, or a stray byte, is a unit alone: the substitute.
+    {STAGE(ShiftJisToEucJp), "82 0D", "5F 0D"},
+    {STAGE(ShiftJisToEucJp), "81 00 FC FF", "5F 00 5F 5F"},
+    {STAGE(EucJpToShiftJis), "8E 41", "5F 41"},
+    {STAGE(EucJpToShiftJis), "80 80 FF FF", "5F 5F 5F 5F"},
+    {STAGE(EucJpToShiftJis), "A1 0D", "5F 0D"},
+    // Half-width katakana keep their meaning in every encoding; the other
+    // single high-bit bytes of Shift_JIS have no form in the JIS family.
     {STAGE(ShiftJisToEucJp), "BC CC C4 4A 49 53", "8E BC 8E CC 8E C4 4A 49 53"},
-    {STAGE(ShiftJisToEucJp), "80 A0 FD FE FF", "80 A0 FD FE FF"},
+    {STAGE(ShiftJisToEucJp), "80 A0 FD FE FF", "5F 5F 5F 5F 5F"},
     {STAGE(ShiftJisToEucJp), "A1 DF 88 9F", "8E A1 8E DF B0 A1"},
     {STAGE(EucJpToShiftJis), "8E B6 8E C5 8E A1 8E DF", "B6 C5 A1 DF"},
     {STAGE(ShiftJisToJis), "BC CC C4 4A 49 53", "1B 28 49 3C 4C 44 1B 28 42 4A 49 53"},
     {STAGE(ShiftJisToJis), "B1 88 9F B2 41", "1B 28 49 31 1B 24 42 30 21 1B 28 49 32 1B 28 42 41"},
     {STAGE(ShiftJisToJis), "DF", "1B 28 49 5F 1B 28 42"},
-    {STAGE(ShiftJisToJis), "80 A0 FD", "80 A0 FD"},
+    {STAGE(ShiftJisToJis), "80 A0 FD", "5F 5F 5F"},
     {STAGE(JisToShiftJis), "1B 28 49 36 45", "B6 C5"},
     {STAGE(JisToShiftJis), "1B 28 49 21 5F 20 60 0D 0A 1B 28 42 36", "A1 DF 20 60 0D 0A 36"},
     {STAGE(JisToShiftJis), "0E 36 45 0F 36", "B6 C5 36"},
     {STAGE(JisToShiftJis), "1B 28 49 31 1B 24 42 30 21 1B 28 49 32", "B1 88 9F B2"},
-    // JIS X 0212 has no Shift_JIS form: one substitute for its three bytes.
+    // JIS X 0212 丂 has no Shift_JIS form: one substitute for its three bytes;
+    // 8F without both trail bytes is a unit alone, and so is each byte after it.
     {STAGE(EucJpToShiftJis), "8F B0 A1 A4 A2 41", "5F 82 A0 41"},
-    {STAGE(EucJpToShiftJis), "41 8F B0", "41 8F B0"},
-    {STAGE(EucJpToShiftJis), "8F", "8F"},
-    {STAGE(ShiftJisToJis), "82 0D 0A", "1B 24 42 23 EE 1B 28 42 0A"},
-    {STAGE(JisToShiftJis), "1B 24 42 30 21 0D 0A", "88 9F 77 29"},
-    {STAGE(JisToShiftJis), "1B 24 42 B0 A1", "08 1E"},
-    {STAGE(JisToShiftJis), "1B 24 42 30 1B 28 42", "88 99 84 C0"},
+    {STAGE(EucJpToShiftJis), "8F A2 B7", "7E"},
+    {STAGE(EucJpToShiftJis), "41 8F B0", "41 5F 5F"},
+    {STAGE(EucJpToShiftJis), "8F", "5F"},
+    {STAGE(ShiftJisToJis), "82 0D 0A", "5F 0D 0A"},
+    // In kanji mode a control byte is a unit of its own, and so is a byte
+    // 80-FF or a row byte without its cell.
+    {STAGE(JisToShiftJis), "1B 24 42 30 21 0D 0A", "88 9F 0D 0A"},
+    {STAGE(JisToShiftJis), "1B 24 42 B0 A1", "5F 5F"},
+    {STAGE(JisToShiftJis), "1B 24 42 30 1B 28 42", "5F"},
+    {STAGE(JisToShiftJis), "1B 24 28 42 30 21 1B 24 28 44 30 21 2B 2E 1B 28 42", "88 9F 5F 5F"},
     // Runs and modes in ISO-2022-JP.
     {STAGE(ShiftJisToJis), "41 88 9F 42 0D 0A", "41 1B 24 42 30 21 1B 28 42 42 0D 0A"},
     {STAGE(ShiftJisToJis), "88 9F 88 9F", "1B 24 42 30 21 30 21 1B 28 42"},
@@ -75,19 +80,19 @@ const Case kCases[] = {
     {STAGE(JisToShiftJis), "1B 24 42 30 21 0E 30 21", "88 9F B0 A1"},
     {STAGE(JisToShiftJis), "1B 24 42 30 21 0F 30 21", "88 9F 30 21"},
     {STAGE(JisToShiftJis), "1B 24 42 1B 24 28 30 21", "30 21"},
-    {STAGE(JisToShiftJis), "1B 24 28 44", "44"},
+    {STAGE(JisToShiftJis), "1B 24 28 44", ""},
     {STAGE(JisToShiftJis), "1B 28 4A 31 32", "31 32"},
     {STAGE(JisToShiftJis), "30 21", "30 21"},
     // The ends of the input.
     {STAGE(JisToShiftJis), "41 1B 24", "41"},
     {STAGE(JisToShiftJis), "41 1B", "41"},
     {STAGE(JisToShiftJis), "41 1B 28 42", "41"},
-    {STAGE(JisToShiftJis), "1B 24 42 30 21 30", "88 9F 30"},
-    {STAGE(ShiftJisToEucJp), "41 88", "41 88"},
-    {STAGE(EucJpToShiftJis), "41 B0", "41 B0"},
-    {STAGE(ShiftJisToJis), "88", "88"},
-    {STAGE(ShiftJisToJis), "41 88", "41 88"},
-    {STAGE(ShiftJisToJis), "88 9F 88", "1B 24 42 30 21 1B 28 42 88"},
+    {STAGE(JisToShiftJis), "1B 24 42 30 21 30", "88 9F 5F"},
+    {STAGE(ShiftJisToEucJp), "41 88", "41 5F"},
+    {STAGE(EucJpToShiftJis), "41 B0", "41 5F"},
+    {STAGE(ShiftJisToJis), "88", "5F"},
+    {STAGE(ShiftJisToJis), "41 88", "41 5F"},
+    {STAGE(ShiftJisToJis), "88 9F 88", "1B 24 42 30 21 1B 28 42 5F"},
     {STAGE(ShiftJisToJis), "88 9F", "1B 24 42 30 21 1B 28 42"},
 };
 
@@ -202,7 +207,7 @@ TEST(JisTranscoders, EveryPairMatchesModel)
     EXPECT_TRUE(SameBytes(RunStage(ShiftJisToJis, leadFirst), model::ShiftJisToJis(leadFirst)));
     EXPECT_TRUE(SameBytes(RunStage(EucJpToShiftJis, leadFirst), model::EucJpToShiftJis(leadFirst)));
 
-    // In double-byte mode every byte but ESC, SO and SI is a row byte.
+    // Every byte in kanji mode, before every byte.
     Bytes jis = FromHex("1B 24 42");
     for (int j1 = 0; j1 <= 0xFF; ++j1) {
         if (j1 == 0x1B || j1 == 0x0E || j1 == 0x0F)

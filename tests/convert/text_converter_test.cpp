@@ -117,7 +117,7 @@ const Example kExamples[] = {
     {SJ, U8, 1, "88 9F 41 0D 0A", "E4 BA 9C 41 0A"},
     {SJ, U16, 0, "88 9F 41", "9C 4E 41 00"},
     {U16, SJ, 0, "9C 4E 41 00", "88 9F 41"},
-    {U16, SJ, 0, "41 00 42", "41"},
+    {U16, SJ, 0, "41 00 42", "41 5F"},
     {U16, U16, 0, "41 00 0A 00", "41 00 0D 00 0A 00"},
     {U16, U8, 0, "41 00 E9 00 9C 4E", "41 C3 A9 E4 BA 9C"},
     // The converter never looks for a byte-order mark: callers strip and add it.
@@ -138,12 +138,12 @@ const Example kExamples[] = {
     {EU, JI, 0, "B0 A1 0A", "1B 24 42 30 21 1B 28 42 0D 0A"},
     {EU, U16, 0, "B0 A1", "9C 4E"},
     {EU, U8, 1, "B0 A1 0D 0A", "E4 BA 9C 0A"},
-    {JI, EU, 1, "1B 24 42 30 21 0D 0A 1B 28 42 0D 0A", "B0 A1 77 29 0A"},
+    {JI, EU, 1, "1B 24 42 30 21 0D 0A 1B 28 42 0D 0A", "B0 A1 0A 0A"},
     {JI, U16, 0, "1B 24 42 30 21 1B 28 42", "9C 4E"},
     {JI, U8, 0, "1B 24 42 30 21 1B 28 42", "E4 BA 9C"},
     {U16, EU, 0, "9C 4E", "B0 A1"},
     {U16, JI, 0, "9C 4E", "1B 24 42 30 21 1B 28 42"},
-    {SJ, SJ, 1, "41 0D 0A 82 0D 0A", "41 0A 82 0D 0A"},
+    {SJ, SJ, 1, "41 0D 0A 82 0D 0A", "41 0A 82 0A"},
     // A line that ends in half-width katakana gets the new line ending in
     // every target, and the katakana stay katakana.
     {SJ, SJ, 1, "61 62 63 B1 0D 0A", "61 62 63 B1 0A"},
@@ -157,9 +157,10 @@ const Example kExamples[] = {
     {JI, U16, 0, "1B 28 49 36 1B 28 42 36", "76 FF 36 00"},
     {U16, EU, 0, "76 FF", "8E B6"},
     {U8, JI, 0, "EF BD B6 41", "1B 28 49 36 1B 28 42 41"},
-    // JIS X 0212 is one unit, one substitute; what follows stays aligned.
+    // JIS X 0212 is one unit: a substitute in Shift_JIS, its character in
+    // UTF-8; what follows stays aligned.
     {EU, SJ, 1, "8F B0 A1 A4 A2 0D 0A", "5F 82 A0 0A"},
-    {EU, U8, 0, "8F B0 A1 A4 A2", "5F E3 81 82"},
+    {EU, U8, 0, "8F B0 A1 A4 A2", "E4 B8 82 E3 81 82"},
 };
 
 TEST(TextConverter, WorkedConversions)

@@ -2,8 +2,13 @@
 
 // A slow, plain model of the whole conversion engine, one unit at a time on
 // std::vector, written without looking at the engine. Tests hold the engine
-// against it byte for byte. Only the code-page-932 bridge is shared: it has
-// tests of its own.
+// against it byte for byte. Only the data tables are shared (the code-page-932
+// bridge, the IBM-extension twins, JIS X 0212): they have tests of their own.
+//
+// Each JIS-family encoding is read into units (a byte, a katakana, a JIS X
+// 0208 or JIS X 0212 row and cell, or a unit without a form) and written from
+// them, so the family keeps its row/cell arithmetic among itself and meets
+// Unicode one character at a time.
 
 #include <cstdint>
 #include <string>
@@ -27,11 +32,18 @@ Bytes NormalizeLineEndings(const Bytes& in, CharsetId charset, NLCode code);
 // 0, 1, 2 or -1.
 CharsetId DetectCharset(const Bytes& in);
 
-// The eight basic stages. strSubstitute is the converter's UTF-8 setting.
+// The stages. strSubstitute is the converter's UTF-8 setting; the one-argument
+// forms use "_".
+Bytes ShiftJisToEucJp(const Bytes& in, const std::string& strSubstitute);
+Bytes ShiftJisToJis(const Bytes& in, const std::string& strSubstitute);
+Bytes EucJpToShiftJis(const Bytes& in, const std::string& strSubstitute);
+Bytes JisToShiftJis(const Bytes& in, const std::string& strSubstitute);
 Bytes ShiftJisToEucJp(const Bytes& in);
 Bytes ShiftJisToJis(const Bytes& in);
-Bytes EucJpToShiftJis(const Bytes& in, const std::string& strSubstitute = "_");
+Bytes EucJpToShiftJis(const Bytes& in);
 Bytes JisToShiftJis(const Bytes& in);
+Bytes EucJpToJis(const Bytes& in, const std::string& strSubstitute);
+Bytes JisToEucJp(const Bytes& in, const std::string& strSubstitute);
 Bytes ShiftJisToUnicode(const Bytes& in);
 Bytes UnicodeToShiftJis(const Bytes& in, const std::string& strSubstitute);
 Bytes UnicodeToUtf8(const Bytes& in);
