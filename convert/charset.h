@@ -25,12 +25,12 @@ constexpr const char* const kOutputSuffixes[Count] = {".sjis", ".euc", ".jis", "
 
 constexpr bool IsValid(CharsetId id) { return id >= 0 && id < Count; }
 
-// Whether a conversion can meet a character the target has no form for, and
-// so uses the substitute text: only Unicode text encoded to a code-page 932
-// family target can.
+// Whether a conversion can meet a character the target has no form for, or
+// ill-formed input, and so uses the substitute text: every conversion into
+// the JIS family from another encoding can.
 constexpr bool NeedsSubstitute(CharsetId nSource, CharsetId nTarget)
 {
-    return (nSource == Unicode || nSource == Utf8) && (nTarget == ShiftJis || nTarget == EucJp || nTarget == Jis);
+    return nSource != nTarget && (nTarget == ShiftJis || nTarget == EucJp || nTarget == Jis);
 }
 
 // The mark Unicode files start with. Only files carry it: the converter's

@@ -160,9 +160,11 @@ struct JisWriter {
         case Kind::Jis0208:
             return PutPair(q, Mode::Kanji, unit.a, unit.b);
         case Kind::Jis0212: {
-            // Where code page 932 has the character, its form wins, as from Unicode.
-            const Unit form = UnitOfCodePoint(CodePointOf(unit));
-            if (form.kind == Kind::Jis0212)
+            // Where code page 932 has the character, its form wins, as from
+            // Unicode; a code that names none keeps its row and cell.
+            const std::uint16_t u = CodePointOf(unit);
+            const Unit form = UnitOfCodePoint(u);
+            if (form.kind == Kind::Jis0212 || u == text::kReplacementCharacter)
                 return PutPair(q, Mode::JisX0212, unit.a, unit.b);
             if (form.kind != Kind::Bad)
                 return Put(q, form);
@@ -406,7 +408,8 @@ std::uint8_t* PutCharacters(const std::uint8_t* p, std::int64_t n, bool bFromUtf
     if (bFromUtf8) {
         while (i < n) {
             const std::int64_t run = byte_search::AsciiRun(p + i, n - i);
-            q = writer.PutAscii(q, p + i, run);
+            if (run > 0)
+                q = writer.PutAscii(q, p + i, run);
             i += run;
             if (i >= n)
                 break;

@@ -28,7 +28,8 @@ constexpr CharsetId U8 = Charset::Utf8;
 
 struct Cell {
     ConversionRoutine routine;
-    // Null for a basic stage or a copy.
+    // What the cell equals as two cells one after the other through Unicode;
+    // null where it is one step.
     ConversionRoutine first;
     ConversionRoutine second;
     const char* name;
@@ -42,22 +43,22 @@ const Cell kCells[Charset::Count * Charset::Count] = {
     {ShiftJisToUtf8, ShiftJisToUnicode, UnicodeToUtf8, "ShiftJisToUtf8"},
     {EucJpToShiftJis, nullptr, nullptr, "EucJpToShiftJis"},
     {CopyUnchanged, nullptr, nullptr, "CopyUnchanged"},
-    {EucJpToJis, EucJpToShiftJis, ShiftJisToJis, "EucJpToJis"},
-    {EucJpToUnicode, EucJpToShiftJis, ShiftJisToUnicode, "EucJpToUnicode"},
+    {EucJpToJis, nullptr, nullptr, "EucJpToJis"},
+    {EucJpToUnicode, nullptr, nullptr, "EucJpToUnicode"},
     {EucJpToUtf8, EucJpToUnicode, UnicodeToUtf8, "EucJpToUtf8"},
     {JisToShiftJis, nullptr, nullptr, "JisToShiftJis"},
-    {JisToEucJp, JisToShiftJis, ShiftJisToEucJp, "JisToEucJp"},
+    {JisToEucJp, nullptr, nullptr, "JisToEucJp"},
     {CopyUnchanged, nullptr, nullptr, "CopyUnchanged"},
-    {JisToUnicode, JisToShiftJis, ShiftJisToUnicode, "JisToUnicode"},
+    {JisToUnicode, nullptr, nullptr, "JisToUnicode"},
     {JisToUtf8, JisToUnicode, UnicodeToUtf8, "JisToUtf8"},
     {UnicodeToShiftJis, nullptr, nullptr, "UnicodeToShiftJis"},
-    {UnicodeToEucJp, UnicodeToShiftJis, ShiftJisToEucJp, "UnicodeToEucJp"},
-    {UnicodeToJis, UnicodeToShiftJis, ShiftJisToJis, "UnicodeToJis"},
+    {UnicodeToEucJp, nullptr, nullptr, "UnicodeToEucJp"},
+    {UnicodeToJis, nullptr, nullptr, "UnicodeToJis"},
     {CopyUnchanged, nullptr, nullptr, "CopyUnchanged"},
     {UnicodeToUtf8, nullptr, nullptr, "UnicodeToUtf8"},
     {Utf8ToShiftJis, Utf8ToUnicode, UnicodeToShiftJis, "Utf8ToShiftJis"},
-    {Utf8ToEucJp, Utf8ToShiftJis, ShiftJisToEucJp, "Utf8ToEucJp"},
-    {Utf8ToJis, Utf8ToShiftJis, ShiftJisToJis, "Utf8ToJis"},
+    {Utf8ToEucJp, Utf8ToUnicode, UnicodeToEucJp, "Utf8ToEucJp"},
+    {Utf8ToJis, Utf8ToUnicode, UnicodeToJis, "Utf8ToJis"},
     {Utf8ToUnicode, nullptr, nullptr, "Utf8ToUnicode"},
     {CopyUnchanged, nullptr, nullptr, "CopyUnchanged"},
 };
@@ -397,13 +398,13 @@ TEST(TextConverter, DefaultSubstituteIsUnderscore)
     EXPECT_TRUE(SameBytes(Bytes(output.Data(), output.Data() + output.Size()), FromHex("41 5F 42")));
 }
 
-// The substitute changes the output exactly where UnicodeToShiftJis runs,
-// which is where callers are told they must supply it.
-TEST(TextConverter, SubstituteMattersOnlyThroughUnicodeToShiftJis)
+// The substitute changes the output of broken text exactly where callers
+// are told they must supply it: into the JIS family from elsewhere.
+TEST(TextConverter, SubstituteMattersOnlyWhereCallersSupplyIt)
 {
     CRandomText random(2106);
     for (CharsetId source = 0; source < Charset::Count; ++source) {
-        const Bytes text = random.JapaneseText(source, 4000);
+        const Bytes text = random.Hostile(source, 4000);
         for (CharsetId target = 0; target < Charset::Count; ++target) {
             SCOPED_TRACE(CellName(source, target));
             const Bytes plain = RunConvert(text, source, target, 0, "_");

@@ -182,7 +182,7 @@ TEST(Utf8Transcoders, MatchesModelOnRandomInput)
         const Bytes utf16 = n % 2 == 0 ? random.AnyBytes(n) : random.Hostile(Charset::Unicode, n);
         const Bytes utf8 = RunStage(UnicodeToUtf8, utf16);
         ASSERT_TRUE(SameBytes(utf8, model::UnicodeToUtf8(utf16))) << "input " << model::ToHex(utf16);
-        ASSERT_LE(2 * utf8.size(), 3 * utf16.size());
+        ASSERT_LE(2 * utf8.size(), 3 * utf16.size() + 3); // U+FFFD for an odd last byte
 
         const Bytes bytes = n % 2 == 0 ? random.AnyBytes(n) : random.Hostile(Charset::Utf8, n);
         const Bytes units = RunStage(Utf8ToUnicode, bytes);
