@@ -39,10 +39,40 @@ constexpr bool IsTrail(std::uint8_t b) { return b >= 0x40 && b <= 0xFC && b != 0
 constexpr bool IsEucByte(std::uint8_t b) { return b >= 0xA1 && b <= 0xFE; }
 constexpr bool IsJisByte(std::uint8_t b) { return b >= 0x21 && b <= 0x7E; }
 
+// EUC-JP half-width katakana at p: 8E and A1-DF.
+inline bool IsEucKana(const std::uint8_t* p)
+{
+    return p[0] == jis_units::kEucKatakana && jis_units::IsHalfWidthKatakana(p[1]);
+}
+
+// Row and cell bytes (21-7E) of a pair at p, of EUC-JP (bHigh: A1-FE, less
+// 0x80) or of ISO-2022-JP; false when they are no pair of row and cell.
+template <bool bHigh>
+inline bool RowCellAt(const std::uint8_t* p, std::uint8_t* pa, std::uint8_t* pb)
+{
+    const std::uint8_t a = static_cast<std::uint8_t>(bHigh ? p[0] - 0x80 : p[0]);
+    const std::uint8_t b = static_cast<std::uint8_t>(bHigh ? p[1] - 0x80 : p[1]);
+    *pa = a;
+    *pb = b;
+    return static_cast<std::uint8_t>(a - 0x21) < 0x5E && static_cast<std::uint8_t>(b - 0x21) < 0x5E;
+}
+
 // Each reader's Read returns the length of the unit at p[i] (i < n), or 0
 // when the end may cut it off and more text follows (!bFinal).
+// Each reader's Pairs hands the run of well-formed pairs at p[i] to the
+// writer's quick way for them, where it has one, and returns where that
+// stopped: at the first pair it leaves to the careful way.
 struct ShiftJisReader {
     static constexpr bool kStateless = true;
+
+    template <class Writer>
+    std::int64_t Pairs(Writer& writer, const std::uint8_t* p, std::int64_t i, std::int64_t n, std::uint8_t*& q) const
+    {
+        if constexpr (requires { writer.SjisPairs(p, i, n, q); })
+            return writer.SjisPairs(p, i, n, q);
+        else
+            return i;
+    }
 
     int Read(const std::uint8_t* p, std::int64_t i, std::int64_t n, bool bFinal, Unit* pUnit) const
     {
@@ -71,6 +101,15 @@ struct ShiftJisReader {
 
 struct EucJpReader {
     static constexpr bool kStateless = true;
+
+    template <class Writer>
+    std::int64_t Pairs(Writer& writer, const std::uint8_t* p, std::int64_t i, std::int64_t n, std::uint8_t*& q) const
+    {
+        if constexpr (requires { writer.template RowCellPairs<true>(p, i, n, q); })
+            return writer.template RowCellPairs<true>(p, i, n, q);
+        else
+            return i;
+    }
 
     int Read(const std::uint8_t* p, std::int64_t i, std::int64_t n, bool bFinal, Unit* pUnit) const
     {
@@ -113,6 +152,20 @@ struct JisReader {
     static constexpr bool kStateless = false;
     jis_escapes::Mode mode = jis_escapes::Mode::Ascii;
     bool bEnded = false; // a cut-off escape at the end stopped the text
+
+    template <class Writer>
+    std::int64_t Pairs(Writer& writer, const std::uint8_t* p, std::int64_t i, std::int64_t n, std::uint8_t*& q) const
+    {
+        if (mode == jis_escapes::Mode::Katakana) {
+            for (; i < n && jis_units::IsJisKatakana(p[i]); ++i)
+                q = writer.Put(q, {Kind::Kana, static_cast<std::uint8_t>(p[i] + 0x80)});
+            return i;
+        }
+        if constexpr (requires { writer.template RowCellPairs<false>(p, i, n, q); })
+            return mode == jis_escapes::Mode::Kanji ? writer.template RowCellPairs<false>(p, i, n, q) : i;
+        else
+            return i;
+    }
 
     int Read(const std::uint8_t* p, std::int64_t i, std::int64_t n, bool bFinal, Unit* pUnit)
     {

@@ -1,3 +1,4 @@
+#include <array>
 #include <cstring>
 
 #include "byte_search.h"
@@ -16,6 +17,53 @@ using namespace jis_family;
 using jis_escapes::Mode;
 
 namespace {
+
+// Well-formed pairs, nearly all of Japanese text, go through tables derived
+// from the arithmetic: one load a pair instead of data-dependent branches.
+struct PairTables {
+    std::array<std::uint16_t, 65536> toRowCell;  // Shift_JIS s1 << 8 | s2 -> row << 8 | cell
+    // The same for well-formed pairs inside the 94 rows only, 0 for others.
+    std::array<std::uint16_t, 65536> pairRowCell;
+    std::array<std::uint16_t, 65536> toShiftJis; // row << 8 | cell -> s1 << 8 | s2
+    std::array<std::uint16_t, 128 * 128> units;  // row << 7 | cell -> its character, 0 for none
+    std::array<std::uint32_t, 128 * 128> forms;  // and that character's packed UTF-8 form
+
+    PairTables()
+    {
+        for (unsigned a = 0; a < 256; ++a) {
+            for (unsigned b = 0; b < 256; ++b) {
+                const auto rc = jis_arithmetic::ShiftJisToRowCell(static_cast<std::uint8_t>(a), static_cast<std::uint8_t>(b));
+                toRowCell[a << 8 | b] = static_cast<std::uint16_t>(rc.j1 << 8 | rc.j2);
+                const bool bPair = jis_units::IsShiftJisLead(static_cast<std::uint8_t>(a)) && a < 0xF0 &&
+                                   IsTrail(static_cast<std::uint8_t>(b));
+                pairRowCell[a << 8 | b] = bPair ? toRowCell[a << 8 | b] : 0;
+                const auto lt = jis_arithmetic::RowCellToShiftJis(static_cast<std::uint8_t>(a), static_cast<std::uint8_t>(b));
+                toShiftJis[a << 8 | b] = static_cast<std::uint16_t>(lt.s1 << 8 | lt.s2);
+            }
+        }
+        for (unsigned a = 0; a < 128; ++a) {
+            for (unsigned b = 0; b < 128; ++b) {
+                const Unit unit{Kind::Jis0208, static_cast<std::uint8_t>(a), static_cast<std::uint8_t>(b)};
+                const std::uint16_t u = IsJisByte(unit.a) && IsJisByte(unit.b) ? CodePointOf(unit) : 0;
+                units[a << 7 | b] = u == text::kReplacementCharacter ? 0 : u;
+                forms[a << 7 | b] = utf8_forms::PackForm(units[a << 7 | b]);
+            }
+        }
+    }
+};
+
+const PairTables& Tables()
+{
+    static const PairTables tables;
+    return tables;
+}
+
+inline std::uint8_t* PutTwo(std::uint8_t* q, std::uint16_t v)
+{
+    q[0] = static_cast<std::uint8_t>(v >> 8);
+    q[1] = static_cast<std::uint8_t>(v);
+    return q + 2;
+}
 
 // The substitute as a unit of the JIS family: nothing when the setting is
 // empty, "_" when its character has no form in the target either.
@@ -78,7 +126,24 @@ struct ShiftJisWriter {
 
     std::uint8_t* Finish(std::uint8_t* q) const { return q; }
 
+    template <bool bHigh>
+    std::int64_t RowCellPairs(const std::uint8_t* p, std::int64_t i, std::int64_t n, std::uint8_t*& q) const
+    {
+        std::uint8_t a;
+        std::uint8_t b;
+        for (; i + 1 < n; i += 2) {
+            if (RowCellAt<bHigh>(p + i, &a, &b))
+                q = PutTwo(q, m_tables.toShiftJis[a << 8 | b]);
+            else if (bHigh && IsEucKana(p + i))
+                *q++ = p[i + 1];
+            else
+                break;
+        }
+        return i;
+    }
+
     static constexpr bool kToUnicode = false;
+    const PairTables& m_tables = Tables();
     cp932::Substitute m_substitute;
     bool m_bReplaced = false; // a character without a form met
 };
@@ -128,7 +193,40 @@ struct EucJpWriter {
 
     std::uint8_t* Finish(std::uint8_t* q) const { return q; }
 
+    template <bool bHigh>
+    std::int64_t RowCellPairs(const std::uint8_t* p, std::int64_t i, std::int64_t n, std::uint8_t*& q) const
+    {
+        std::uint8_t a;
+        std::uint8_t b;
+        for (; i + 1 < n && RowCellAt<bHigh>(p + i, &a, &b); i += 2)
+            q = PutTwo(q, static_cast<std::uint16_t>((a << 8 | b) | 0x8080));
+        return i;
+    }
+    std::int64_t SjisPairs(const std::uint8_t* p, std::int64_t i, std::int64_t n, std::uint8_t*& q) const
+    {
+        while (i + 1 < n) {
+            if (jis_units::IsHalfWidthKatakana(p[i])) {
+                q[0] = jis_units::kEucKatakana;
+                q[1] = p[i++];
+                q += 2;
+                continue;
+            }
+            const std::uint16_t v = m_tables.pairRowCell[p[i] << 8 | p[i + 1]];
+            if (v == 0)
+                break;
+            q = PutTwo(q, static_cast<std::uint16_t>(v | 0x8080));
+            i += 2;
+        }
+        return i;
+    }
+    // Null for a pair past the 94 rows, which takes the careful way.
+    std::uint8_t* PutSjisPair(std::uint8_t* q, std::uint8_t s1, std::uint8_t s2) const
+    {
+        return s1 >= 0xF0 ? nullptr : PutTwo(q, static_cast<std::uint16_t>(m_tables.toRowCell[s1 << 8 | s2] | 0x8080));
+    }
+
     static constexpr bool kToUnicode = false;
+    const PairTables& m_tables = Tables();
     Unit m_substitute;
     bool m_bReplaced = false;
 };
@@ -200,7 +298,45 @@ struct JisWriter {
         return q + 2;
     }
 
+    template <bool bHigh>
+    std::int64_t RowCellPairs(const std::uint8_t* p, std::int64_t i, std::int64_t n, std::uint8_t*& q)
+    {
+        std::uint8_t a;
+        std::uint8_t b;
+        if (i + 1 >= n || !RowCellAt<bHigh>(p + i, &a, &b))
+            return i;
+        jis_arithmetic::EnterMode(q, mode, Mode::Kanji);
+        for (; i + 1 < n && RowCellAt<bHigh>(p + i, &a, &b); i += 2)
+            q = PutTwo(q, static_cast<std::uint16_t>(a << 8 | b));
+        return i;
+    }
+    std::int64_t SjisPairs(const std::uint8_t* p, std::int64_t i, std::int64_t n, std::uint8_t*& q)
+    {
+        while (i + 1 < n) {
+            if (jis_units::IsHalfWidthKatakana(p[i])) {
+                jis_arithmetic::EnterMode(q, mode, Mode::Katakana);
+                *q++ = static_cast<std::uint8_t>(p[i++] - 0x80);
+                continue;
+            }
+            const std::uint16_t v = m_tables.pairRowCell[p[i] << 8 | p[i + 1]];
+            if (v == 0)
+                break;
+            jis_arithmetic::EnterMode(q, mode, Mode::Kanji);
+            q = PutTwo(q, v);
+            i += 2;
+        }
+        return i;
+    }
+    std::uint8_t* PutSjisPair(std::uint8_t* q, std::uint8_t s1, std::uint8_t s2)
+    {
+        if (s1 >= 0xF0)
+            return nullptr;
+        jis_arithmetic::EnterMode(q, mode, Mode::Kanji);
+        return PutTwo(q, m_tables.toRowCell[s1 << 8 | s2]);
+    }
+
     static constexpr bool kToUnicode = false;
+    const PairTables& m_tables = Tables();
     Unit m_substitute;
     Mode mode = Mode::Ascii;
     bool m_bReplaced = false;
@@ -235,7 +371,40 @@ struct UnicodeWriter {
 
     std::uint8_t* Finish(std::uint8_t* q) const { return q; }
 
+    // Stops at a pair that names no character, which takes the careful way.
+    template <bool bHigh>
+    std::int64_t RowCellPairs(const std::uint8_t* p, std::int64_t i, std::int64_t n, std::uint8_t*& q)
+    {
+        std::uint8_t a;
+        std::uint8_t b;
+        for (; i + 1 < n; i += 2) {
+            if (bHigh && IsEucKana(p + i)) {
+                q = Put(q, {Kind::Kana, p[i + 1]});
+                continue;
+            }
+            if (!RowCellAt<bHigh>(p + i, &a, &b))
+                break;
+            const unsigned k = static_cast<unsigned>(a) << 7 | b;
+            if constexpr (ToUtf8 && utf8_forms::kPackedFormsFit) {
+                const std::uint32_t form = m_tables.forms[k];
+                if (form == 0)
+                    break;
+                q = utf8_forms::PutPackedForm(q, form);
+            } else {
+                const std::uint16_t u = m_tables.units[k];
+                if (u == 0)
+                    break;
+                if constexpr (ToUtf8)
+                    q = utf8_forms::PutWideUnit(q, u);
+                else
+                    q = utf16_units::PutUtf16Unit(q, u);
+            }
+        }
+        return i;
+    }
+
     static constexpr bool kToUnicode = true;
+    const PairTables& m_tables = Tables();
     bool m_bReplaced = false;
 };
 
@@ -281,6 +450,9 @@ std::int64_t Transcode(Reader& reader, Writer& writer, const std::uint8_t* p, st
             if (i >= n)
                 break;
         }
+        i = reader.Pairs(writer, p, i, n, q);
+        if (i >= n)
+            break;
         Unit unit{Kind::Nothing};
         const int length = reader.Read(p, i, n, bFinal, &unit);
         if (length == 0)
@@ -385,6 +557,16 @@ std::int64_t JisToUnicode(const std::uint8_t* p, std::int64_t n, bool bFinal, bo
 
 namespace {
 
+// The quick way for a character of the BMP whose code-page-932 form is a
+// pair inside the 94 rows; null for every other.
+template <class Writer>
+inline std::uint8_t* PutPairOf(Writer& writer, std::uint8_t* q, std::uint32_t c)
+{
+    const std::uint16_t code = cp932::table::kEncode[c >> 8][c & 0xFF];
+    return code > 0xFF ? writer.PutSjisPair(q, static_cast<std::uint8_t>(code >> 8), static_cast<std::uint8_t>(code))
+                       : nullptr;
+}
+
 // Every character of UTF-16LE or UTF-8 text cut between characters, through
 // the writer: a surrogate pair is one character (none of the family's), a
 // lone surrogate, an odd last byte and every ill-formed UTF-8 sequence one
@@ -411,9 +593,19 @@ std::uint8_t* PutCharacters(const std::uint8_t* p, std::int64_t n, bool bFromUtf
             if (run > 0)
                 q = writer.PutAscii(q, p + i, run);
             i += run;
+            // Kana and kanji, three-byte forms with a pair of their own.
+            std::uint32_t c = 0;
+            while (i + 4 <= n && utf8_forms::WholeThreeByteForm(p + i, &c)) {
+                std::uint8_t* const next = PutPairOf(writer, q, c);
+                if (next == nullptr)
+                    break;
+                q = next;
+                i += 3;
+            }
             if (i >= n)
                 break;
-            std::uint32_t c = 0;
+            if (p[i] < 0x80)
+                continue;
             const std::int64_t at = i;
             i = utf8_forms::DecodeForm(p, i, n, &c);
             put(p + at, c, c == utf8_forms::kReplacement && !(i - at == 3 && p[at] == 0xEF));
@@ -423,6 +615,12 @@ std::uint8_t* PutCharacters(const std::uint8_t* p, std::int64_t n, bool bFromUtf
     const std::int64_t nUnits = n / 2;
     for (std::int64_t k = 0; k < nUnits; ++k) {
         const unsigned u = utf16_units::UnitAt(p, k);
+        if (u >= 0x80 && !utf16_units::IsSurrogate(u)) {
+            if (std::uint8_t* const next = PutPairOf(writer, q, u)) {
+                q = next;
+                continue;
+            }
+        }
         if (!utf16_units::IsSurrogate(u)) {
             put(p + 2 * k, u, false);
         } else if (u <= 0xDBFF && k + 1 < nUnits && utf16_units::UnitAt(p, k + 1) - 0xDC00 < 0x400) {
