@@ -1,0 +1,193 @@
+#include "charset_readings.h"
+
+#include "byte_search.h"
+#include "cp932_table.h"
+#include "jis_arithmetic.h"
+
+namespace charset_readings {
+
+namespace {
+
+// What a character costs, lowest for what Japanese text is made of.
+constexpr int kCommon = 0;
+constexpr int kLevel2Kanji = 1;
+constexpr int kHalfWidth = 2;
+constexpr int kSymbolRow = 2; // Greek, Cyrillic, box drawing
+constexpr int kRareRow = 3;   // NEC and IBM extensions
+constexpr int kSupplementary = 1; // JIS X 0212, EUC-JP 8F xx xx
+constexpr int kForeign = 6;       // Latin Extended and other scripts
+constexpr int kControl = 16;      // C1 controls
+
+// A JIS X 0208 row of code page 932 (1-94, more for the IBM extensions).
+int RowCost(int nRow)
+{
+    if (nRow <= 5 || (nRow >= 16 && nRow <= 47))
+        return kCommon;
+    if (nRow <= 8)
+        return kSymbolRow;
+    if (nRow >= 48 && nRow <= 84)
+        return kLevel2Kanji;
+    return kRareRow;
+}
+
+// Whether a code point the code-page table gives is a character: the table
+// maps 80, A0, FD-FF and the user-defined rows to controls and private use.
+bool IsCharacter(std::uint32_t c) { return c != 0 && !(c >= 0x80 && c <= 0x9F) && !(c >= 0xE000 && c <= 0xF8FF); }
+
+std::uint32_t ShiftJisPair(std::uint8_t lead, std::uint8_t trail)
+{
+    return cp932::table::kDoubleByte[cp932::table::kLeadRow[lead]][trail];
+}
+
+} // namespace
+
+int Implausibility(std::uint32_t c)
+{
+    if (c < 0x80)
+        return kCommon;
+    const std::uint16_t code = c <= 0xFFFF ? cp932::table::kEncode[c >> 8][c & 0xFF] : 0;
+    if (code > 0xFF)
+        return RowCost(jis_arithmetic::ShiftJisToRowCell(static_cast<std::uint8_t>(code >> 8),
+                                                         static_cast<std::uint8_t>(code & 0xFF))
+                           .j1 -
+                       0x20);
+    if (c >= 0xFF61 && c <= 0xFF9F)
+        return kHalfWidth;
+    if (c <= 0x9F)
+        return kControl;
+    if (c <= 0xFF)
+        return c >= 0xC0 ? kCommon : 1; // Latin-1 letters, then its signs
+    if (c >= 0x2000 && c <= 0x2FFF)
+        return kSymbolRow;
+    if ((c >= 0x3000 && c <= 0x30FF) || (c >= 0xFF00 && c <= 0xFFEF))
+        return 1;
+    if (c >= 0x3400 && c <= 0x9FFF)
+        return kRareRow + 1;
+    return kForeign;
+}
+
+void CShiftJisReading::Take(std::uint32_t c)
+{
+    if (!IsCharacter(c))
+        m_bWellFormed = false;
+    else
+        m_nCost += Implausibility(c);
+}
+
+void CShiftJisReading::Feed(const std::uint8_t* p, std::int64_t n)
+{
+    std::int64_t i = 0;
+    while (i < n && m_bWellFormed) {
+        if (m_lead != 0) {
+            Take(ShiftJisPair(m_lead, p[i++]));
+            m_lead = 0;
+            continue;
+        }
+        i += byte_search::AsciiRun(p + i, n - i);
+        if (i >= n)
+            break;
+        const std::uint8_t b = p[i++];
+        if (cp932::table::kLeadRow[b] != 0)
+            m_lead = b;
+        else
+            Take(cp932::table::kSingleByte[b]);
+    }
+}
+
+// The byte after a lead: true when the unit it ends or goes on is sound.
+bool CEucJpReading::Trail(std::uint8_t b)
+{
+    if (m_lead == 0x8E) {
+        m_nCost += kHalfWidth;
+        return b >= 0xA1 && b <= 0xDF;
+    }
+    if (b < 0xA1 || b == 0xFF)
+        return false;
+    if (m_lead == 0x8F) {
+        m_nCost += m_nDue == 1 ? kSupplementary : 0;
+        return true;
+    }
+    const jis_arithmetic::LeadTrail sjis = jis_arithmetic::RowCellToShiftJis(static_cast<std::uint8_t>(m_lead & 0x7F),
+                                                                             static_cast<std::uint8_t>(b & 0x7F));
+    const std::uint32_t c = ShiftJisPair(sjis.s1, sjis.s2);
+    if (!IsCharacter(c))
+        return false;
+    m_nCost += Implausibility(c);
+    return true;
+}
+
+void CEucJpReading::Feed(const std::uint8_t* p, std::int64_t n)
+{
+    std::int64_t i = 0;
+    while (i < n && m_bWellFormed) {
+        if (m_nDue > 0) {
+            m_bWellFormed = Trail(p[i++]);
+            if (--m_nDue == 0)
+                m_lead = 0;
+            continue;
+        }
+        i += byte_search::AsciiRun(p + i, n - i);
+        if (i >= n)
+            break;
+        const std::uint8_t b = p[i++];
+        if (b == 0x8E || (b >= 0xA1 && b <= 0xFE)) {
+            m_lead = b;
+            m_nDue = 1;
+        } else if (b == 0x8F) {
+            m_lead = b;
+            m_nDue = 2;
+        } else {
+            m_bWellFormed = false;
+        }
+    }
+}
+
+bool CUtf8Reading::Lead(std::uint8_t b)
+{
+    m_lo = 0x80;
+    m_hi = 0xBF;
+    if (b >= 0xC2 && b <= 0xDF) {
+        m_nDue = 1;
+        m_nCodePoint = b & 0x1F;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+        m_nDue = 2;
+        m_nCodePoint = b & 0x0F;
+        m_lo = b == 0xE0 ? 0xA0 : 0x80;
+        m_hi = b == 0xED ? 0x9F : 0xBF;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+        m_nDue = 3;
+        m_nCodePoint = b & 0x07;
+        m_lo = b == 0xF0 ? 0x90 : 0x80;
+        m_hi = b == 0xF4 ? 0x8F : 0xBF;
+    } else {
+        return false;
+    }
+    m_bMultiByte = true;
+    return true;
+}
+
+void CUtf8Reading::Feed(const std::uint8_t* p, std::int64_t n)
+{
+    std::int64_t i = 0;
+    while (i < n && m_bWellFormed) {
+        if (m_nDue == 0) {
+            i += byte_search::AsciiRun(p + i, n - i);
+            if (i >= n)
+                break;
+            m_bWellFormed = Lead(p[i++]);
+            continue;
+        }
+        const std::uint8_t b = p[i++];
+        if (b < m_lo || b > m_hi) {
+            m_bWellFormed = false;
+            break;
+        }
+        m_nCodePoint = m_nCodePoint << 6 | (b & 0x3F);
+        m_lo = 0x80;
+        m_hi = 0xBF;
+        if (--m_nDue == 0)
+            m_nCost += Implausibility(m_nCodePoint);
+    }
+}
+
+} // namespace charset_readings
