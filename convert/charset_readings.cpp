@@ -17,6 +17,8 @@ constexpr int kRareRow = 3;   // NEC and IBM extensions
 constexpr int kSupplementary = 1; // JIS X 0212, EUC-JP 8F xx xx
 constexpr int kForeign = 6;       // Latin Extended and other scripts
 constexpr int kControl = 16;      // C1 controls
+constexpr int kSameRow = 2;       // a kanji in the row of the one before
+constexpr int kFirstKanjiRow = 16;
 
 // A JIS X 0208 row of code page 932 (1-94, more for the IBM extensions).
 int RowCost(int nRow)
@@ -39,6 +41,14 @@ std::uint32_t ShiftJisPair(std::uint8_t lead, std::uint8_t trail)
     return cp932::table::kDoubleByte[cp932::table::kLeadRow[lead]][trail];
 }
 
+// The JIS row of a code page 932 code of two bytes.
+int RowOf(std::uint16_t code)
+{
+    return jis_arithmetic::ShiftJisToRowCell(static_cast<std::uint8_t>(code >> 8), static_cast<std::uint8_t>(code & 0xFF))
+               .j1 -
+           0x20;
+}
+
 } // namespace
 
 int Implausibility(std::uint32_t c)
@@ -47,16 +57,13 @@ int Implausibility(std::uint32_t c)
         return kCommon;
     const std::uint16_t code = c <= 0xFFFF ? cp932::table::kEncode[c >> 8][c & 0xFF] : 0;
     if (code > 0xFF)
-        return RowCost(jis_arithmetic::ShiftJisToRowCell(static_cast<std::uint8_t>(code >> 8),
-                                                         static_cast<std::uint8_t>(code & 0xFF))
-                           .j1 -
-                       0x20);
+        return RowCost(RowOf(code));
     if (c >= 0xFF61 && c <= 0xFF9F)
         return kHalfWidth;
     if (c <= 0x9F)
         return kControl;
     if (c <= 0xFF)
-        return c >= 0xC0 ? kCommon : 1; // Latin-1 letters, then its signs
+        return kCommon; // Latin-1
     if (c >= 0x2000 && c <= 0x2FFF)
         return kSymbolRow;
     if ((c >= 0x3000 && c <= 0x30FF) || (c >= 0xFF00 && c <= 0xFFEF))
@@ -66,12 +73,23 @@ int Implausibility(std::uint32_t c)
     return kForeign;
 }
 
-void CShiftJisReading::Take(std::uint32_t c)
+int CRunCost::Cost(std::uint32_t c, int nRow)
+{
+    const int bHalfWidth = c >= 0xFF61 && c <= 0xFF9F;
+    int nCost = bHalfWidth && m_bHalfWidth ? 0 : Implausibility(c);
+    if (nRow >= kFirstKanjiRow && nRow == m_nLastRow)
+        nCost += kSameRow;
+    m_nLastRow = nRow;
+    m_bHalfWidth = bHalfWidth;
+    return nCost;
+}
+
+void CShiftJisReading::Take(std::uint32_t c, int nRow)
 {
     if (!IsCharacter(c))
         m_bWellFormed = false;
     else
-        m_nCost += Implausibility(c);
+        m_nCost += m_runs.Cost(c, nRow);
 }
 
 void CShiftJisReading::Feed(const std::uint8_t* p, std::int64_t n)
@@ -79,18 +97,22 @@ void CShiftJisReading::Feed(const std::uint8_t* p, std::int64_t n)
     std::int64_t i = 0;
     while (i < n && m_bWellFormed) {
         if (m_lead != 0) {
-            Take(ShiftJisPair(m_lead, p[i++]));
+            const std::uint8_t trail = p[i++];
+            Take(ShiftJisPair(m_lead, trail), RowOf(static_cast<std::uint16_t>(m_lead << 8 | trail)));
             m_lead = 0;
             continue;
         }
-        i += byte_search::AsciiRun(p + i, n - i);
+        const std::int64_t nAscii = byte_search::AsciiRun(p + i, n - i);
+        if (nAscii > 0)
+            m_runs.Break();
+        i += nAscii;
         if (i >= n)
             break;
         const std::uint8_t b = p[i++];
         if (cp932::table::kLeadRow[b] != 0)
             m_lead = b;
         else
-            Take(cp932::table::kSingleByte[b]);
+            Take(cp932::table::kSingleByte[b], 0);
     }
 }
 
@@ -98,13 +120,18 @@ void CShiftJisReading::Feed(const std::uint8_t* p, std::int64_t n)
 bool CEucJpReading::Trail(std::uint8_t b)
 {
     if (m_lead == 0x8E) {
-        m_nCost += kHalfWidth;
-        return b >= 0xA1 && b <= 0xDF;
+        if (b < 0xA1 || b > 0xDF)
+            return false;
+        m_nCost += m_runs.Cost(0xFF61 + (b - 0xA1), 0);
+        return true;
     }
     if (b < 0xA1 || b == 0xFF)
         return false;
     if (m_lead == 0x8F) {
-        m_nCost += m_nDue == 1 ? kSupplementary : 0;
+        if (m_nDue == 1) {
+            m_nCost += kSupplementary;
+            m_runs.Break();
+        }
         return true;
     }
     const jis_arithmetic::LeadTrail sjis = jis_arithmetic::RowCellToShiftJis(static_cast<std::uint8_t>(m_lead & 0x7F),
@@ -112,7 +139,7 @@ bool CEucJpReading::Trail(std::uint8_t b)
     const std::uint32_t c = ShiftJisPair(sjis.s1, sjis.s2);
     if (!IsCharacter(c))
         return false;
-    m_nCost += Implausibility(c);
+    m_nCost += m_runs.Cost(c, m_lead - 0xA0);
     return true;
 }
 
@@ -126,7 +153,10 @@ void CEucJpReading::Feed(const std::uint8_t* p, std::int64_t n)
                 m_lead = 0;
             continue;
         }
-        i += byte_search::AsciiRun(p + i, n - i);
+        const std::int64_t nAscii = byte_search::AsciiRun(p + i, n - i);
+        if (nAscii > 0)
+            m_runs.Break();
+        i += nAscii;
         if (i >= n)
             break;
         const std::uint8_t b = p[i++];
@@ -171,7 +201,10 @@ void CUtf8Reading::Feed(const std::uint8_t* p, std::int64_t n)
     std::int64_t i = 0;
     while (i < n && m_bWellFormed) {
         if (m_nDue == 0) {
-            i += byte_search::AsciiRun(p + i, n - i);
+            const std::int64_t nAscii = byte_search::AsciiRun(p + i, n - i);
+            if (nAscii > 0)
+                m_runs.Break();
+            i += nAscii;
             if (i >= n)
                 break;
             m_bWellFormed = Lead(p[i++]);
@@ -186,7 +219,7 @@ void CUtf8Reading::Feed(const std::uint8_t* p, std::int64_t n)
         m_lo = 0x80;
         m_hi = 0xBF;
         if (--m_nDue == 0)
-            m_nCost += Implausibility(m_nCodePoint);
+            m_nCost += m_runs.Cost(m_nCodePoint, 0);
     }
 }
 

@@ -10,9 +10,23 @@
 // with these where the byte scan alone is likely wrong.
 namespace charset_readings {
 
-// What one character costs; code points with no character are ill-formed
-// and never reach it.
+// What one character costs, alone; code points with no character are
+// ill-formed and never reach it.
 int Implausibility(std::uint32_t nCodePoint);
+
+// What a character costs after the one before it: a half-width katakana
+// only where a run of them starts, and a kanji more when the one before
+// stood in the same row of the JIS table, as real text draws its kanji from
+// all over it while EUC-JP's single shifts read as Shift_JIS give one row.
+class CRunCost {
+public:
+    int Cost(std::uint32_t nCodePoint, int nRow);
+    void Break() { m_nLastRow = m_bHalfWidth = 0; }
+
+private:
+    int m_nLastRow = 0;
+    int m_bHalfWidth = 0;
+};
 
 class CShiftJisReading {
 public:
@@ -21,10 +35,11 @@ public:
     std::int64_t Cost() const { return m_nCost; }
 
 private:
-    void Take(std::uint32_t nCodePoint);
+    void Take(std::uint32_t nCodePoint, int nRow);
 
     bool m_bWellFormed = true;
     std::int64_t m_nCost = 0;
+    CRunCost m_runs;
     std::uint8_t m_lead = 0; // a lead byte waiting for its trail
 };
 
@@ -39,6 +54,7 @@ private:
 
     bool m_bWellFormed = true;
     std::int64_t m_nCost = 0;
+    CRunCost m_runs;
     // The bytes of the unit under way: its first, and how many are still due.
     std::uint8_t m_lead = 0;
     int m_nDue = 0;
@@ -60,6 +76,7 @@ private:
     bool m_bWellFormed = true;
     bool m_bMultiByte = false;
     std::int64_t m_nCost = 0;
+    CRunCost m_runs;
     int m_nDue = 0;
     std::uint32_t m_nCodePoint = 0;
     std::uint8_t m_lo = 0x80;
