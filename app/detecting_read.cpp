@@ -38,7 +38,7 @@ DetectedInput DetectInput(IFileSystem::IInputFile& input, std::int64_t nBlock, b
         if (!bHolding)
             continue;
         result.held.insert(result.held.end(), block.data(), block.data() + n);
-        if (nHeld + n < nHoldLimit)
+        if (nHeld + n < nHoldLimit || detector.Decided())
             continue;
         // Full: a pipe is decided from what it holds; a file is read on,
         // holding nothing, and converted from its start again.
