@@ -79,7 +79,7 @@ private:
         std::int64_t m_nAt = 0;
     };
 
-    const Bytes& m_text;
+    const Bytes m_text;
     std::int64_t m_nPiece;
 };
 
