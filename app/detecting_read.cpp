@@ -27,6 +27,7 @@ DetectedInput DetectInput(IFileSystem::IInputFile& input, std::int64_t nBlock, b
     std::vector<std::uint8_t> block(static_cast<std::size_t>(nBlock));
     bool bHolding = bHold;
     bool bRewound = false;
+
     while (!detector.Decided()) {
         const std::int64_t nHeld = static_cast<std::int64_t>(result.held.size());
         const std::int64_t n = input.Read(block.data(), bHolding ? std::min(nBlock, nHoldLimit - nHeld) : nBlock);
@@ -37,6 +38,11 @@ DetectedInput DetectInput(IFileSystem::IInputFile& input, std::int64_t nBlock, b
         detector.Feed(block.data(), n);
         if (!bHolding)
             continue;
+        // A block (all of a small file), then room for the whole hold at
+        // once: growing by doubling would copy, and for a moment need half
+        // as much again.
+        if (nHeld + n > static_cast<std::int64_t>(result.held.capacity()))
+            result.held.reserve(static_cast<std::size_t>(nHeld == 0 ? std::min(nBlock, nHoldLimit) : nHoldLimit));
         result.held.insert(result.held.end(), block.data(), block.data() + n);
         if (nHeld + n < nHoldLimit || detector.Decided())
             continue;
