@@ -138,7 +138,7 @@ CharsetId CCharsetDetector::Finish() const
     if (Charset::StartsWithUtf8Mark(m_head, m_nSeen))
         return Charset::Utf8;
     if (m_utf8.WellFormed() && m_utf8.MultiByte()) {
-        const bool bAlsoEucJp = m_nSeen <= kShortText && m_eucJp.WellFormed();
+        const bool bAlsoEucJp = m_nSeen <= charset_readings::kShortText && m_eucJp.WellFormed();
         return bAlsoEucJp && m_eucJp.Cost() < m_utf8.Cost() ? Charset::EucJp : Charset::Utf8;
     }
     // Where the byte scan is blind: a half-width katakana read as EUC-JP,

@@ -25,9 +25,6 @@ public:
     // The answer for what was fed (-1: undecided, the text is ASCII).
     CharsetId Finish() const;
 
-    // Up to this length, a text both UTF-8 and EUC-JP is weighed.
-    static constexpr std::int64_t kShortText = 256;
-
 private:
     void FeedScan(const std::uint8_t* p, std::int64_t n);
     bool WellFormed(CharsetId nCharset) const;

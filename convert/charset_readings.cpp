@@ -1,5 +1,7 @@
 #include "charset_readings.h"
 
+#include <algorithm>
+
 #include "byte_search.h"
 #include "cp932_table.h"
 #include "jis_arithmetic.h"
@@ -76,7 +78,8 @@ int Implausibility(std::uint32_t c)
 int CRunCost::Cost(std::uint32_t c, int nRow)
 {
     const int bHalfWidth = c >= 0xFF61 && c <= 0xFF9F;
-    int nCost = bHalfWidth && m_bHalfWidth ? 0 : Implausibility(c);
+    // A row known is the character's own: no need to look it up again.
+    int nCost = bHalfWidth && m_bHalfWidth ? 0 : nRow > 0 ? RowCost(nRow) : Implausibility(c);
     if (nRow >= kFirstKanjiRow && nRow == m_nLastRow)
         nCost += kSameRow;
     m_nLastRow = nRow;
@@ -198,6 +201,9 @@ bool CUtf8Reading::Lead(std::uint8_t b)
 
 void CUtf8Reading::Feed(const std::uint8_t* p, std::int64_t n)
 {
+    // Past the weighed part only well-formedness counts, at full speed.
+    const std::int64_t nWeighed = m_nFed >= kShortText ? 0 : std::min(n, kShortText - m_nFed);
+    m_nFed += n;
     std::int64_t i = 0;
     while (i < n && m_bWellFormed) {
         if (m_nDue == 0) {
@@ -218,7 +224,7 @@ void CUtf8Reading::Feed(const std::uint8_t* p, std::int64_t n)
         m_nCodePoint = m_nCodePoint << 6 | (b & 0x3F);
         m_lo = 0x80;
         m_hi = 0xBF;
-        if (--m_nDue == 0)
+        if (--m_nDue == 0 && i <= nWeighed)
             m_nCost += m_runs.Cost(m_nCodePoint, 0);
     }
 }

@@ -60,8 +60,12 @@ private:
     int m_nDue = 0;
 };
 
+// Up to this length, a text both UTF-8 and EUC-JP is weighed.
+constexpr std::int64_t kShortText = 256;
+
 // Well-formed by the Unicode standard: no overlong form, no surrogate,
-// nothing above U+10FFFF.
+// nothing above U+10FFFF. Its cost is that of the first kShortText bytes,
+// all that is ever weighed.
 class CUtf8Reading {
 public:
     void Feed(const std::uint8_t* p, std::int64_t n);
@@ -76,6 +80,7 @@ private:
     bool m_bWellFormed = true;
     bool m_bMultiByte = false;
     std::int64_t m_nCost = 0;
+    std::int64_t m_nFed = 0;
     CRunCost m_runs;
     int m_nDue = 0;
     std::uint32_t m_nCodePoint = 0;
