@@ -19,17 +19,25 @@ constexpr int kRareRow = 3;   // NEC and IBM extensions
 constexpr int kSupplementary = 1; // JIS X 0212, EUC-JP 8F xx xx
 constexpr int kForeign = 6;       // Latin Extended and other scripts
 constexpr int kControl = 16;      // C1 controls
+constexpr int kUncommon = 1;      // signs and kana outside code page 932
 constexpr int kSameRow = 2;       // a kanji in the row of the one before
-constexpr int kFirstKanjiRow = 16;
 
-// A JIS X 0208 row of code page 932 (1-94, more for the IBM extensions).
+// JIS X 0208 rows: punctuation to katakana, symbols, level-1 and level-2
+// kanji.
+constexpr int kLastKanaRow = 5;
+constexpr int kLastSymbolRow = 8;
+constexpr int kFirstKanjiRow = 16;
+constexpr int kFirstLevel2Row = 48;
+constexpr int kLastLevel2Row = 84;
+
+// A row of code page 932 (1-94, more for the IBM extensions).
 int RowCost(int nRow)
 {
-    if (nRow <= 5 || (nRow >= 16 && nRow <= 47))
+    if (nRow <= kLastKanaRow || (nRow >= kFirstKanjiRow && nRow < kFirstLevel2Row))
         return kCommon;
-    if (nRow <= 8)
+    if (nRow <= kLastSymbolRow)
         return kSymbolRow;
-    if (nRow >= 48 && nRow <= 84)
+    if (nRow >= kFirstLevel2Row && nRow <= kLastLevel2Row)
         return kLevel2Kanji;
     return kRareRow;
 }
@@ -69,7 +77,7 @@ int Implausibility(std::uint32_t c)
     if (c >= 0x2000 && c <= 0x2FFF)
         return kSymbolRow;
     if ((c >= 0x3000 && c <= 0x30FF) || (c >= 0xFF00 && c <= 0xFFEF))
-        return 1;
+        return kUncommon;
     if (c >= 0x3400 && c <= 0x9FFF)
         return kRareRow + 1;
     return kForeign;
