@@ -1,4 +1,4 @@
-# make demo | make test | make bench | make fuzz | make install
+# make demo | make test | make bench | make bench-detect | make fuzz | make install
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 BENCH_BUILD ?= build-bench
@@ -7,7 +7,7 @@ TSAN_BUILD ?= build-tsan
 JOBS       ?= $(shell nproc)
 PREFIX     ?= /usr/local
 
-.PHONY: all deps build build-asan test tsan bench bench-peers demo fuzz install clean
+.PHONY: all deps build build-asan test tsan bench bench-peers bench-detect demo fuzz install clean
 
 all: build
 
@@ -49,6 +49,11 @@ fuzz: deps
 bench-peers: build
 	@bash tools/install-deps.sh --peers
 	python3 tools/bench_peers.py --mojiro $(BUILD)/app/mojiro $(PEERS_ARGS)
+
+# Detection on texts made from the Japanese manual pages, beside nkf --guess.
+bench-detect: build
+	@bash tools/install-deps.sh --peers
+	python3 tools/bench_detect.py --mojiro $(BUILD)/app/mojiro $(DETECT_ARGS)
 
 demo: build
 	@bash tools/demo.sh $(BUILD)

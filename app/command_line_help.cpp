@@ -17,13 +17,15 @@ std::string CCommandLineHelp::UsageText(const std::string& strAppName)
            "  /Fpattern   output name; %SOURCE% is the input name, %SUFFIX% the target's\n"
            "              short name (sjis euc jis uni utf8); default %SOURCE%.%SUFFIX%\n"
            "  --          every later word is a file name (put it before absolute paths)\n"
+           "  --guess file ...  print each file's encoding and line ending, convert nothing\n"
            "  --help, -h, /?   this text;  --version   version and copyright\n"
            "\n"
            "Encodings (any letter case): Shift_JIS, EUC-JP, ISO-2022-JP, Unicode, UTF-8.\n"
            "A switch may start with / or -, and its first letter decides it.\n"
            "\n"
            "Exit status: 0 every file was written; 1 a file or the report was not\n"
-           "written, or no display for the window; 2 /AUTO named no file.\n"
+           "written (with --guess: read), or no display for the window; 2 /AUTO or\n"
+           "--guess named no file.\n"
            "Settings: $XDG_CONFIG_HOME/Tarnwell Software/" +
            strAppName + ".ini (default ~/.config/Tarnwell Software/" + strAppName + ".ini).\n";
 }

@@ -1,5 +1,7 @@
 #include "conversion_job.h"
 
+#include "detecting_read.h"
+
 #include <sched.h>
 
 #include <algorithm>
@@ -8,16 +10,12 @@
 #include <new>
 #include <vector>
 
-#include "../convert/charset_detector.h"
 #include "../convert/parallel_text_stream.h"
 #include "../convert/text_stream.h"
 
 namespace {
 
 constexpr std::int64_t kBlock = 1 << 20;
-// What detection may hold before it reads on without holding, for an input
-// it can read again from the start.
-constexpr std::int64_t kHoldLimit = 32 << 20;
 // A file this small is done before threads would have started.
 constexpr std::int64_t kThreadedFrom = 16 << 20;
 
@@ -85,52 +83,12 @@ private:
     std::unique_ptr<CParallelTextStream> m_pParallel;
 };
 
-// Reads until detection is sure (or the end), holding what it read for the
-// conversion (pHeld null: holding nothing); past the limit an input that can
-// start again is only scanned. Returns the detected source (-1 undecided);
-// *pbRewound says the held bytes were dropped and the input was set back to
-// its start.
 // A block for a file of nTotal bytes (-1: a stream): no larger than it needs,
 // as small files are many and each would clear a whole block; no smaller
 // than a pseudo-file that gives more than its size needs either.
 std::int64_t BlockFor(std::int64_t nTotal)
 {
     return nTotal < 0 ? kBlock : std::clamp<std::int64_t>(nTotal + 1, 64 << 10, kBlock);
-}
-
-CharsetId DetectFrom(IFileSystem::IInputFile& input, std::int64_t nTotal, std::vector<std::uint8_t>* pHeld,
-                     bool* pbAtEnd, bool* pbRewound)
-{
-    CCharsetDetector detector;
-    const std::int64_t nBlock = BlockFor(nTotal);
-    std::vector<std::uint8_t> block(static_cast<std::size_t>(nBlock));
-    *pbRewound = false;
-    *pbAtEnd = false;
-    bool bHolding = pHeld != nullptr;
-    while (!detector.Decided()) {
-        const std::int64_t n = input.Read(block.data(), nBlock);
-        if (n == 0) {
-            *pbAtEnd = true;
-            break;
-        }
-        detector.Feed(block.data(), n);
-        if (bHolding)
-            pHeld->insert(pHeld->end(), block.data(), block.data() + n);
-        if (bHolding && static_cast<std::int64_t>(pHeld->size()) > kHoldLimit && input.Rewind()) {
-            // The held bytes must not be read twice: start over after the scan.
-            bHolding = false;
-            pHeld->clear();
-            pHeld->shrink_to_fit();
-            *pbRewound = true;
-        }
-    }
-    if (*pbRewound && !input.Rewind())
-        throw CFileException("", "cannot be read again from its start");
-    if (pHeld == nullptr)
-        *pbRewound = false; // nothing was held, nothing to read again
-    if (*pbRewound)
-        *pbAtEnd = false;
-    return detector.Finish();
 }
 
 } // namespace
@@ -153,9 +111,7 @@ bool CConversionJob::Detect(const std::string& strPath, CharsetId* pnCharset)
     try {
         IFileSystem::FileStamp stamp;
         std::unique_ptr<IFileSystem::IInputFile> input = m_fileSystem.OpenInput(strPath, &stamp);
-        bool bAtEnd = false;
-        bool bRewound = false;
-        *pnCharset = DetectFrom(*input, stamp.nSize, nullptr, &bAtEnd, &bRewound);
+        *pnCharset = DetectInput(*input, BlockFor(stamp.nSize), false, kHoldLimit).nCharset;
         return true;
     } catch (const CFileException&) {
         return false;
@@ -193,10 +149,10 @@ CConversionJob::Result CConversionJob::Run(const Request& request, CharsetId* pn
         bool bAtEnd = false;
         try {
             if (*pnSource == Charset::None) {
-                bool bRewound = false;
-                *pnSource = DetectFrom(*input, nTotal, &held, &bAtEnd, &bRewound);
-                if (*pnSource == Charset::None)
-                    *pnSource = Charset::ShiftJis;
+                DetectedInput detected = DetectInput(*input, BlockFor(nTotal), true, request.nHoldLimit);
+                held = std::move(detected.held);
+                bAtEnd = detected.bAtEnd;
+                *pnSource = detected.nCharset == Charset::None ? Charset::ShiftJis : detected.nCharset;
             }
             // The marks need the first three bytes: a block's worth is read
             // for them, as small files then need no second read.
@@ -236,7 +192,10 @@ CConversionJob::Result CConversionJob::Run(const Request& request, CharsetId* pn
         const std::int64_t nMark = Charset::InputMarkLength(*pnSource, request.nTarget, held.data(),
                                                             static_cast<std::int64_t>(held.size()));
         std::int64_t nDone = static_cast<std::int64_t>(held.size());
-        converter.Write(held.data() + nMark, static_cast<std::int64_t>(held.size()) - nMark);
+        // A block at a time, as read: a converter given the whole hold would
+        // need as much again for its output.
+        for (std::int64_t nAt = nMark; nAt < nDone; nAt += nBlock)
+            converter.Write(held.data() + nAt, std::min(nBlock, nDone - nAt));
         held.clear();
         held.shrink_to_fit();
         if (request.progress && !request.progress(nDone, nTotal))

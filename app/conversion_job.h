@@ -16,6 +16,8 @@ class CConversionJob {
 public:
     // The name that means standard input or output.
     static constexpr const char* kStandardStream = "-";
+    // What detection holds at most of a pipe, and decides from.
+    static constexpr std::int64_t kHoldLimit = 32 << 20;
 
     enum class Result { Succeeded, InputFailed, ConvertFailed, OutputFailed, Cancelled };
 
@@ -35,6 +37,8 @@ public:
         // unknown). False cancels; the output is then left as it was.
         std::function<bool(std::int64_t nDone, std::int64_t nTotal)> progress;
         int nThreads = 1;
+        // What detection may hold of an input it cannot read twice.
+        std::int64_t nHoldLimit = kHoldLimit;
     };
 
     explicit CConversionJob(IFileSystem& fileSystem) : m_fileSystem(fileSystem) {}

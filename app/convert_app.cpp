@@ -3,7 +3,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <list>
 #include <string>
 #include <vector>
 
@@ -15,6 +17,7 @@
 #include "command_line_help.h"
 #include "conversion_job.h"
 #include "convert_command_line_info.h"
+#include "guess_run.h"
 #include "progress_line.h"
 #include "settings.h"
 #include "windows_entry.h"
@@ -51,6 +54,22 @@ void WarnAboutPathsTakenAsSwitches(const std::vector<std::string>& args)
     }
 }
 
+// Every word after --guess names a file, "-" and absolute paths too; a "--"
+// there is allowed and skipped.
+std::list<std::string> GuessedFiles(const std::vector<std::string>& args)
+{
+    std::list<std::string> files;
+    auto it = std::find(args.begin(), args.end(), "--guess");
+    if (it == args.end())
+        return files;
+    for (++it; it != args.end(); ++it) {
+        if (*it == "--" && files.empty())
+            continue;
+        files.push_back(*it);
+    }
+    return files;
+}
+
 } // namespace
 
 bool CConvertApp::InitInstance()
@@ -63,6 +82,16 @@ bool CConvertApp::InitInstance()
         const std::string strText =
             cmdInfo.m_bHelp ? CCommandLineHelp::UsageText(m_pszAppName) : CCommandLineHelp::VersionText();
         m_nExitCode = PrintToStandardOutput(strText) ? 0 : 1;
+        return false;
+    }
+    if (cmdInfo.m_bGuess) {
+        const std::list<std::string> files = GuessedFiles(m_args);
+        if (files.empty()) {
+            std::fprintf(stderr, "mojiro: --guess names no file\n");
+            m_nExitCode = kExitNoFiles;
+        } else {
+            m_nExitCode = RunGuess(RealFileSystem(), files, stdout, stderr);
+        }
         return false;
     }
     for (const std::string& strWarning : cmdInfo.Warnings())

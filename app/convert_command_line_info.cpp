@@ -71,6 +71,10 @@ void CConvertCommandLineInfo::ParseParam(const char* pszParam, bool bFlag, bool 
         m_bVersion = true;
         return;
     }
+    if (strWord == "-guess") {
+        m_bGuess = true;
+        return;
+    }
     bool bKnown = true;
     // The letter alone decides the switch: /Force is /F with "orce".
     const std::string_view strValue = strWord.empty() ? strWord : strWord.substr(1);

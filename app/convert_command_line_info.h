@@ -27,6 +27,9 @@ public:
     // switch letter takes.
     bool m_bHelp = false;
     bool m_bVersion = false;
+    // --guess: the encoding and line ending of each file named, printed;
+    // every later word is a file name.
+    bool m_bGuess = false;
 
     // One line per /S, /O or /N value that names nothing, saying what is used
     // instead; a later word for the same switch replaces its line.

@@ -3,31 +3,98 @@
 #include "byte_search.h"
 #include "charset_detector.h"
 
-// The first decisive byte tells Shift_JIS, EUC-JP and ISO-2022-JP apart.
-CharsetId CTextConverter::DetectCharset(const std::uint8_t* pData, std::int64_t nLength) const
+namespace {
+
+// Where the first decisive byte stands and what it says; an 80, A0 or E0-FF
+// that is the last byte leaves the scan undecided, waiting for its pair.
+struct ScanResult {
+    CharsetId nAnswer = Charset::None;
+    std::int64_t nAt = 0;
+    bool bPairCut = false;
+};
+
+ScanResult Scan(const std::uint8_t* pData, std::int64_t nLength)
 {
     std::int64_t i = 0;
     while (i < nLength) {
         const std::uint8_t b = pData[i];
         if (b == 0x1B || b == 0x0E || b == 0x0F)
-            return Charset::Jis;
+            return {Charset::Jis, i, false};
         if (b < 0x80) {
             ++i;
             continue;
         }
         if (b >= 0x81 && b <= 0x9F)
-            return Charset::ShiftJis;
+            return {Charset::ShiftJis, i, false};
         if (b >= 0xA1 && b <= 0xDF)
-            return Charset::EucJp;
-        // 80, A0, E0-FF: the next byte decides. A last byte has none, and
-        // the end of the text is reached undecided.
+            return {Charset::EucJp, i, false};
+        // 80, A0, E0-FF: the next byte decides.
         if (i + 1 >= nLength)
-            return Charset::None;
+            return {Charset::None, i, true};
         if (pData[i + 1] <= 0xA0)
-            return Charset::ShiftJis;
+            return {Charset::ShiftJis, i + 1, false};
         i += 2;
     }
-    return Charset::None;
+    return {};
+}
+
+} // namespace
+
+// The first decisive byte tells Shift_JIS, EUC-JP and ISO-2022-JP apart.
+CharsetId CTextConverter::DetectCharset(const std::uint8_t* pData, std::int64_t nLength) const
+{
+    return Scan(pData, nLength).nAnswer;
+}
+
+void CCharsetDetector::Feed(const std::uint8_t* p, std::int64_t n)
+{
+    if (n <= 0)
+        return;
+    for (std::int64_t k = 0; k < n && m_nSeen + k < 3; ++k)
+        m_head[m_nSeen + k] = p[k];
+    m_nSeen += n;
+    m_utf8.Feed(p, n);
+    m_shiftJis.Feed(p, n);
+    m_eucJp.Feed(p, n);
+    m_bSevenBit = m_bSevenBit && byte_search::AsciiRun(p, n) == n;
+    if (!m_bScanDone)
+        FeedScan(p, n);
+}
+
+void CCharsetDetector::FeedScan(const std::uint8_t* p, std::int64_t n)
+{
+    std::int64_t i = 0;
+    if (m_bPairNext) {
+        m_bPairNext = false;
+        if (p[0] <= 0xA0) {
+            m_nScan = Charset::ShiftJis;
+            m_deciding = p[0];
+            m_bScanDone = true;
+            return;
+        }
+        i = 1; // the pair is skipped
+    }
+    const ScanResult result = Scan(p + i, n - i);
+    if (result.nAnswer != Charset::None) {
+        m_nScan = result.nAnswer;
+        m_deciding = p[i + result.nAt];
+        m_bScanDone = true;
+    }
+    m_bPairNext = result.bPairCut;
+}
+
+bool CCharsetDetector::WellFormed(CharsetId nCharset) const
+{
+    switch (nCharset) {
+    case Charset::ShiftJis:
+        return m_shiftJis.WellFormed();
+    case Charset::EucJp:
+        return m_eucJp.WellFormed();
+    case Charset::Jis:
+        return m_bSevenBit;
+    default:
+        return true;
+    }
 }
 
 bool CCharsetDetector::Decided() const
@@ -36,106 +103,52 @@ bool CCharsetDetector::Decided() const
         return m_nSeen >= 2 && Charset::StartsWithUnicodeMark(m_head, m_nSeen);
     if (Charset::StartsWithUnicodeMark(m_head, 2) || Charset::StartsWithUtf8Mark(m_head, 3))
         return true;
-    return !m_bUtf8 && m_bScanDone;
+    if (m_utf8.WellFormed() || !m_bScanDone)
+        return false;
+    // With every other candidate ill-formed, weighing gives the scan's answer.
+    for (const CharsetId nOther : {Charset::ShiftJis, Charset::EucJp, Charset::Jis}) {
+        if (nOther != m_nScan && WellFormed(nOther))
+            return false;
+    }
+    return true;
 }
 
-void CCharsetDetector::Feed(const std::uint8_t* p, std::int64_t n)
+// The well-formed reading whose characters cost least; nFirst on a tie, or
+// when none is well-formed.
+CharsetId CCharsetDetector::Weigh(CharsetId nFirst) const
 {
-    for (std::int64_t k = 0; k < n && m_nSeen + k < 3; ++k)
-        m_head[m_nSeen + k] = p[k];
-    m_nSeen += n;
-    if (m_bUtf8)
-        FeedUtf8(p, n);
-    if (!m_bScanDone)
-        FeedScan(p, n);
-}
-
-// Well-formed by the Unicode standard: no overlong form, no surrogate,
-// nothing above U+10FFFF, nothing cut off.
-void CCharsetDetector::FeedUtf8(const std::uint8_t* p, std::int64_t n)
-{
-    std::int64_t i = 0;
-    while (i < n) {
-        if (m_nNeed == 0) {
-            i += byte_search::AsciiRun(p + i, n - i);
-            if (i >= n)
-                break;
-            const std::uint8_t b = p[i++];
-            m_lo = 0x80;
-            m_hi = 0xBF;
-            if (b >= 0xC2 && b <= 0xDF) {
-                m_nNeed = 1;
-            } else if (b >= 0xE0 && b <= 0xEF) {
-                m_nNeed = 2;
-                m_lo = b == 0xE0 ? 0xA0 : 0x80;
-                m_hi = b == 0xED ? 0x9F : 0xBF;
-            } else if (b >= 0xF0 && b <= 0xF4) {
-                m_nNeed = 3;
-                m_lo = b == 0xF0 ? 0x90 : 0x80;
-                m_hi = b == 0xF4 ? 0x8F : 0xBF;
-            } else {
-                m_bUtf8 = false;
-                return;
-            }
-            m_bMultiByte = true;
-        } else {
-            const std::uint8_t b = p[i++];
-            if (b < m_lo || b > m_hi) {
-                m_bUtf8 = false;
-                return;
-            }
-            --m_nNeed;
-            m_lo = 0x80;
-            m_hi = 0xBF;
+    CharsetId nBest = Charset::None;
+    std::int64_t nBestCost = 0;
+    for (const CharsetId nCandidate : {nFirst, Charset::ShiftJis, Charset::EucJp}) {
+        if (nCandidate != Charset::ShiftJis && nCandidate != Charset::EucJp)
+            continue;
+        const std::int64_t nCost = nCandidate == Charset::ShiftJis ? m_shiftJis.Cost() : m_eucJp.Cost();
+        if (WellFormed(nCandidate) && (nBest == Charset::None || nCost < nBestCost)) {
+            nBest = nCandidate;
+            nBestCost = nCost;
         }
     }
+    return nBest == Charset::None ? nFirst : nBest;
 }
 
-// The first decisive byte tells Shift_JIS, EUC-JP and ISO-2022-JP apart, as
-// DetectCharset does.
-void CCharsetDetector::FeedScan(const std::uint8_t* p, std::int64_t n)
-{
-    std::int64_t i = 0;
-    if (m_bPairNext && n > 0) {
-        m_bPairNext = false;
-        if (p[0] <= 0xA0) {
-            m_nScan = Charset::ShiftJis;
-            m_bScanDone = true;
-            return;
-        }
-        i = 1; // the pair is skipped
-    }
-    const CharsetId nDecided = CTextConverter().DetectCharset(p + i, n - i);
-    if (nDecided != Charset::None) {
-        m_nScan = nDecided;
-        m_bScanDone = true;
-        return;
-    }
-    // Undecided: either all plain, or an 80, A0 or E0-FF whose pair the end
-    // cut off. Only the second leaves the scan waiting for a byte.
-    std::int64_t k = i;
-    while (k < n) {
-        k += byte_search::AsciiRun(p + k, n - k);
-        if (k >= n)
-            break;
-        if (k + 1 >= n) {
-            m_bPairNext = true;
-            break;
-        }
-        k += 2;
-    }
-}
-
-CharsetId CCharsetDetector::Finish()
+CharsetId CCharsetDetector::Finish() const
 {
     if (Charset::StartsWithUnicodeMark(m_head, m_nSeen))
         return Charset::Unicode;
     if (Charset::StartsWithUtf8Mark(m_head, m_nSeen))
         return Charset::Utf8;
-    if (m_bUtf8 && m_nNeed == 0 && m_bMultiByte)
-        return Charset::Utf8;
-    // A pair the end cut off leaves the scan undecided, as DetectCharset is.
-    return m_nScan;
+    if (m_utf8.WellFormed() && m_utf8.MultiByte()) {
+        const bool bAlsoEucJp = m_nSeen <= charset_readings::kShortText && m_eucJp.WellFormed();
+        return bAlsoEucJp && m_eucJp.Cost() < m_utf8.Cost() ? Charset::EucJp : Charset::Utf8;
+    }
+    // Where the byte scan is blind: a half-width katakana read as EUC-JP,
+    // EUC-JP's 8E and 8F read as Shift_JIS, pairs it skipped to the end.
+    const bool bBlind = m_nScan == Charset::EucJp ||
+                        (m_nScan == Charset::ShiftJis && (m_deciding == 0x8E || m_deciding == 0x8F)) ||
+                        (m_nScan == Charset::None && !m_bSevenBit);
+    if (!bBlind && WellFormed(m_nScan))
+        return m_nScan;
+    return Weigh(m_nScan);
 }
 
 CharsetId DetectFileCharset(const std::uint8_t* pData, std::int64_t nLength)

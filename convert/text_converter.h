@@ -58,9 +58,9 @@ public:
     NLCode m_nNLCode = NewLine::None;
 };
 
-// The source of a whole file: Unicode for a leading FF FE, UTF-8 for a
-// leading EF BB BF or for well-formed UTF-8 with at least one multi-byte
-// form, and otherwise DetectCharset's answer (-1 when undecided).
+// The source of a whole file, as the conversion job detects it: the one
+// CCharsetDetector (charset_detector.h) fed the text in one piece; -1 when
+// the text is ASCII or empty.
 CharsetId DetectFileCharset(const std::uint8_t* pData, std::int64_t nLength);
 
 // The stages, reachable for tests and benchmarks.

@@ -402,8 +402,13 @@ int OpenRegularForReading(const std::string& strPath, IFileSystem::FileStamp* pS
 
 class CRealInputFile final : public IFileSystem::IInputFile {
 public:
+    // Standard input may be handed over part-read: its text starts where it
+    // stands. Only a regular file can be read again from there.
     CRealInputFile(int fd, bool bOwned, std::string strName) : m_fd(fd), m_bOwned(bOwned), m_strName(std::move(strName))
     {
+        struct stat st;
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
+            m_nStart = ::lseek(fd, 0, SEEK_CUR);
     }
     ~CRealInputFile() override
     {
@@ -431,10 +436,11 @@ public:
         }
     }
 
-    bool Rewind() override { return ::lseek(m_fd, 0, SEEK_SET) == 0; }
+    bool Rewind() override { return m_nStart >= 0 && ::lseek(m_fd, m_nStart, SEEK_SET) == m_nStart; }
 
 private:
     int m_fd;
+    off_t m_nStart = -1;
     bool m_bOwned;
     std::string m_strName;
 };

@@ -72,7 +72,7 @@ public:
         virtual ~IInputFile() = default;
         // Up to nLength bytes; 0 at the end. Throws CFileException.
         virtual std::int64_t Read(std::uint8_t* pData, std::int64_t nLength) = 0;
-        // Back to the first byte, where the file allows it.
+        // Back to where reading began, where the file allows it.
         virtual bool Rewind() = 0;
     };
     // Opens what ReadWholeFile reads (same checks, same stamp). Throws

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <string>
 
+#include "charset_detector.h"
 #include "line_endings.h"
 #include "parallel_text_stream.h"
 #include "reference_kernels.h"
@@ -189,6 +190,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSi
     const CharsetId detected = converter.DetectCharset(pText, n);
     if (detected < Charset::None || detected > Charset::Jis)
         Fail("DetectCharset outside -1..2", source, target, nl);
+    // The detector in pieces, as the job feeds it: the whole text's answer,
+    // and never sure of another.
+    {
+        const CharsetId whole = DetectFileCharset(pText, n);
+        const std::int64_t nPiece = 1 + pData[3] % 7;
+        CCharsetDetector detector;
+        for (std::int64_t at = 0; at < n; at += nPiece) {
+            detector.Feed(pText + at, std::min(nPiece, n - at));
+            if (detector.Decided() && detector.Finish() != whole)
+                Fail("the detector was sure of another answer than the whole text's", source, target, nl);
+        }
+        if (detector.Finish() != whole)
+            Fail("the detector in pieces differs from the whole text", source, target, nl);
+    }
 
     // The line-ending pass: fast walk against the reference walk.
     CByteBuffer normalized;

@@ -9,6 +9,9 @@
 #define IDS_FILE_FILTER 104
 #define IDS_COMPANY_NAME 105
 #define IDS_DETECT_FAILED 106
+// Why Shift_JIS was taken when detection could not tell.
+#define IDS_DETECT_EMPTY 107
+#define IDS_DETECT_ASCII 108
 // The framework's AFX_IDS_APP_TITLE: the caption of message boxes.
 #define IDS_APP_TITLE 0xE000
 
@@ -19,5 +22,7 @@ inline constexpr afx::StringTableEntry kStringTable[] = {
     {IDS_FILE_FILTER, "テキストファイル (*.txt)|*.txt|HTMLファイル (*.html *.htm)|*.html;*.htm|全てのファイル (*.*)|*.*||"},
     {IDS_COMPANY_NAME, "Tarnwell Software"},
     {IDS_DETECT_FAILED, "文字コードの自動判別に失敗しました。"},
+    {IDS_DETECT_EMPTY, "ファイルが空のため、Shift_JIS として扱います。"},
+    {IDS_DETECT_ASCII, "日本語の文字が見つからないため、Shift_JIS として扱います。"},
     {IDS_APP_TITLE, "Mojiro"},
 };

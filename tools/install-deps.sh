@@ -2,7 +2,9 @@
 # Installs, with apt only, whatever the build, the tests and the windows need
 # and this machine lacks. Safe to run again: it does nothing when all is there.
 #   tools/install-deps.sh           build and test dependencies
-#   tools/install-deps.sh --peers   also the converters the peer benchmark runs
+#   tools/install-deps.sh --peers   also the converters the peer benchmarks run
+#                                   and the Japanese manual pages of the
+#                                   detection benchmark
 set -euo pipefail
 
 packages=(
@@ -14,7 +16,7 @@ packages=(
   python3 libc-bin
 )
 if [[ "${1:-}" == "--peers" ]]; then
-  packages+=(nkf icu-devtools time hyperfine)
+  packages+=(nkf icu-devtools time hyperfine manpages-ja)
 fi
 
 missing=()

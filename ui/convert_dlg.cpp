@@ -147,7 +147,12 @@ void CConvertDlg::AutoDetermineCharset()
     if (!CConversionJob(m_fileSystem).Detect(m_strInputFilename, &m_nInputCharset))
         return;
     if (m_nInputCharset == Charset::None) {
-        AfxMessageBox(IDS_DETECT_FAILED, MB_OK);
+        // Say what is taken instead, and why.
+        IFileSystem::FileStamp stamp;
+        const bool bEmpty = m_fileSystem.GetFileStamp(m_strInputFilename, &stamp) && stamp.nSize == 0;
+        AfxMessageBox(afx::LoadString(IDS_DETECT_FAILED) + "\n" +
+                          afx::LoadString(bEmpty ? IDS_DETECT_EMPTY : IDS_DETECT_ASCII),
+                      MB_OK);
         m_nInputCharset = Charset::ShiftJis;
     }
 }

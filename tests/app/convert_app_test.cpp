@@ -874,6 +874,48 @@ TEST_F(ConvertApp, DetectionOfTheThreeJapaneseEncodings)
         EXPECT_TRUE(ReadFile(Path(pszName)) == text) << pszName;
 }
 
+// --guess names what the job would take and the line endings in it, one
+// line per file, standard input from where it stands; it converts nothing
+// and, like --help, needs neither a display nor the toolkit.
+TEST_F(ConvertApp, GuessPrintsTheEncodingAndLineEndingOfEachFile)
+{
+    const Bytes text = "春の港町では、活字を一本ずつ木箱へ戻す音が夕方まで続いていた。\n";
+    WriteFile(Path("a.sjis"), Convert(text, Charset::Utf8, Charset::ShiftJis, NewLine::CrLf));
+    WriteFile(Path("a.euc"), Convert(text, Charset::Utf8, Charset::EucJp, NewLine::Lf));
+    WriteFile(Path("a.jis"), Convert(text, Charset::Utf8, Charset::Jis, NewLine::Cr));
+    WriteFile(Path("a.uni"), "\xff\xfe" + Convert(text, Charset::Utf8, Charset::Unicode, NewLine::CrLf));
+    WriteFile(Path("a.utf8"), "x\r\n" + text);
+    WriteFile(Path("empty"), "");
+    WriteFile(Path("stdin"), "\xff\xfe\n\xef\xbd\xb1\r\n"); // the shell read the first line
+    const int fd = ::open(Path("stdin").c_str(), O_RDONLY);
+    ASSERT_EQ(::lseek(fd, 3, SEEK_SET), 3);
+    const fs::path logDir = Path("ld");
+    fs::create_directories(logDir);
+    Limits limits;
+    limits.nStdinFd = fd;
+    limits.extraEnv = {"DISPLAY=:4711", "LD_DEBUG=files", "LD_DEBUG_OUTPUT=" + (logDir / "log").string()};
+    const std::string strAbsolute = Path("a.utf8").string();
+    const Result r = Run({"--guess", "a.sjis", "a.euc", "a.jis", "a.uni", strAbsolute, "empty", "-", "missing"}, limits);
+    ::close(fd);
+    EXPECT_EQ(r.strOut, "a.sjis: Shift_JIS (CRLF)\n"
+                        "a.euc: EUC-JP (LF)\n"
+                        "a.jis: ISO-2022-JP (CR)\n"
+                        "a.uni: Unicode (CRLF)\n" +
+                            strAbsolute + ": UTF-8 (MIXED)\n"
+                                          "empty: Shift_JIS (NONE)\n"
+                                          "-: UTF-8 (CRLF)\n");
+    EXPECT_EQ(r.nExit, 1) << "missing cannot be read";
+    EXPECT_NE(r.strErr.find("missing"), std::string::npos) << r.strErr;
+    Bytes log;
+    for (const auto& entry : fs::directory_iterator(logDir))
+        log += ReadFile(entry.path());
+    fs::remove_all(logDir);
+    EXPECT_EQ(log.find("libQt6"), Bytes::npos);
+    EXPECT_EQ(Listing(), (std::vector<std::string>{"a.euc", "a.jis", "a.sjis", "a.uni", "a.utf8", "empty", "stdin"}));
+    EXPECT_EQ(Run({"--guess", "--", "a.euc"}).strOut, "a.euc: EUC-JP (LF)\n");
+    EXPECT_EQ(Run({"--guess"}).nExit, 2);
+}
+
 TEST(ConvertAppHelp, HelpCommandOpensTheProductPage)
 {
     const fs::path dir = fs::temp_directory_path() / ("mojiro-help-" + std::to_string(::getpid()));

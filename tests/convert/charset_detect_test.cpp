@@ -107,8 +107,9 @@ TEST(DetectCharset, JapaneseTextInEachEncoding)
     }
 }
 
-// A whole file: the marks, then well-formed UTF-8, then the byte scan.
-TEST(DetectFileCharset, MarksThenUtf8ThenTheScan)
+// A whole file: the marks, then well-formed UTF-8, then the byte scan, and
+// where the scan is blind the candidates weighed.
+TEST(DetectFileCharset, MarksThenUtf8ThenTheScanThenTheWeighing)
 {
     constexpr CharsetId U16 = Charset::Unicode;
     constexpr CharsetId U8 = Charset::Utf8;
@@ -119,16 +120,31 @@ TEST(DetectFileCharset, MarksThenUtf8ThenTheScan)
         {"EF BB BF", U8, "the UTF-8 mark alone"},
         {"EF BB BF 82 A0", U8, "the mark wins over what follows"},
         {"41 E3 81 82 0D 0A", U8, "well-formed with a three-byte form"},
-        {"C3 A9", U8, "a two-byte form"},
+        {"63 61 66 C3 A9", U8, "Latin-1 in UTF-8 is as plausible as the kanji EUC-JP would give"},
         {"F0 A0 AE B7", U8, "a four-byte form"},
         {"41 42 0D 0A", NONE, "ASCII alone is not UTF-8"},
-        {"E3 81", SJ, "a form cut off by the end"},
+        {"41 E3 81", U8, "a form cut off by the end is no fault"},
+        {"E3 81 82 E3", U8, "nor a lead byte alone at the end"},
         {"C0 BC", EU, "overlong: the scan decides"},
         {"ED A0 80", SJ, "a surrogate code point"},
         {"F4 90 80 80", SJ, "above U+10FFFF"},
         {"E3 81 82 80", SJ, "a stray continuation byte"},
         {"A4 A2 A4 A4", EU, "EUC-JP hiragana"},
         {"1B 24 42 24 22 1B 28 42", JI, "ISO-2022-JP"},
+        // The deciding byte is a half-width katakana, or 8E, or 8F.
+        {"B6 C5 3A 20 82 B1 82 EA", SJ, "Shift_JIS starting with half-width katakana"},
+        {"CE D3 3A 20 82 B1", SJ, "ﾒﾓ: first; EUC-JP would be ill-formed at 82"},
+        {"8E B6 8E C5 3A 20 A4 B3 A4 EC", EU, "EUC-JP starting with half-width katakana"},
+        {"8F AB A1 20 A4 CE", EU, "EUC-JP starting with JIS X 0212"},
+        {"8E 9F 82 A0", SJ, "8E as a Shift_JIS kanji lead, ill-formed in EUC-JP"},
+        {"A4 A2 A4 CE", EU, "EUC-JP hiragana is two half-width katakana each in Shift_JIS"},
+        {"32 30 32 31 C7 AF", EU, "2021年: short, both UTF-8 and EUC-JP, Latin Extended in UTF-8"},
+        // Ill-formed in the scan's answer, well-formed in another.
+        {"B1 82 A0", SJ, "EUC-JP ill-formed, Shift_JIS not"},
+        {"1B 5B 6D 82 A0", SJ, "an ESC before 8-bit Shift_JIS"},
+        {"1B 5B 6D A4 A2", EU, "an ESC before 8-bit EUC-JP"},
+        {"E0 A1 41", SJ, "pairs the scan skipped to the end are not ASCII"},
+        {"FD FE 41 A4", EU, "ill-formed everywhere: the scan's answer"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.input << " (" << c.why << ")");
@@ -137,40 +153,43 @@ TEST(DetectFileCharset, MarksThenUtf8ThenTheScan)
     }
 }
 
-// Real Japanese text in each byte encoding is never taken for UTF-8, and its
-// UTF-8 form always is.
+// Japanese text in each encoding is found, half-width katakana and JIS X
+// 0212 first or not, and its UTF-8 form always is.
 TEST(DetectFileCharset, JapaneseTextInEachEncoding)
 {
     CRandomText random(2303);
     const auto detect = [](const Bytes& b) { return DetectFileCharset(b.data(), static_cast<std::int64_t>(b.size())); };
-    for (int round = 0; round < 50; ++round) {
-        const Bytes sjis = random.ShiftJisText(20 + 40 * static_cast<std::size_t>(round));
+    for (int round = 0; round < 100; ++round) {
+        Bytes sjis = random.ShiftJisText(20 + 40 * static_cast<std::size_t>(round));
+        if (round % 2 == 1)
+            sjis.insert(sjis.begin(), {0xB6, 0xC5, 0x20}); // ｶﾅ first
         const Bytes utf8 = model::UnicodeToUtf8(model::ShiftJisToUnicode(sjis));
-        for (CharsetId charset : {SJ, EU, JI}) {
-            const Bytes text = model::ConvertCell(sjis, SJ, charset, "_");
-            EXPECT_EQ(detect(text), model::DetectCharset(text)) << model::ToHex(text);
-        }
+        for (CharsetId charset : {SJ, EU, JI})
+            EXPECT_EQ(detect(model::ConvertCell(sjis, SJ, charset, "_")), charset) << round;
         EXPECT_EQ(detect(utf8), Charset::Utf8) << model::ToHex(utf8);
     }
 }
 
-// Fed in pieces, the detector answers as for the whole file, and it is sure
-// early for text that cannot be UTF-8.
+// Fed in pieces, the detector answers as for the whole text, and once it
+// says it is sure, no later byte changes its answer.
 TEST(CharsetDetector, PiecesGiveTheWholeAnswer)
 {
     CRandomText random(2304);
-    for (int round = 0; round < 300; ++round) {
+    for (int round = 0; round < 600; ++round) {
         const CharsetId charset = static_cast<CharsetId>(random.Below(Charset::Count));
-        const std::size_t n = random.Below(200);
+        const std::size_t n = random.Below(round % 3 == 0 ? 2000 : 200);
         const Bytes text = round % 2 == 0 ? random.Hostile(charset, n) : random.JapaneseText(charset, n);
+        const CharsetId whole = DetectFileCharset(text.data(), static_cast<std::int64_t>(text.size()));
         CCharsetDetector detector;
         for (std::size_t at = 0; at < text.size();) {
             const std::size_t take = std::min<std::size_t>(1 + random.Below(5), text.size() - at);
             detector.Feed(text.data() + at, static_cast<std::int64_t>(take));
             at += take;
+            if (detector.Decided()) {
+                ASSERT_EQ(detector.Finish(), whole) << "sure after " << at << ": " << model::ToHex(text);
+            }
         }
-        ASSERT_EQ(detector.Finish(), DetectFileCharset(text.data(), static_cast<std::int64_t>(text.size())))
-            << model::ToHex(text);
+        ASSERT_EQ(detector.Finish(), whole) << model::ToHex(text);
     }
     const Bytes sjis = model::FromHex("41 82 A0 0D 0A");
     CCharsetDetector detector;

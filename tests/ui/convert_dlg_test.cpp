@@ -31,6 +31,8 @@ using guitest::WriteFile;
 namespace fs = std::filesystem;
 
 const std::string kDetectFailed = "文字コードの自動判別に失敗しました。";
+const std::string kTakenForEmpty = kDetectFailed + "\nファイルが空のため、Shift_JIS として扱います。";
+const std::string kTakenForAscii = kDetectFailed + "\n日本語の文字が見つからないため、Shift_JIS として扱います。";
 const std::string kSucceeded = "正常に変換しました";
 const std::string kFailed = "変換に失敗しました";
 
@@ -212,6 +214,8 @@ struct DetectionCase {
     std::string strBytes;
     int nExpected;
     bool bMessage;
+    // Why Shift_JIS was taken, when the box says so.
+    const std::string* pstrMessage = &kTakenForAscii;
 };
 
 class Detection : public ConvertDlgTest, public ::testing::WithParamInterface<DetectionCase> {};
@@ -228,7 +232,7 @@ TEST_P(Detection, PickedFile)
     PickInput(m_folder / "in.txt");
     EXPECT_EQ(InputText(), Path("in.txt"));
     EXPECT_EQ(Combo(IDC_INPUT_CHARSET)->currentIndex(), c.nExpected);
-    EXPECT_EQ(m_messages.Messages(), c.bMessage ? std::vector<std::string>{kDetectFailed} : std::vector<std::string>{});
+    EXPECT_EQ(m_messages.Messages(), c.bMessage ? std::vector<std::string>{*c.pstrMessage} : std::vector<std::string>{});
     // Only the source changes.
     EXPECT_EQ(Combo(IDC_OUTPUT_CHARSET)->currentIndex(), 2);
     EXPECT_EQ(Combo(IDC_NLCODE)->currentIndex(), 2);
@@ -247,13 +251,15 @@ TEST_P(Detection, DroppedFile)
 
 INSTANTIATE_TEST_SUITE_P(
     Contents, Detection,
-    ::testing::Values(DetectionCase{"Empty", "", 0, true}, DetectionCase{"Ascii", "plain text\r\n", 0, true},
+    ::testing::Values(DetectionCase{"Empty", "", 0, true, &kTakenForEmpty}, DetectionCase{"Ascii", "plain text\r\n", 0, true},
                       DetectionCase{"ShiftJis", kShiftJisText, 0, false},
                       DetectionCase{"EucJp", "\xa4\xa2\xa4\xa4", 1, false},
                       DetectionCase{"Jis", "\x1b$B$\"\x1b(B", 2, false},
                       DetectionCase{"ByteOrderMark", std::string("\xff\xfe" "A\0", 4), 3, false},
                       DetectionCase{"ByteOrderMarkOnly", "\xff\xfe", 3, false},
                       DetectionCase{"Utf8", "A\xe3\x81\x82", 4, false},
+                      DetectionCase{"Utf8CutOffAtTheEnd", "A\xe3\x81\x82\xe3\x81", 4, false},
+                      DetectionCase{"HalfWidthKatakanaFirst", "\xb6\xc5 \x82\xa0", 0, false},
                       DetectionCase{"Utf8Mark", "\xef\xbb\xbf", 4, false},
                       // One byte cannot hold the mark, and the scan ends undecided.
                       DetectionCase{"LoneFF", "\xff", 0, true}),
