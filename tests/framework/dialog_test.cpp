@@ -9,9 +9,13 @@
 #include <QPushButton>
 #include <QUrl>
 
+#include <optional>
+#include <sstream>
 #include <stdexcept>
+#include <thread>
 
 #include "../ui/support/gui_test_env.h"
+#include "tests/support/xvfb_server.h"
 #include "framework/ddx.h"
 #include "framework/dialog_units.h"
 #include "framework/file_system.h"
@@ -275,6 +279,127 @@ TEST(Dialog, HelpKeyIsTheApplicationsHelpCommand)
     const int nBefore = theApp.m_nHelp;
     guitest::SendKey(dlg.GetWindow(), Qt::Key_F1);
     EXPECT_EQ(theApp.m_nHelp, nBefore + 1);
+}
+
+// The real program's main window on a display of its own, with the window
+// manager when there is one.
+class ProgramOnADisplay {
+public:
+    ProgramOnADisplay(const xtest::XvfbServer& server, const std::string& strEnv) : m_server(server)
+    {
+        const char* pszDir = std::getenv("MOJIRO_BINARY_DIR");
+        const std::string strProgram = std::string(pszDir != nullptr ? pszDir : ".") + "/app/mojiro";
+        std::istringstream pid(m_server.Run("env QT_QPA_PLATFORM=xcb " + strEnv + " " + strProgram +
+                                            " >/dev/null 2>&1 & echo $!"));
+        pid >> m_pid;
+    }
+    ~ProgramOnADisplay()
+    {
+        if (m_pid > 0)
+            ::kill(m_pid, SIGTERM);
+    }
+    ProgramOnADisplay(const ProgramOnADisplay&) = delete;
+    ProgramOnADisplay& operator=(const ProgramOnADisplay&) = delete;
+
+    // The main window, once shown.
+    unsigned long Window() const
+    {
+        for (int i = 0; i < 300; ++i) {
+            std::istringstream list(m_server.Run("xdotool search --onlyvisible --name '^Mojiro$'"));
+            unsigned long nId = 0;
+            if (list >> nId)
+                return nId;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        return 0;
+    }
+
+    std::optional<QSize> Size(unsigned long nWindow) const
+    {
+        const std::string strOut = m_server.Run("xdotool getwindowgeometry " + std::to_string(nWindow));
+        const std::size_t nAt = strOut.find("Geometry: ");
+        int nWidth = 0;
+        int nHeight = 0;
+        if (nAt == std::string::npos || std::sscanf(strOut.c_str() + nAt, "Geometry: %dx%d", &nWidth, &nHeight) != 2)
+            return std::nullopt;
+        return QSize(nWidth, nHeight);
+    }
+
+    // The size once it has held still for a moment.
+    std::optional<QSize> SettledSize(unsigned long nWindow) const
+    {
+        std::optional<QSize> last;
+        for (int i = 0; i < 50; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            const std::optional<QSize> now = Size(nWindow);
+            if (now && last && *now == *last)
+                return now;
+            last = now;
+        }
+        return last;
+    }
+
+private:
+    const xtest::XvfbServer& m_server;
+    long m_pid = 0;
+};
+
+bool CanRunOnADisplay()
+{
+    const char* pszDir = std::getenv("MOJIRO_BINARY_DIR");
+    return xtest::ProgramsExist({"Xvfb", "xdotool"}) && pszDir != nullptr &&
+           ::access((std::string(pszDir) + "/app/mojiro").c_str(), X_OK) == 0;
+}
+
+// Japanese text is what the window is sized for: a Japanese locale, which
+// draws Latin text narrower, must not make it smaller, and twice the scale
+// is twice the size on screen.
+TEST(DialogOnADisplay, JapaneseLocaleNoNarrowerAndTwiceTheScaleTwiceTheSize)
+{
+    if (!CanRunOnADisplay())
+        GTEST_SKIP() << "needs Xvfb, xdotool and the program";
+    const xtest::XvfbServer server("2800x1800x24");
+    ASSERT_FALSE(server.Display().empty()) << "Xvfb did not start";
+    long nManager = 0;
+    if (xtest::ProgramsExist({"openbox"})) {
+        std::istringstream(server.Run("openbox >/dev/null 2>&1 & echo $!")) >> nManager;
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    }
+    const char* const envs[] = {"LANG=C.UTF-8 QT_SCALE_FACTOR=1", "LANG=ja_JP.UTF-8 QT_SCALE_FACTOR=1",
+                                "LANG=ja_JP.UTF-8 QT_SCALE_FACTOR=2"};
+    std::vector<QSize> sizes;
+    for (const char* pszEnv : envs) {
+        const ProgramOnADisplay program(server, pszEnv);
+        const unsigned long nWindow = program.Window();
+        ASSERT_NE(nWindow, 0u) << pszEnv;
+        const std::optional<QSize> size = program.SettledSize(nWindow);
+        ASSERT_TRUE(size.has_value()) << pszEnv;
+        sizes.push_back(*size);
+    }
+    EXPECT_GE(sizes[1].width(), sizes[0].width());
+    EXPECT_GE(sizes[1].height(), sizes[0].height());
+    EXPECT_EQ(sizes[2], sizes[1] * 2) << (nManager > 0 ? "with" : "without") << " a window manager";
+    if (nManager > 0)
+        ::kill(static_cast<pid_t>(nManager), SIGTERM);
+}
+
+// The size is fixed, but a screen or window manager may still map it
+// smaller: the window asks again for its whole size.
+TEST(DialogOnADisplay, AWindowMadeSmallerThanItsSizeGetsItBack)
+{
+    if (!CanRunOnADisplay())
+        GTEST_SKIP() << "needs Xvfb, xdotool and the program";
+    const xtest::XvfbServer server;
+    ASSERT_FALSE(server.Display().empty()) << "Xvfb did not start";
+    const ProgramOnADisplay program(server, "LANG=ja_JP.UTF-8 QT_SCALE_FACTOR=2");
+    const unsigned long nWindow = program.Window();
+    ASSERT_NE(nWindow, 0u);
+    const std::optional<QSize> full = program.SettledSize(nWindow);
+    ASSERT_TRUE(full.has_value());
+    // Without a window manager the request of another client is carried out.
+    server.Run("xdotool windowsize " + std::to_string(nWindow) + " " + std::to_string(full->width() / 2) + " " +
+               std::to_string(full->height() / 2));
+    EXPECT_EQ(program.SettledSize(nWindow), full);
 }
 
 } // namespace

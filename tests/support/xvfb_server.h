@@ -37,8 +37,8 @@ public:
     // the others a parallel test run starts: a server that ends removes its
     // socket, and a new one reusing the number could lose its own. It does not
     // reset when its last client leaves, as the next program would find no
-    // server while it does.
-    XvfbServer()
+    // server while it does. The screen is WIDTHxHEIGHTxDEPTH.
+    explicit XvfbServer(std::string strScreen = "1024x768x24") : m_strScreen(std::move(strScreen))
     {
         if (!ProgramsExist({"Xvfb"}))
             return;
@@ -75,7 +75,7 @@ private:
             strDisplay += std::to_string(nDisplay);
             const std::string strFd = std::to_string(fds[1]);
             ::execlp("Xvfb", "Xvfb", strDisplay.c_str(), "-displayfd", strFd.c_str(), "-nolisten", "tcp", "-noreset",
-                     "-screen", "0", "1024x768x24", static_cast<char*>(nullptr));
+                     "-screen", "0", m_strScreen.c_str(), static_cast<char*>(nullptr));
             ::_exit(127);
         }
         ::close(fds[1]);
@@ -139,6 +139,7 @@ public:
     }
 
 private:
+    std::string m_strScreen;
     pid_t m_pid = -1;
     std::string m_strDisplay;
 };
