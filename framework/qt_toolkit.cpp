@@ -1,13 +1,9 @@
 #include "qt_toolkit.h"
 
-#include <cstdlib>
-
 #include <QApplication>
 #include <QGuiApplication>
 #include <QMessageBox>
-#include <QProcess>
 #include <QString>
-#include <QStringList>
 
 #include "gui_application.h"
 #include "toolkit.h"
@@ -40,19 +36,10 @@ bool ShowMessageBox(const std::string& strTitle, const std::string& strText)
     return true;
 }
 
-void OpenUrl(const std::string& strUrl)
-{
-    const char* pszOpener = std::getenv("MOJIRO_URL_OPENER");
-    const QString strProgram = QString::fromUtf8(pszOpener != nullptr && *pszOpener != '\0' ? pszOpener : "xdg-open");
-    // Detached: the opener outlives neither a wait nor a zombie of ours, and
-    // the address travels as one argument, never through a shell.
-    QProcess::startDetached(strProgram, QStringList{ToQt(strUrl)});
-}
-
 } // namespace
 
 const ToolkitServices& QtToolkit()
 {
-    static const ToolkitServices s_services = {ShowMessageBox, OpenUrl};
+    static const ToolkitServices s_services = {ShowMessageBox};
     return s_services;
 }

@@ -24,8 +24,17 @@ namespace {
 constexpr const char* kDefaultExtension = "*.txt";
 
 // Values of nOutputFilename; any other value means no automatic name.
+constexpr int kOutputNameNone = 0;
 constexpr int kOutputNameSuffix = 1;
 constexpr int kOutputNameSame = 2;
+
+// The mode as one of the Options radio buttons: a value that names none of
+// them would show none checked, and OK would store -1.
+int OutputNameButton(int nOutputFilename)
+{
+    return nOutputFilename == kOutputNameSuffix || nOutputFilename == kOutputNameSame ? nOutputFilename
+                                                                                       : kOutputNameNone;
+}
 
 } // namespace
 
@@ -272,7 +281,7 @@ void CConvertDlg::OnOption()
     dlgOption.m_bAutoDetermineCharset = stored.bAutoDetermineCharset;
     dlgOption.m_bAutoNLCode = stored.bAutoNLCode;
     dlgOption.m_bClearFilename = stored.bClearFilename;
-    dlgOption.m_nOutputFilename = stored.nOutputFilename;
+    dlgOption.m_nOutputFilename = OutputNameButton(stored.nOutputFilename);
     dlgOption.m_strUnmappableDefaultChar = stored.strUnmappableDefaultChar;
 
     if (dlgOption.DoModal() != IDOK)
@@ -281,7 +290,7 @@ void CConvertDlg::OnOption()
     edited.bAutoDetermineCharset = dlgOption.m_bAutoDetermineCharset;
     edited.bAutoNLCode = dlgOption.m_bAutoNLCode;
     edited.bClearFilename = dlgOption.m_bClearFilename;
-    edited.nOutputFilename = dlgOption.m_nOutputFilename;
+    edited.nOutputFilename = OutputNameButton(dlgOption.m_nOutputFilename);
     edited.strUnmappableDefaultChar = dlgOption.m_strUnmappableDefaultChar;
     edited.Save();
     // Read back: the copies hold what the store actually kept.
