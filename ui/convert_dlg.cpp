@@ -198,24 +198,27 @@ void CConvertDlg::OnDropFiles(const std::vector<std::string>& files)
     OnChangeInputFilename();
 }
 
-void CConvertDlg::OnConvert()
+bool CConvertDlg::SelectionsAreValid()
 {
-    UpdateData(true);
     // The converter indexes its table with these; a value outside the lists
     // (no selection) must never reach it.
     if (!Charset::IsValid(m_nInputCharset)) {
         AfxMessageBox("入力ファイルの文字セットを選択してください。");
-        return;
+        return false;
     }
     if (!Charset::IsValid(m_nOutputCharset)) {
         AfxMessageBox("出力ファイルの文字セットを選択してください。");
-        return;
+        return false;
     }
     if (m_nNLCode < 0 || m_nNLCode >= NewLine::Count) {
         AfxMessageBox("改行コードを選択してください。");
-        return;
+        return false;
     }
+    return true;
+}
 
+CConversionJob::Result CConvertDlg::RunConversion(std::string* pstrReason)
+{
     // The batch run's job: the same detection, bytes and safe write. An
     // output that is the input itself is replaced only if no one has changed
     // the input meanwhile.
@@ -233,16 +236,14 @@ void CConvertDlg::OnConvert()
     };
     request.nThreads = CConversionJob::ThreadsAvailable();
     CharsetId nSourceUsed = Charset::None;
-    std::string strReason;
-    CConversionJob::Result result;
-    {
-        // Gone before any message box.
-        CProgressWindow progress(this, "変換しています...");
-        request.progress = [&progress](std::int64_t nDone, std::int64_t nTotal) {
-            return progress.Step(nDone, nTotal);
-        };
-        result = CConversionJob(m_fileSystem).Run(request, &nSourceUsed, &strReason);
-    }
+    // Gone before any message box.
+    CProgressWindow progress(this, "変換しています...");
+    request.progress = [&progress](std::int64_t nDone, std::int64_t nTotal) { return progress.Step(nDone, nTotal); };
+    return CConversionJob(m_fileSystem).Run(request, &nSourceUsed, pstrReason);
+}
+
+bool CConvertDlg::ReportConversion(CConversionJob::Result result, const std::string& strReason)
+{
     switch (result) {
     case CConversionJob::Result::Succeeded:
         AfxMessageBox(IDS_CONVERT_SUCCEEDED, MB_OK);
@@ -262,9 +263,21 @@ void CConvertDlg::OnConvert()
     }
     case CConversionJob::Result::Cancelled:
         AfxMessageBox("変換を取り消しました。出力ファイルは元のままです。");
-        return;
+        return false;
     }
+    return true;
+}
 
+void CConvertDlg::OnConvert()
+{
+    UpdateData(true);
+    if (!SelectionsAreValid())
+        return;
+    std::string strReason;
+    const CConversionJob::Result result = RunConversion(&strReason);
+    // A cancelled conversion keeps the names for another try.
+    if (!ReportConversion(result, strReason))
+        return;
     if (m_bClearFilename != 0) {
         m_strInputFilename.clear();
         m_strOutputFilename.clear();
