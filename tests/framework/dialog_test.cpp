@@ -9,9 +9,8 @@
 #include <QPushButton>
 #include <QUrl>
 
-#include <optional>
-#include <sstream>
 #include <stdexcept>
+#include <optional>
 #include <thread>
 
 #include "../ui/support/gui_test_env.h"
@@ -281,68 +280,13 @@ TEST(Dialog, HelpKeyIsTheApplicationsHelpCommand)
     EXPECT_EQ(theApp.m_nHelp, nBefore + 1);
 }
 
-// The real program's main window on a display of its own, with the window
-// manager when there is one.
-class ProgramOnADisplay {
-public:
-    ProgramOnADisplay(const xtest::XvfbServer& server, const std::string& strEnv) : m_server(server)
-    {
-        const char* pszDir = std::getenv("MOJIRO_BINARY_DIR");
-        const std::string strProgram = std::string(pszDir != nullptr ? pszDir : ".") + "/app/mojiro";
-        std::istringstream pid(m_server.Run("env QT_QPA_PLATFORM=xcb " + strEnv + " " + strProgram +
-                                            " >/dev/null 2>&1 & echo $!"));
-        pid >> m_pid;
-    }
-    ~ProgramOnADisplay()
-    {
-        if (m_pid > 0)
-            ::kill(m_pid, SIGTERM);
-    }
-    ProgramOnADisplay(const ProgramOnADisplay&) = delete;
-    ProgramOnADisplay& operator=(const ProgramOnADisplay&) = delete;
-
-    // The main window, once shown.
-    unsigned long Window() const
-    {
-        for (int i = 0; i < 300; ++i) {
-            std::istringstream list(m_server.Run("xdotool search --onlyvisible --name '^Mojiro$'"));
-            unsigned long nId = 0;
-            if (list >> nId)
-                return nId;
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        }
-        return 0;
-    }
-
-    std::optional<QSize> Size(unsigned long nWindow) const
-    {
-        const std::string strOut = m_server.Run("xdotool getwindowgeometry " + std::to_string(nWindow));
-        const std::size_t nAt = strOut.find("Geometry: ");
-        int nWidth = 0;
-        int nHeight = 0;
-        if (nAt == std::string::npos || std::sscanf(strOut.c_str() + nAt, "Geometry: %dx%d", &nWidth, &nHeight) != 2)
-            return std::nullopt;
-        return QSize(nWidth, nHeight);
-    }
-
-    // The size once it has held still for a moment.
-    std::optional<QSize> SettledSize(unsigned long nWindow) const
-    {
-        std::optional<QSize> last;
-        for (int i = 0; i < 50; ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(200));
-            const std::optional<QSize> now = Size(nWindow);
-            if (now && last && *now == *last)
-                return now;
-            last = now;
-        }
-        return last;
-    }
-
-private:
-    const xtest::XvfbServer& m_server;
-    long m_pid = 0;
-};
+// The built program on the server's display, ended with the object.
+xtest::RunningProgram StartProgram(const xtest::XvfbServer& server, const std::string& strEnv)
+{
+    const char* pszDir = std::getenv("MOJIRO_BINARY_DIR");
+    return xtest::RunningProgram(server, "env QT_QPA_PLATFORM=xcb " + strEnv + " " +
+                                             (pszDir != nullptr ? pszDir : ".") + "/app/mojiro");
+}
 
 bool CanRunOnADisplay()
 {
@@ -360,27 +304,25 @@ TEST(DialogOnADisplay, JapaneseLocaleNoNarrowerAndTwiceTheScaleTwiceTheSize)
         GTEST_SKIP() << "needs Xvfb, xdotool and the program";
     const xtest::XvfbServer server("2800x1800x24");
     ASSERT_FALSE(server.Display().empty()) << "Xvfb did not start";
-    long nManager = 0;
+    std::optional<xtest::RunningProgram> manager;
     if (xtest::ProgramsExist({"openbox"})) {
-        std::istringstream(server.Run("openbox >/dev/null 2>&1 & echo $!")) >> nManager;
+        manager.emplace(server, "openbox");
         std::this_thread::sleep_for(std::chrono::milliseconds(500));
     }
     const char* const envs[] = {"LANG=C.UTF-8 QT_SCALE_FACTOR=1", "LANG=ja_JP.UTF-8 QT_SCALE_FACTOR=1",
                                 "LANG=ja_JP.UTF-8 QT_SCALE_FACTOR=2"};
-    std::vector<QSize> sizes;
+    std::vector<std::pair<int, int>> sizes;
     for (const char* pszEnv : envs) {
-        const ProgramOnADisplay program(server, pszEnv);
-        const unsigned long nWindow = program.Window();
+        const xtest::RunningProgram program = StartProgram(server, pszEnv);
+        const unsigned long nWindow = server.WaitForWindow("^Mojiro$", std::chrono::seconds(30));
         ASSERT_NE(nWindow, 0u) << pszEnv;
-        const std::optional<QSize> size = program.SettledSize(nWindow);
-        ASSERT_TRUE(size.has_value()) << pszEnv;
-        sizes.push_back(*size);
+        sizes.push_back(server.SettledWindowSize(nWindow));
+        ASSERT_GT(sizes.back().first, 0) << pszEnv;
     }
-    EXPECT_GE(sizes[1].width(), sizes[0].width());
-    EXPECT_GE(sizes[1].height(), sizes[0].height());
-    EXPECT_EQ(sizes[2], sizes[1] * 2) << (nManager > 0 ? "with" : "without") << " a window manager";
-    if (nManager > 0)
-        ::kill(static_cast<pid_t>(nManager), SIGTERM);
+    EXPECT_GE(sizes[1].first, sizes[0].first);
+    EXPECT_GE(sizes[1].second, sizes[0].second);
+    EXPECT_EQ(sizes[2], std::make_pair(sizes[1].first * 2, sizes[1].second * 2))
+        << (manager ? "with" : "without") << " a window manager";
 }
 
 // The size is fixed, but a screen or window manager may still map it
@@ -391,15 +333,15 @@ TEST(DialogOnADisplay, AWindowMadeSmallerThanItsSizeGetsItBack)
         GTEST_SKIP() << "needs Xvfb, xdotool and the program";
     const xtest::XvfbServer server;
     ASSERT_FALSE(server.Display().empty()) << "Xvfb did not start";
-    const ProgramOnADisplay program(server, "LANG=ja_JP.UTF-8 QT_SCALE_FACTOR=2");
-    const unsigned long nWindow = program.Window();
+    const xtest::RunningProgram program = StartProgram(server, "LANG=ja_JP.UTF-8 QT_SCALE_FACTOR=2");
+    const unsigned long nWindow = server.WaitForWindow("^Mojiro$", std::chrono::seconds(30));
     ASSERT_NE(nWindow, 0u);
-    const std::optional<QSize> full = program.SettledSize(nWindow);
-    ASSERT_TRUE(full.has_value());
+    const std::pair<int, int> full = server.SettledWindowSize(nWindow);
+    ASSERT_GT(full.first, 0);
     // Without a window manager the request of another client is carried out.
-    server.Run("xdotool windowsize " + std::to_string(nWindow) + " " + std::to_string(full->width() / 2) + " " +
-               std::to_string(full->height() / 2));
-    EXPECT_EQ(program.SettledSize(nWindow), full);
+    server.Run("xdotool windowsize " + std::to_string(nWindow) + " " + std::to_string(full.first / 2) + " " +
+               std::to_string(full.second / 2));
+    EXPECT_EQ(server.SettledWindowSize(nWindow), full);
 }
 
 } // namespace
