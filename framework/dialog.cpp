@@ -77,7 +77,8 @@ bool HasMnemonicLabel(const DialogItemTemplate& item)
 QString ShownText(const DialogItemTemplate& item)
 {
     QString strText = FromUtf8(item.pszText);
-    const bool bMnemonic = item.kind == ControlKind::Label ? HasMnemonicLabel(item) : item.kind != ControlKind::GroupBox;
+    const bool bMnemonic =
+        item.kind == ControlKind::Label ? HasMnemonicLabel(item) : item.kind != ControlKind::GroupBox;
     if (bMnemonic)
         strText.replace(QStringLiteral("&&"), QStringLiteral("\x01")).remove(u'&').replace(u'\x01', u'&');
     return strText;
@@ -127,7 +128,8 @@ QSize ComboPadding(QComboBox* pCombo)
     option.rect = QRect(0, 0, 1000, 1000);
     option.editable = false;
     option.frame = true;
-    const QRect field = pCombo->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, pCombo);
+    const QRect field =
+        pCombo->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, pCombo);
     return QSize(option.rect.width() - field.width(), 0);
 }
 
@@ -522,8 +524,10 @@ QWidget* CDialog::CreateEdit(const DialogItemTemplate& item, QWidget* pParent)
     auto* pEdit = new QPlainTextEdit(pParent);
     pEdit->setReadOnly((item.nStyle & ES_READONLY) != 0);
     pEdit->setLineWrapMode(QPlainTextEdit::NoWrap);
-    pEdit->setVerticalScrollBarPolicy((item.nStyle & WS_VSCROLL) != 0 ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAsNeeded);
-    pEdit->setHorizontalScrollBarPolicy((item.nStyle & WS_HSCROLL) != 0 ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+    pEdit->setVerticalScrollBarPolicy((item.nStyle & WS_VSCROLL) != 0 ? Qt::ScrollBarAlwaysOn
+                                                                       : Qt::ScrollBarAsNeeded);
+    pEdit->setHorizontalScrollBarPolicy((item.nStyle & WS_HSCROLL) != 0 ? Qt::ScrollBarAsNeeded
+                                                                         : Qt::ScrollBarAlwaysOff);
     if ((item.nStyle & WS_BORDER) == 0)
         pEdit->setFrameShape(QFrame::NoFrame);
     pEdit->setPlainText(strText);
