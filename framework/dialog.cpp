@@ -36,6 +36,7 @@
 #include "ddx.h"
 #include "dialog_units.h"
 #include "file_system.h"
+#include "gui_application.h"
 #include "message_box.h"
 #include "win_app.h"
 
@@ -748,6 +749,7 @@ int CDialog::DoModal()
 {
     if (!Create())
         return -1;
+    const QPointer<QWidget> pBelow = m_pImpl->pWindow->parentWidget();
     if (!m_pImpl->bEnded) {
         const int nExec = m_pImpl->pWindow->exec();
         if (!m_pImpl->bEnded)
@@ -755,5 +757,6 @@ int CDialog::DoModal()
     }
     const int nResult = m_pImpl->nResult;
     DestroyWindow();
+    AfxReturnFocus(pBelow.data());
     return nResult;
 }

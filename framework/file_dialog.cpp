@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include "dialog.h"
+#include "gui_application.h"
 #include "message_box.h"
 
 namespace {
@@ -100,10 +101,7 @@ int CFileDialog::DoModal()
     FitColumns(dialog);
 
     const int nResult = Hook() ? Hook()(dialog) : dialog.exec();
-    // Without a window manager no one hands the focus back, and the
-    // dialog's mnemonics would reach nothing until a click.
-    if (pParent != nullptr && pParent->isVisible())
-        pParent->activateWindow();
+    AfxReturnFocus(pParent);
     if (nResult != QDialog::Accepted)
         return IDCANCEL;
     const QStringList files = dialog.selectedFiles();

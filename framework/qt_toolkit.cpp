@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <QPointer>
 #include <QString>
 
 #include "gui_application.h"
@@ -30,9 +31,10 @@ bool ShowMessageBox(const std::string& strTitle, const std::string& strText)
     AfxEnsureGuiApplication();
     if (!SomeoneCanSee())
         return false;
-    QMessageBox box(QMessageBox::Warning, ToQt(strTitle), ToQt(strText), QMessageBox::Ok,
-                    QApplication::activeModalWidget());
+    const QPointer<QWidget> pBelow = QApplication::activeModalWidget();
+    QMessageBox box(QMessageBox::Warning, ToQt(strTitle), ToQt(strText), QMessageBox::Ok, pBelow.data());
     box.exec();
+    AfxReturnFocus(pBelow.data());
     return true;
 }
 

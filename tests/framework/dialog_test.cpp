@@ -344,4 +344,37 @@ TEST(DialogOnADisplay, AWindowMadeSmallerThanItsSizeGetsItBack)
     EXPECT_EQ(server.SettledWindowSize(nWindow), full);
 }
 
+// Without a window manager nothing moves the focus when a window closes:
+// once a picker, the Options dialog or a message box is gone, the dialog's
+// mnemonics must work again, typed wherever the focus now is.
+TEST(DialogOnADisplay, FocusReturnsToTheWindowBelowWhenAModalWindowCloses)
+{
+    if (!CanRunOnADisplay())
+        GTEST_SKIP() << "needs Xvfb, xdotool and the program";
+    const xtest::XvfbServer server;
+    ASSERT_FALSE(server.Display().empty()) << "Xvfb did not start";
+    // The help link fails at once and says so in a box.
+    const xtest::RunningProgram program = StartProgram(server, "MOJIRO_URL_OPENER=false");
+    const unsigned long nMain = server.WaitForWindow("^Mojiro$", std::chrono::seconds(30));
+    ASSERT_NE(nMain, 0u);
+    const struct {
+        const char* pszOpen;
+        const char* pszClose;
+    } cases[] = {{"alt+r", "Escape"}, {"alt+e", "Escape"}, {"alt+p", "Escape"}, {"alt+h", "Return"}};
+    for (const auto& c : cases) {
+        server.Type(nMain, c.pszOpen);
+        const std::vector<unsigned long> windows = server.WaitForWindows(2, std::chrono::seconds(20));
+        ASSERT_EQ(windows.size(), 2u) << c.pszOpen;
+        server.Type(windows.back(), c.pszClose);
+        ASSERT_EQ(server.WaitForWindows(1, std::chrono::seconds(20)).size(), 1u) << c.pszOpen;
+        server.Run("xdotool key alt+p");
+        const std::vector<unsigned long> options = server.WaitForWindows(2, std::chrono::seconds(10));
+        EXPECT_EQ(options.size(), 2u) << "after " << c.pszOpen;
+        if (options.size() != 2)
+            return;
+        server.Type(options.back(), "Escape");
+        ASSERT_EQ(server.WaitForWindows(1, std::chrono::seconds(20)).size(), 1u);
+    }
+}
+
 } // namespace

@@ -10,7 +10,6 @@
 #include <QTimer>
 
 #include "../ui/support/gui_test_env.h"
-#include "tests/support/xvfb_server.h"
 #include "framework/afx_string.h"
 #include "res/string_table.h"
 
@@ -161,36 +160,6 @@ TEST_F(FileDialogTest, SavingOverAnExistingFileAsksFirstWhenTheFlagSaysSo)
         CFileDialog dlg(false, "*.txt", nullptr, OFN_HIDEREADONLY | c.dwFlags, "Text|*.txt||");
         EXPECT_EQ(dlg.DoModal(), c.nExpected) << c.dwFlags << "/" << c.answer;
         EXPECT_EQ(bAsked, c.answer != QMessageBox::NoButton);
-    }
-}
-
-// Without a window manager nothing moves the focus when a window closes:
-// once the picker is gone, the dialog's mnemonics must work again.
-TEST(FileDialogOnADisplay, FocusReturnsToTheDialogWhenThePickerCloses)
-{
-    const char* pszDir = std::getenv("MOJIRO_BINARY_DIR");
-    const std::string strProgram = std::string(pszDir != nullptr ? pszDir : ".") + "/app/mojiro";
-    if (!xtest::ProgramsExist({"Xvfb", "xdotool"}) || ::access(strProgram.c_str(), X_OK) != 0)
-        GTEST_SKIP() << "needs Xvfb, xdotool and the program";
-    const xtest::XvfbServer server;
-    ASSERT_FALSE(server.Display().empty()) << "Xvfb did not start";
-    const xtest::RunningProgram program(server, "env QT_QPA_PLATFORM=xcb " + strProgram);
-    const unsigned long nMain = server.WaitForWindow("^Mojiro$", std::chrono::seconds(30));
-    ASSERT_NE(nMain, 0u);
-    for (const char* pszBrowse : {"alt+r", "alt+e"}) {
-        server.Type(nMain, pszBrowse);
-        const std::vector<unsigned long> windows = server.WaitForWindows(2, std::chrono::seconds(20));
-        ASSERT_EQ(windows.size(), 2u) << pszBrowse;
-        server.Type(windows.back(), "Escape");
-        ASSERT_EQ(server.WaitForWindows(1, std::chrono::seconds(20)).size(), 1u) << pszBrowse;
-        // Typed wherever the focus is now, as a user's keyboard does.
-        server.Run("xdotool key alt+p");
-        const unsigned long nOptions = server.WaitForWindow("^オプション$", std::chrono::seconds(10));
-        EXPECT_NE(nOptions, 0u) << "after " << pszBrowse;
-        if (nOptions == 0)
-            return;
-        server.Type(nOptions, "Escape");
-        ASSERT_EQ(server.WaitForWindows(1, std::chrono::seconds(20)).size(), 1u);
     }
 }
 
