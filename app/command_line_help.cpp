@@ -32,6 +32,6 @@ std::string CCommandLineHelp::UsageText(const std::string& strAppName)
 
 std::string CCommandLineHelp::VersionText()
 {
-    return std::string("Mojiro ") + mojiroversion::kVersion + " (" + mojiroversion::kDisplayVersion + ")\n" +
+    return std::string("Mojiro ") + mojiroversion::kVersionText + "\n" +
            mojiroversion::kCopyright + "\nMIT License: see the LICENSE file that comes with the program.\n";
 }

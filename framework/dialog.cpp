@@ -21,8 +21,14 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <QStyleOptionComboBox>
 #include <QUrl>
+#include <QWindow>
 
+#include <cstring>
 #include <new>
 #include <stdexcept>
 
@@ -30,6 +36,7 @@
 #include "ddx.h"
 #include "dialog_units.h"
 #include "file_system.h"
+#include "gui_application.h"
 #include "message_box.h"
 #include "win_app.h"
 
@@ -58,6 +65,105 @@ std::vector<std::string> LocalFiles(const QMimeData* pMime)
     return files;
 }
 
+constexpr int kIconSize = 32;
+
+// A label whose "&" marks a mnemonic: it gets the next tab stop as buddy.
+bool HasMnemonicLabel(const DialogItemTemplate& item)
+{
+    return item.kind == ControlKind::Label && (item.nStyle & SS_NOPREFIX) == 0 &&
+           std::strchr(item.pszText != nullptr ? item.pszText : "", '&') != nullptr;
+}
+
+// The text as drawn: a mnemonic's "&" is underlining, "&&" one ampersand.
+QString ShownText(const DialogItemTemplate& item)
+{
+    QString strText = FromUtf8(item.pszText);
+    const bool bMnemonic =
+        item.kind == ControlKind::Label ? HasMnemonicLabel(item) : item.kind != ControlKind::GroupBox;
+    if (bMnemonic)
+        strText.replace(QStringLiteral("&&"), QStringLiteral("\x01")).remove(u'&').replace(u'\x01', u'&');
+    return strText;
+}
+
+// The widest entry the template puts in a list.
+int WidestEntry(const DialogTemplate& tmpl, int nID, const QFontMetrics& metrics)
+{
+    int nWidest = 0;
+    for (const DialogInitEntry& entry : tmpl.initData) {
+        if (entry.nControlID == nID)
+            nWidest = std::max(nWidest, metrics.horizontalAdvance(FromUtf8(entry.pszText)));
+    }
+    return nWidest;
+}
+
+// The room the style keeps around a button's text: a big button less the
+// part its text is drawn in.
+QSize ButtonPadding(QAbstractButton* pButton, ControlKind kind)
+{
+    QStyleOptionButton option;
+    option.initFrom(pButton);
+    option.rect = QRect(0, 0, 1000, 1000);
+    option.text = pButton->text();
+    QStyle::SubElement element = QStyle::SE_CheckBoxContents;
+    if (auto* pPush = qobject_cast<QPushButton*>(pButton)) {
+        element = QStyle::SE_PushButtonContents;
+        if (pPush->autoDefault())
+            option.features |= QStyleOptionButton::AutoDefaultButton;
+        if (pPush->isDefault())
+            option.features |= QStyleOptionButton::DefaultButton;
+    } else if (kind == ControlKind::RadioButton) {
+        element = QStyle::SE_RadioButtonContents;
+    }
+    const QRect contents = pButton->style()->subElementRect(element, &option, pButton);
+    QSize padding = option.rect.size() - contents.size();
+    // A push button's text keeps the style's margin from its bevel.
+    if (kind == ControlKind::PushButton)
+        padding.rwidth() += pButton->style()->pixelMetric(QStyle::PM_ButtonMargin, &option, pButton);
+    return padding;
+}
+
+QSize ComboPadding(QComboBox* pCombo)
+{
+    QStyleOptionComboBox option;
+    option.initFrom(pCombo);
+    option.rect = QRect(0, 0, 1000, 1000);
+    option.editable = false;
+    option.frame = true;
+    const QRect field =
+        pCombo->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, pCombo);
+    return QSize(option.rect.width() - field.width(), 0);
+}
+
+// The pixels a control's contents need inside its box; 0 where any size
+// serves.
+QSize ContentExtent(const DialogTemplate& tmpl, const DialogItemTemplate& item, QWidget* pWidget)
+{
+    const QFontMetrics metrics(pWidget->font());
+    const int nText = metrics.horizontalAdvance(ShownText(item));
+    switch (item.kind) {
+    case ControlKind::GroupBox:
+        // The title sits inset in the frame's top edge, clear of both corners.
+        return QSize(nText + 2 * metrics.height(), 0);
+    case ControlKind::Label:
+        return QSize(nText, metrics.height());
+    case ControlKind::Icon:
+        return QSize();
+    case ControlKind::Edit:
+        if ((item.nStyle & ES_MULTILINE) != 0)
+            return QSize();
+        return QSize(0, pWidget->minimumSizeHint().height());
+    case ControlKind::ComboBox: {
+        auto* pCombo = static_cast<QComboBox*>(pWidget);
+        return QSize(WidestEntry(tmpl, item.nID, metrics) + ComboPadding(pCombo).width(), 0);
+    }
+    case ControlKind::PushButton:
+    case ControlKind::CheckBox:
+    case ControlKind::RadioButton:
+        break;
+    }
+    return QSize(nText, metrics.height()) + ButtonPadding(static_cast<QAbstractButton*>(pWidget), item.kind);
+}
+
 } // namespace
 
 struct CDialog::Control {
@@ -80,9 +186,46 @@ public:
     // The dialog object lets go of the window; events then do nothing.
     void Detach() { m_pOwner = nullptr; }
 
+    // The controls sit on a page of the dialog's fixed size. A window given
+    // less than that (a screen too small for it, a window manager that
+    // misreads its size hints) scrolls the page rather than hide controls.
+    void SetPage(QWidget* pPage)
+    {
+        m_pScroll = new QScrollArea(this);
+        m_pScroll->setFrameShape(QFrame::NoFrame);
+        m_pScroll->setFocusPolicy(Qt::NoFocus);
+        m_pScroll->setWidget(pPage);
+        m_pScroll->setGeometry(rect());
+    }
+
     bool m_bAcceptFiles = false;
 
 protected:
+    void resizeEvent(QResizeEvent* pEvent) override
+    {
+        QDialog::resizeEvent(pEvent);
+        if (m_pScroll == nullptr)
+            return;
+        m_pScroll->setGeometry(rect());
+        const QSize full = minimumSize();
+        if (!isVisible() || m_bAskedAgain || (width() >= full.width() && height() >= full.height()))
+            return;
+        // Mapped smaller than its fixed size: ask once more for the whole,
+        // and let the user drag it there should that be refused too.
+        m_bAskedAgain = true;
+        setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+        resize(full);
+    }
+
+    void showEvent(QShowEvent* pEvent) override
+    {
+        QDialog::showEvent(pEvent);
+        // A window manager that counts the size in increments from the base
+        // size finds none to add; unset, the base is negative when scaled.
+        if (QWindow* pHandle = windowHandle())
+            pHandle->setBaseSize(minimumSize());
+    }
+
     void keyPressEvent(QKeyEvent* pEvent) override
     {
         if (m_pOwner != nullptr && pEvent->key() == Qt::Key_F1 && pEvent->modifiers() == Qt::NoModifier) {
@@ -126,6 +269,8 @@ protected:
 
 private:
     CDialog* m_pOwner;
+    QScrollArea* m_pScroll = nullptr;
+    bool m_bAskedAgain = false;
 };
 
 struct CDialog::Impl {
@@ -147,6 +292,7 @@ struct CDialog::Impl {
     bool bSystemMenuLoaded = false;
     QIcon bigIcon;
     QIcon smallIcon;
+    CDialogUnits units{4, 8};
 };
 
 CDialog::CDialog(int nIDTemplate, CDialog* pParentWnd)
@@ -365,122 +511,106 @@ void CDialog::EndDialog(int nResult)
         m_pImpl->pWindow->done(nResult);
 }
 
-void CDialog::BuildControls()
+QWidget* CDialog::CreateEdit(const DialogItemTemplate& item, QWidget* pParent)
+{
+    const QString strText = FromUtf8(item.pszText);
+    if ((item.nStyle & ES_MULTILINE) == 0) {
+        auto* pEdit = new QLineEdit(strText, pParent);
+        pEdit->setFrame((item.nStyle & WS_BORDER) != 0);
+        pEdit->setReadOnly((item.nStyle & ES_READONLY) != 0);
+        QObject::connect(pEdit, &QLineEdit::textChanged, pParent,
+                         [this, nID = item.nID] { Dispatch(Notify::EditChange, nID); });
+        return pEdit;
+    }
+    auto* pEdit = new QPlainTextEdit(pParent);
+    pEdit->setReadOnly((item.nStyle & ES_READONLY) != 0);
+    pEdit->setLineWrapMode(QPlainTextEdit::NoWrap);
+    pEdit->setVerticalScrollBarPolicy((item.nStyle & WS_VSCROLL) != 0 ? Qt::ScrollBarAlwaysOn
+                                                                       : Qt::ScrollBarAsNeeded);
+    pEdit->setHorizontalScrollBarPolicy((item.nStyle & WS_HSCROLL) != 0 ? Qt::ScrollBarAsNeeded
+                                                                         : Qt::ScrollBarAlwaysOff);
+    if ((item.nStyle & WS_BORDER) == 0)
+        pEdit->setFrameShape(QFrame::NoFrame);
+    pEdit->setPlainText(strText);
+    QObject::connect(pEdit, &QPlainTextEdit::textChanged, pParent,
+                     [this, nID = item.nID] { Dispatch(Notify::EditChange, nID); });
+    return pEdit;
+}
+
+QWidget* CDialog::CreateButton(const DialogItemTemplate& item, QWidget* pParent, QButtonGroup*& pRadioGroup)
+{
+    const QString strText = FromUtf8(item.pszText);
+    QAbstractButton* pButton = nullptr;
+    if (item.kind == ControlKind::PushButton) {
+        auto* pPush = new QPushButton(strText, pParent);
+        pPush->setAutoDefault(true);
+        pPush->setDefault((item.nStyle & BS_DEFPUSHBUTTON) != 0);
+        pButton = pPush;
+    } else if (item.kind == ControlKind::CheckBox) {
+        pButton = new QCheckBox(strText, pParent);
+    } else {
+        pButton = new QRadioButton(strText, pParent);
+        pButton->setAutoExclusive(false);
+        if (pRadioGroup == nullptr) {
+            pRadioGroup = new QButtonGroup(pParent);
+            pRadioGroup->setExclusive(true);
+        }
+        pRadioGroup->addButton(pButton);
+    }
+    QObject::connect(pButton, &QAbstractButton::clicked, pParent,
+                     [this, nID = item.nID] { Dispatch(Notify::Clicked, nID); });
+    return pButton;
+}
+
+QWidget* CDialog::CreateControl(const DialogItemTemplate& item, QWidget* pParent, QButtonGroup*& pRadioGroup)
+{
+    const QString strText = FromUtf8(item.pszText);
+    switch (item.kind) {
+    case ControlKind::GroupBox:
+        return new QGroupBox(strText, pParent);
+    case ControlKind::Label: {
+        auto* pLabel = new QLabel(pParent);
+        pLabel->setTextFormat(Qt::PlainText);
+        pLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        pLabel->setText(strText);
+        return pLabel;
+    }
+    case ControlKind::Icon: {
+        auto* pLabel = new QLabel(pParent);
+        const QIcon icon = LoadAppIcon(strText.toInt());
+        // Drawn for the screen's pixels, not scaled up from 32 of them.
+        if (!icon.isNull())
+            pLabel->setPixmap(icon.pixmap(QSize(kIconSize, kIconSize), pParent->devicePixelRatioF()));
+        return pLabel;
+    }
+    case ControlKind::Edit:
+        return CreateEdit(item, pParent);
+    case ControlKind::ComboBox: {
+        auto* pCombo = new QComboBox(pParent);
+        pCombo->setEditable(false);
+        QObject::connect(pCombo, &QComboBox::currentIndexChanged, pParent,
+                         [this, nID = item.nID] { Dispatch(Notify::SelChange, nID); });
+        return pCombo;
+    }
+    case ControlKind::PushButton:
+    case ControlKind::CheckBox:
+    case ControlKind::RadioButton:
+        break;
+    }
+    return CreateButton(item, pParent, pRadioGroup);
+}
+
+void CDialog::BuildControls(QWidget* pContent)
 {
     const DialogTemplate& tmpl = *m_pImpl->pTemplate;
-    Window* pWindow = m_pImpl->pWindow.data();
-    const QFont font = CreateDialogFont(tmpl.pszFaceName, tmpl.nPointSize);
-    pWindow->setFont(font);
-    const CDialogUnits units(font);
-
     QButtonGroup* pRadioGroup = nullptr;
+    std::vector<ControlExtent> extents;
     for (const DialogItemTemplate& item : tmpl.items) {
-        const QString strText = FromUtf8(item.pszText);
-        QRect rect = units.MapDialogRect(item.box);
-        QWidget* pWidget = nullptr;
         if ((item.nStyle & WS_GROUP) != 0)
             pRadioGroup = nullptr;
-        switch (item.kind) {
-        case ControlKind::GroupBox:
-            pWidget = new QGroupBox(strText, pWindow);
-            break;
-        case ControlKind::Label: {
-            auto* pLabel = new QLabel(pWindow);
-            pLabel->setTextFormat(Qt::PlainText);
-            pLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-            pLabel->setText(strText);
-            // The substitute face can be a few pixels wider than the face the
-            // box was drawn for: a label grows rather than cut its text.
-            QString strShown = strText;
-            if ((item.nStyle & SS_NOPREFIX) == 0)
-                strShown.replace(QStringLiteral("&&"), QStringLiteral("\x01")).remove(u'&').replace(u'\x01', u'&');
-            const int nNeeded = QFontMetrics(font).horizontalAdvance(strShown);
-            if (nNeeded > rect.width())
-                rect.setWidth(nNeeded);
-            pWidget = pLabel;
-            break;
-        }
-        case ControlKind::Icon: {
-            auto* pLabel = new QLabel(pWindow);
-            const QIcon icon = LoadAppIcon(QString::fromUtf8(item.pszText).toInt());
-            if (!icon.isNull())
-                pLabel->setPixmap(icon.pixmap(32, 32));
-            // Icon controls take the icon's size, not the box's.
-            rect.setSize(QSize(32, 32));
-            pWidget = pLabel;
-            break;
-        }
-        case ControlKind::Edit:
-            if ((item.nStyle & ES_MULTILINE) != 0) {
-                auto* pEdit = new QPlainTextEdit(pWindow);
-                pEdit->setReadOnly((item.nStyle & ES_READONLY) != 0);
-                pEdit->setLineWrapMode(QPlainTextEdit::NoWrap);
-                pEdit->setVerticalScrollBarPolicy((item.nStyle & WS_VSCROLL) != 0 ? Qt::ScrollBarAlwaysOn
-                                                                                   : Qt::ScrollBarAsNeeded);
-                pEdit->setHorizontalScrollBarPolicy((item.nStyle & WS_HSCROLL) != 0 ? Qt::ScrollBarAsNeeded
-                                                                                     : Qt::ScrollBarAlwaysOff);
-                if ((item.nStyle & WS_BORDER) == 0)
-                    pEdit->setFrameShape(QFrame::NoFrame);
-                pEdit->setPlainText(strText);
-                QObject::connect(pEdit, &QPlainTextEdit::textChanged, pWindow,
-                                 [this, nID = item.nID] { Dispatch(Notify::EditChange, nID); });
-                pWidget = pEdit;
-            } else {
-                auto* pEdit = new QLineEdit(strText, pWindow);
-                pEdit->setFrame((item.nStyle & WS_BORDER) != 0);
-                pEdit->setReadOnly((item.nStyle & ES_READONLY) != 0);
-                QObject::connect(pEdit, &QLineEdit::textChanged, pWindow,
-                                 [this, nID = item.nID] { Dispatch(Notify::EditChange, nID); });
-                pWidget = pEdit;
-            }
-            break;
-        case ControlKind::PushButton: {
-            auto* pButton = new QPushButton(strText, pWindow);
-            pButton->setAutoDefault(true);
-            pButton->setDefault((item.nStyle & BS_DEFPUSHBUTTON) != 0);
-            QObject::connect(pButton, &QPushButton::clicked, pWindow,
-                             [this, nID = item.nID] { Dispatch(Notify::Clicked, nID); });
-            pWidget = pButton;
-            break;
-        }
-        case ControlKind::ComboBox: {
-            auto* pCombo = new QComboBox(pWindow);
-            pCombo->setEditable(false);
-            // The box's height is the open list's; the closed box is the
-            // toolkit's own height for the font.
-            const int nClosedHeight = pCombo->sizeHint().height();
-            const int nItemHeight = QFontMetrics(font).height() + 2;
-            pCombo->setMaxVisibleItems(std::max(1, (rect.height() - nClosedHeight) / std::max(1, nItemHeight)));
-            rect.setHeight(nClosedHeight);
-            QObject::connect(pCombo, &QComboBox::currentIndexChanged, pWindow,
-                             [this, nID = item.nID] { Dispatch(Notify::SelChange, nID); });
-            pWidget = pCombo;
-            break;
-        }
-        case ControlKind::CheckBox: {
-            auto* pCheck = new QCheckBox(strText, pWindow);
-            QObject::connect(pCheck, &QCheckBox::clicked, pWindow,
-                             [this, nID = item.nID] { Dispatch(Notify::Clicked, nID); });
-            pWidget = pCheck;
-            break;
-        }
-        case ControlKind::RadioButton: {
-            auto* pRadio = new QRadioButton(strText, pWindow);
-            pRadio->setAutoExclusive(false);
-            if (pRadioGroup == nullptr) {
-                pRadioGroup = new QButtonGroup(pWindow);
-                pRadioGroup->setExclusive(true);
-            }
-            pRadioGroup->addButton(pRadio);
-            QObject::connect(pRadio, &QRadioButton::clicked, pWindow,
-                             [this, nID = item.nID] { Dispatch(Notify::Clicked, nID); });
-            pWidget = pRadio;
-            break;
-        }
-        }
+        QWidget* pWidget = CreateControl(item, pContent, pRadioGroup);
         if (item.nID != IDC_STATIC)
             pWidget->setObjectName(QStringLiteral("IDC_%1").arg(item.nID));
-        pWidget->setGeometry(rect);
         pWidget->setEnabled((item.nStyle & WS_DISABLED) == 0);
         const bool bFocusable = item.kind != ControlKind::GroupBox && item.kind != ControlKind::Label &&
                                 item.kind != ControlKind::Icon;
@@ -491,8 +621,33 @@ void CDialog::BuildControls()
         else
             pWidget->setFocusPolicy(Qt::StrongFocus);
         m_pImpl->controls.push_back({&item, pWidget});
+        extents.push_back({item.box, ContentExtent(tmpl, item, pWidget)});
     }
+    m_pImpl->units = CDialogUnits(pContent->font()).FittedTo(extents);
+    for (const Control& control : m_pImpl->controls)
+        control.pWidget->setGeometry(ControlRect(*control.pItem, control.pWidget));
+    LinkTabOrder();
+}
 
+QRect CDialog::ControlRect(const DialogItemTemplate& item, QWidget* pWidget) const
+{
+    QRect rect = m_pImpl->units.MapDialogRect(item.box);
+    if (item.kind == ControlKind::Icon) {
+        // Icon controls take the icon's size, not the box's.
+        rect.setSize(QSize(kIconSize, kIconSize));
+    } else if (auto* pCombo = qobject_cast<QComboBox*>(pWidget)) {
+        // The box's height is the open list's; the closed box is the
+        // toolkit's own height for the font.
+        const int nClosedHeight = pCombo->sizeHint().height();
+        const int nItemHeight = pCombo->fontMetrics().height() + 2;
+        pCombo->setMaxVisibleItems(std::max(1, (rect.height() - nClosedHeight) / std::max(1, nItemHeight)));
+        rect.setHeight(nClosedHeight);
+    }
+    return rect;
+}
+
+void CDialog::LinkTabOrder()
+{
     // Tab order is creation order; a label's mnemonic moves to the next tab stop.
     QWidget* pPrevious = nullptr;
     auto& controls = m_pImpl->controls;
@@ -503,17 +658,18 @@ void CDialog::BuildControls()
                 QWidget::setTabOrder(pPrevious, pWidget);
             pPrevious = pWidget;
         }
-        if (controls[i].pItem->kind == ControlKind::Label && (controls[i].pItem->nStyle & SS_NOPREFIX) == 0 &&
-            QString::fromUtf8(controls[i].pItem->pszText).contains(QChar(u'&'))) {
-            for (std::size_t j = i + 1; j < controls.size(); ++j) {
-                if ((controls[j].pWidget->focusPolicy() & Qt::TabFocus) != 0) {
-                    static_cast<QLabel*>(pWidget)->setBuddy(controls[j].pWidget);
-                    break;
-                }
+        if (!HasMnemonicLabel(*controls[i].pItem))
+            continue;
+        for (std::size_t j = i + 1; j < controls.size(); ++j) {
+            if ((controls[j].pWidget->focusPolicy() & Qt::TabFocus) != 0) {
+                static_cast<QLabel*>(pWidget)->setBuddy(controls[j].pWidget);
+                break;
             }
         }
     }
 }
+
+QRect CDialog::MapDialogRect(const DialogUnitBox& box) const { return m_pImpl->units.MapDialogRect(box); }
 
 bool CDialog::Create()
 {
@@ -546,9 +702,13 @@ bool CDialog::Create()
     pWindow->setWindowFlags(flags);
     pWindow->setWindowTitle(FromUtf8(tmpl.pszCaption));
 
-    BuildControls();
-    const CDialogUnits units(pWindow->font());
-    pWindow->setFixedSize(units.ToPixelsX(tmpl.cx), units.ToPixelsY(tmpl.cy));
+    pWindow->setFont(CreateDialogFont(tmpl.pszFaceName, tmpl.nPointSize));
+    auto* pContent = new QWidget();
+    pWindow->SetPage(pContent);
+    BuildControls(pContent);
+    const QSize size(m_pImpl->units.ToPixelsX(tmpl.cx), m_pImpl->units.ToPixelsY(tmpl.cy));
+    pContent->setFixedSize(size);
+    pWindow->setFixedSize(size);
     if (!m_pImpl->bigIcon.isNull() || !m_pImpl->smallIcon.isNull())
         pWindow->setWindowIcon(m_pImpl->bigIcon.isNull() ? m_pImpl->smallIcon : m_pImpl->bigIcon);
 
@@ -589,6 +749,7 @@ int CDialog::DoModal()
 {
     if (!Create())
         return -1;
+    const QPointer<QWidget> pBelow = m_pImpl->pWindow->parentWidget();
     if (!m_pImpl->bEnded) {
         const int nExec = m_pImpl->pWindow->exec();
         if (!m_pImpl->bEnded)
@@ -596,5 +757,6 @@ int CDialog::DoModal()
     }
     const int nResult = m_pImpl->nResult;
     DestroyWindow();
+    AfxReturnFocus(pBelow.data());
     return nResult;
 }

@@ -6,11 +6,13 @@
 #include <vector>
 
 #include <QIcon>
+#include <QRect>
 
 #include "dialog_template.h"
 #include "menu.h"
 
 class QAbstractButton;
+class QButtonGroup;
 class QDialog;
 class QWidget;
 class CDataExchange;
@@ -47,6 +49,8 @@ public:
     QDialog* GetWindow() const;
     QWidget* GetDlgItem(int nID) const;
     int GetTemplateID() const { return m_nIDTemplate; }
+    // A box of the template in this window's pixels.
+    QRect MapDialogRect(const DialogUnitBox& box) const;
 
     // The radio buttons of the group that starts at nIDFirst, in order: up to
     // the next control that starts a group; other kinds in between are skipped.
@@ -104,7 +108,14 @@ private:
     struct Impl;
 
     void Dispatch(Notify code, int nID);
-    void BuildControls();
+    // Creates the template's controls on pContent and sets the dialog units
+    // by which they are placed: the font's, grown to fit every text.
+    void BuildControls(QWidget* pContent);
+    QWidget* CreateControl(const DialogItemTemplate& item, QWidget* pParent, QButtonGroup*& pRadioGroup);
+    QWidget* CreateEdit(const DialogItemTemplate& item, QWidget* pParent);
+    QWidget* CreateButton(const DialogItemTemplate& item, QWidget* pParent, QButtonGroup*& pRadioGroup);
+    QRect ControlRect(const DialogItemTemplate& item, QWidget* pWidget) const;
+    void LinkTabOrder();
     void ExecuteDlgInit();
     void ShowSystemMenu(const QPoint& globalPos);
 

@@ -1,5 +1,8 @@
 #include "dialog_units.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QString>
@@ -20,13 +23,8 @@ bool IsInstalled(const QString& strFamily)
     return QFontDatabase::families().contains(strFamily, Qt::CaseInsensitive);
 }
 
-// Rounded like the windowing system's own dialog-unit conversion.
-int MulDiv(int nNumber, int nNumerator, int nDenominator)
-{
-    const long long product = static_cast<long long>(nNumber) * nNumerator;
-    const long long half = nDenominator / 2;
-    return static_cast<int>(product >= 0 ? (product + half) / nDenominator : (product - half) / nDenominator);
-}
+// Rounded half away from zero, like the windowing system's conversion.
+int RoundEdge(double dPixels) { return static_cast<int>(std::lround(dPixels)); }
 
 } // namespace
 
@@ -50,20 +48,36 @@ QFont CreateDialogFont(const char* pszFaceName, int nPointSize)
 
 CDialogUnits::CDialogUnits(const QFont& font)
 {
-    const QFontMetrics metrics(font);
-    const int nWidth = metrics.horizontalAdvance(
-        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
-    m_cxChar = (nWidth / 26 + 1) / 2;
-    m_cyChar = metrics.height();
-    if (m_cxChar <= 0)
-        m_cxChar = 1;
-    if (m_cyChar <= 0)
-        m_cyChar = 1;
+    const QFontMetricsF metrics(font);
+    // The ideograph stands for every full-width form; a Latin face without
+    // one measures it in the fallback face that then draws the text.
+    const double dFullWidth = metrics.horizontalAdvance(QChar(u'\u6F22'));
+    m_dUnitX = std::max(dFullWidth, 1.0) / 8.0;
+    m_dUnitY = std::max(metrics.height(), 1.0) / 8.0;
 }
 
-int CDialogUnits::ToPixelsX(int nUnits) const { return MulDiv(nUnits, m_cxChar, 4); }
+CDialogUnits::CDialogUnits(int cxChar, int cyChar)
+    : m_dUnitX(std::max(cxChar, 1) / 4.0), m_dUnitY(std::max(cyChar, 1) / 8.0)
+{
+}
 
-int CDialogUnits::ToPixelsY(int nUnits) const { return MulDiv(nUnits, m_cyChar, 8); }
+CDialogUnits CDialogUnits::FittedTo(std::span<const ControlExtent> extents) const
+{
+    double dUnitX = m_dUnitX;
+    double dUnitY = m_dUnitY;
+    for (const ControlExtent& extent : extents) {
+        // One pixel more: rounding the edges may take one off a box.
+        if (extent.box.cx > 0 && extent.needed.width() > 0)
+            dUnitX = std::max(dUnitX, (extent.needed.width() + 1.0) / extent.box.cx);
+        if (extent.box.cy > 0 && extent.needed.height() > 0)
+            dUnitY = std::max(dUnitY, (extent.needed.height() + 1.0) / extent.box.cy);
+    }
+    return CDialogUnits(dUnitX, dUnitY);
+}
+
+int CDialogUnits::ToPixelsX(int nUnits) const { return RoundEdge(nUnits * m_dUnitX); }
+
+int CDialogUnits::ToPixelsY(int nUnits) const { return RoundEdge(nUnits * m_dUnitY); }
 
 QRect CDialogUnits::MapDialogRect(const DialogUnitBox& box) const
 {

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <span>
+
 #include <QFont>
 #include <QRect>
+#include <QSize>
 
 #include "dialog_template.h"
 
@@ -9,21 +12,33 @@
 // an installed Japanese Gothic face of the same kind (proportional or fixed).
 QFont CreateDialogFont(const char* pszFaceName, int nPointSize);
 
-// Dialog units of one font: 4 horizontal units are its average character
-// width, 8 vertical units its character height.
+// What a control's contents take, in pixels, inside the box of its template.
+struct ControlExtent {
+    DialogUnitBox box;
+    QSize needed;
+};
+
+// Dialog units: the pixels of one horizontal and one vertical unit. A font's
+// own units follow the text it draws, which is Japanese: 8 vertical units
+// are its line height and 4 horizontal ones half a full-width character,
+// the width of the half-width forms beside it.
 class CDialogUnits {
 public:
     explicit CDialogUnits(const QFont& font);
-    CDialogUnits(int cxChar, int cyChar) : m_cxChar(cxChar), m_cyChar(cyChar) {}
+    // 4 horizontal units are cxChar pixels, 8 vertical ones cyChar.
+    CDialogUnits(int cxChar, int cyChar);
+
+    // These units grown, each axis on its own, until every box holds what
+    // its control needs: the widest text of a column sets the width of all.
+    CDialogUnits FittedTo(std::span<const ControlExtent> extents) const;
 
     int ToPixelsX(int nUnits) const;
     int ToPixelsY(int nUnits) const;
     QRect MapDialogRect(const DialogUnitBox& box) const;
 
-    int CharWidth() const { return m_cxChar; }
-    int CharHeight() const { return m_cyChar; }
-
 private:
-    int m_cxChar;
-    int m_cyChar;
+    CDialogUnits(double dUnitX, double dUnitY) : m_dUnitX(dUnitX), m_dUnitY(dUnitY) {}
+
+    double m_dUnitX;
+    double m_dUnitY;
 };

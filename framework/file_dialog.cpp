@@ -3,9 +3,12 @@
 #include <QApplication>
 #include <QFile>
 #include <QFileDialog>
+#include <QHeaderView>
+#include <QTreeView>
 #include <QStringList>
 
 #include "dialog.h"
+#include "gui_application.h"
 #include "message_box.h"
 
 namespace {
@@ -17,6 +20,20 @@ FileDialogHook& Hook()
 }
 
 QString Trimmed(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())).trimmed(); }
+
+// The name takes what the other columns leave, and they take what their
+// texts need, so that at the picker's own size no column is cut.
+void FitColumns(QFileDialog& dialog)
+{
+    dialog.setViewMode(QFileDialog::Detail);
+    auto* pView = dialog.findChild<QTreeView*>(QStringLiteral("treeView"));
+    if (pView == nullptr)
+        return;
+    QHeaderView* pHeader = pView->header();
+    pHeader->setStretchLastSection(false);
+    pHeader->setSectionResizeMode(QHeaderView::ResizeToContents);
+    pHeader->setSectionResizeMode(0, QHeaderView::Stretch);
+}
 
 } // namespace
 
@@ -81,7 +98,10 @@ int CFileDialog::DoModal()
     if (!m_strFileName.empty())
         dialog.selectFile(QFile::decodeName(m_strFileName.c_str()));
 
+    FitColumns(dialog);
+
     const int nResult = Hook() ? Hook()(dialog) : dialog.exec();
+    AfxReturnFocus(pParent);
     if (nResult != QDialog::Accepted)
         return IDCANCEL;
     const QStringList files = dialog.selectedFiles();

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QLibraryInfo>
 #include <QTranslator>
+#include <QWidget>
 
 #include "win_app.h"
 
@@ -37,4 +38,10 @@ void AfxEnsureGuiApplication()
         g_pGuiApp = std::make_unique<QApplication>(s_argc, s_argv);
     InstallToolkitTranslation(*g_pGuiApp);
     AfxRegisterExitRoutine([] { g_pGuiApp.reset(); });
+}
+
+void AfxReturnFocus(QWidget* pBelow)
+{
+    if (pBelow != nullptr && pBelow->isVisible())
+        pBelow->window()->activateWindow();
 }

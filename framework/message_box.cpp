@@ -44,7 +44,11 @@ bool PrintText(const std::string& strText)
     return bWritten;
 }
 
-std::string Caption()
+} // namespace
+
+void SetMessageBoxHook(MessageBoxHook hook) { Hook() = std::move(hook); }
+
+std::string AfxGetAppTitle()
 {
     std::string strTitle = afx::LoadString(AFX_IDS_APP_TITLE);
     if (strTitle.empty()) {
@@ -54,9 +58,6 @@ std::string Caption()
     return strTitle;
 }
 
-} // namespace
-
-void SetMessageBoxHook(MessageBoxHook hook) { Hook() = std::move(hook); }
 
 int AfxMessageBox(const std::string& strText, unsigned /*nType*/)
 {
@@ -65,7 +66,7 @@ int AfxMessageBox(const std::string& strText, unsigned /*nType*/)
     // Without a display, without the toolkit, with a display that takes no
     // connection or one no one sees, the text goes to standard output.
     const ToolkitServices* pToolkit = AfxHasDisplay() ? AfxGetToolkit() : nullptr;
-    if (pToolkit != nullptr && pToolkit->pfnShowMessageBox(Caption(), strText))
+    if (pToolkit != nullptr && pToolkit->pfnShowMessageBox(AfxGetAppTitle(), strText))
         return IDOK;
     return PrintText(strText) ? IDOK : 0;
 }

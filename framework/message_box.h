@@ -16,6 +16,9 @@ constexpr int IDCANCEL = 2;
 int AfxMessageBox(const std::string& strText, unsigned nType = MB_OK);
 int AfxMessageBox(int nStringID, unsigned nType = MB_OK);
 
+// The caption of every box and window the program shows of its own.
+std::string AfxGetAppTitle();
+
 // Tests replace the box to observe messages without blocking; an empty
 // function restores the real box.
 using MessageBoxHook = std::function<int(const std::string& strText)>;

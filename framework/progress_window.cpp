@@ -6,6 +6,7 @@
 #include <QProgressDialog>
 
 #include "dialog.h"
+#include "message_box.h"
 
 namespace {
 
@@ -27,6 +28,7 @@ CProgressWindow::CProgressWindow(CDialog* pParent, const std::string& strLabel, 
         return;
     m_pWindow = std::make_unique<QProgressDialog>(QString::fromStdString(strLabel), QProgressDialog::tr("Cancel"), 0,
                                                   kSteps, pParent != nullptr ? pParent->GetWindow() : nullptr);
+    m_pWindow->setWindowTitle(QString::fromStdString(AfxGetAppTitle()));
     m_pWindow->setWindowModality(Qt::WindowModal);
     m_pWindow->setMinimumDuration(nShowAfterMs);
     m_pWindow->setAutoClose(false);

@@ -1,13 +1,10 @@
 #include "qt_toolkit.h"
 
-#include <cstdlib>
-
 #include <QApplication>
 #include <QGuiApplication>
 #include <QMessageBox>
-#include <QProcess>
+#include <QPointer>
 #include <QString>
-#include <QStringList>
 
 #include "gui_application.h"
 #include "toolkit.h"
@@ -34,25 +31,17 @@ bool ShowMessageBox(const std::string& strTitle, const std::string& strText)
     AfxEnsureGuiApplication();
     if (!SomeoneCanSee())
         return false;
-    QMessageBox box(QMessageBox::Warning, ToQt(strTitle), ToQt(strText), QMessageBox::Ok,
-                    QApplication::activeModalWidget());
+    const QPointer<QWidget> pBelow = QApplication::activeModalWidget();
+    QMessageBox box(QMessageBox::Warning, ToQt(strTitle), ToQt(strText), QMessageBox::Ok, pBelow.data());
     box.exec();
+    AfxReturnFocus(pBelow.data());
     return true;
-}
-
-void OpenUrl(const std::string& strUrl)
-{
-    const char* pszOpener = std::getenv("MOJIRO_URL_OPENER");
-    const QString strProgram = QString::fromUtf8(pszOpener != nullptr && *pszOpener != '\0' ? pszOpener : "xdg-open");
-    // Detached: the opener outlives neither a wait nor a zombie of ours, and
-    // the address travels as one argument, never through a shell.
-    QProcess::startDetached(strProgram, QStringList{ToQt(strUrl)});
 }
 
 } // namespace
 
 const ToolkitServices& QtToolkit()
 {
-    static const ToolkitServices s_services = {ShowMessageBox, OpenUrl};
+    static const ToolkitServices s_services = {ShowMessageBox};
     return s_services;
 }

@@ -3,6 +3,8 @@
 #include <cstring>
 #include <new>
 
+#include "../app/conversion_job.h"
+#include "../convert/text_converter.h"
 #include "../framework/ddx.h"
 #include "../framework/file_system.h"
 #include "../framework/version_info.h"
@@ -14,21 +16,33 @@ constexpr const char* kReleaseNotePath = "./release.txt";
 constexpr const char* kQueryFileDescription = "\\StringFileInfo\\041104b0\\FileDescription";
 constexpr const char* kQueryLegalCopyright = "\\StringFileInfo\\041104b0\\LegalCopyright";
 
-// The notes as text: up to the first zero byte, line endings as they are.
+// The notes in the encoding the dialog would detect for them as a picked
+// input, as UTF-8 text up to the first zero character; line endings stay as
+// they are.
 std::string ReadReleaseNote()
 {
+    IFileSystem& fileSystem = RealFileSystem();
+    CharsetId nCharset = Charset::None;
     CByteBuffer contents;
+    CByteBuffer text;
     try {
-        if (!RealFileSystem().TryReadWholeFile(kReleaseNotePath, &contents))
+        if (!CConversionJob(fileSystem).Detect(kReleaseNotePath, &nCharset) ||
+            !fileSystem.TryReadWholeFile(kReleaseNotePath, &contents))
             return {};
+        if (!Charset::IsValid(nCharset))
+            nCharset = Charset::ShiftJis; // what the program takes when detection cannot tell
+        const std::int64_t nMark = Charset::InputMarkLength(nCharset, Charset::Utf8, contents.Data(), contents.Size());
+        // The table's stage alone: the line-ending pass would rewrite them.
+        CTextConverter converter;
+        ConversionTable[nCharset * Charset::Count + Charset::Utf8](contents.Data() + nMark, contents.Size() - nMark,
+                                                                   &text, &converter);
     } catch (const std::bad_alloc&) {
         return {}; // notes too large to hold: the box opens without them
     }
-    const char* pText = reinterpret_cast<const char*>(contents.Data());
-    const std::size_t nLength = static_cast<std::size_t>(contents.Size());
+    const char* pText = reinterpret_cast<const char*>(text.Data());
+    const std::size_t nLength = static_cast<std::size_t>(text.Size());
     const void* pZero = nLength > 0 ? std::memchr(pText, 0, nLength) : nullptr;
-    const std::size_t nTextLength = pZero != nullptr ? static_cast<std::size_t>(static_cast<const char*>(pZero) - pText) : nLength;
-    return std::string(pText, nTextLength);
+    return std::string(pText, pZero != nullptr ? static_cast<const char*>(pZero) : pText + nLength);
 }
 
 } // namespace

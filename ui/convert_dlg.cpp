@@ -24,8 +24,17 @@ namespace {
 constexpr const char* kDefaultExtension = "*.txt";
 
 // Values of nOutputFilename; any other value means no automatic name.
+constexpr int kOutputNameNone = 0;
 constexpr int kOutputNameSuffix = 1;
 constexpr int kOutputNameSame = 2;
+
+// The mode as one of the Options radio buttons: a value that names none of
+// them would show none checked, and OK would store -1.
+int OutputNameButton(int nOutputFilename)
+{
+    return nOutputFilename == kOutputNameSuffix || nOutputFilename == kOutputNameSame ? nOutputFilename
+                                                                                       : kOutputNameNone;
+}
 
 } // namespace
 
@@ -194,24 +203,27 @@ void CConvertDlg::OnDropFiles(const std::vector<std::string>& files)
     OnChangeInputFilename();
 }
 
-void CConvertDlg::OnConvert()
+bool CConvertDlg::SelectionsAreValid()
 {
-    UpdateData(true);
     // The converter indexes its table with these; a value outside the lists
     // (no selection) must never reach it.
     if (!Charset::IsValid(m_nInputCharset)) {
         AfxMessageBox("入力ファイルの文字セットを選択してください。");
-        return;
+        return false;
     }
     if (!Charset::IsValid(m_nOutputCharset)) {
         AfxMessageBox("出力ファイルの文字セットを選択してください。");
-        return;
+        return false;
     }
     if (m_nNLCode < 0 || m_nNLCode >= NewLine::Count) {
         AfxMessageBox("改行コードを選択してください。");
-        return;
+        return false;
     }
+    return true;
+}
 
+CConversionJob::Result CConvertDlg::RunConversion(std::string* pstrReason)
+{
     // The batch run's job: the same detection, bytes and safe write. An
     // output that is the input itself is replaced only if no one has changed
     // the input meanwhile.
@@ -229,16 +241,14 @@ void CConvertDlg::OnConvert()
     };
     request.nThreads = CConversionJob::ThreadsAvailable();
     CharsetId nSourceUsed = Charset::None;
-    std::string strReason;
-    CConversionJob::Result result;
-    {
-        // Gone before any message box.
-        CProgressWindow progress(this, "変換しています...");
-        request.progress = [&progress](std::int64_t nDone, std::int64_t nTotal) {
-            return progress.Step(nDone, nTotal);
-        };
-        result = CConversionJob(m_fileSystem).Run(request, &nSourceUsed, &strReason);
-    }
+    // Gone before any message box.
+    CProgressWindow progress(this, "変換しています...");
+    request.progress = [&progress](std::int64_t nDone, std::int64_t nTotal) { return progress.Step(nDone, nTotal); };
+    return CConversionJob(m_fileSystem).Run(request, &nSourceUsed, pstrReason);
+}
+
+bool CConvertDlg::ReportConversion(CConversionJob::Result result, const std::string& strReason)
+{
     switch (result) {
     case CConversionJob::Result::Succeeded:
         AfxMessageBox(IDS_CONVERT_SUCCEEDED, MB_OK);
@@ -258,9 +268,21 @@ void CConvertDlg::OnConvert()
     }
     case CConversionJob::Result::Cancelled:
         AfxMessageBox("変換を取り消しました。出力ファイルは元のままです。");
-        return;
+        return false;
     }
+    return true;
+}
 
+void CConvertDlg::OnConvert()
+{
+    UpdateData(true);
+    if (!SelectionsAreValid())
+        return;
+    std::string strReason;
+    const CConversionJob::Result result = RunConversion(&strReason);
+    // A cancelled conversion keeps the names for another try.
+    if (!ReportConversion(result, strReason))
+        return;
     if (m_bClearFilename != 0) {
         m_strInputFilename.clear();
         m_strOutputFilename.clear();
@@ -277,7 +299,7 @@ void CConvertDlg::OnOption()
     dlgOption.m_bAutoDetermineCharset = stored.bAutoDetermineCharset;
     dlgOption.m_bAutoNLCode = stored.bAutoNLCode;
     dlgOption.m_bClearFilename = stored.bClearFilename;
-    dlgOption.m_nOutputFilename = stored.nOutputFilename;
+    dlgOption.m_nOutputFilename = OutputNameButton(stored.nOutputFilename);
     dlgOption.m_strUnmappableDefaultChar = stored.strUnmappableDefaultChar;
 
     if (dlgOption.DoModal() != IDOK)
@@ -286,7 +308,7 @@ void CConvertDlg::OnOption()
     edited.bAutoDetermineCharset = dlgOption.m_bAutoDetermineCharset;
     edited.bAutoNLCode = dlgOption.m_bAutoNLCode;
     edited.bClearFilename = dlgOption.m_bClearFilename;
-    edited.nOutputFilename = dlgOption.m_nOutputFilename;
+    edited.nOutputFilename = OutputNameButton(dlgOption.m_nOutputFilename);
     edited.strUnmappableDefaultChar = dlgOption.m_strUnmappableDefaultChar;
     edited.Save();
     // Read back: the copies hold what the store actually kept.

@@ -5,6 +5,7 @@
 
 #include <QIcon>
 
+#include "../app/conversion_job.h"
 #include "../framework/dialog.h"
 #include "../framework/file_system.h"
 
@@ -50,6 +51,12 @@ protected:
 
 private:
     void AutoDetermineCharset();
+    // False, after saying which, when a list has no selection.
+    bool SelectionsAreValid();
+    CConversionJob::Result RunConversion(std::string* pstrReason);
+    // Tells the user; false when the names should stay (cancelled). An
+    // unreadable input is thrown for the handler guard to report.
+    bool ReportConversion(CConversionJob::Result result, const std::string& strReason);
     void UpdateConvertState();
     void LoadSettings();
 

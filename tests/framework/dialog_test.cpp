@@ -10,8 +10,11 @@
 #include <QUrl>
 
 #include <stdexcept>
+#include <optional>
+#include <thread>
 
 #include "../ui/support/gui_test_env.h"
+#include "tests/support/xvfb_server.h"
 #include "framework/ddx.h"
 #include "framework/dialog_units.h"
 #include "framework/file_system.h"
@@ -140,20 +143,18 @@ TEST(Dialog, ControlsSitWhereTheirDialogUnitsSay)
         CDialog dlg(nID);
         ASSERT_TRUE(dlg.Create());
         const DialogTemplate* pTemplate = FindDialogTemplate(nID);
-        const CDialogUnits units(dlg.GetWindow()->font());
-        EXPECT_EQ(dlg.GetWindow()->size(), QSize(units.ToPixelsX(pTemplate->cx), units.ToPixelsY(pTemplate->cy)));
+        const QRect whole = dlg.MapDialogRect({0, 0, pTemplate->cx, pTemplate->cy});
+        EXPECT_EQ(dlg.GetWindow()->size(), whole.size());
         EXPECT_EQ(dlg.GetWindow()->windowTitle().toStdString(), pTemplate->pszCaption);
         for (const DialogItemTemplate& item : pTemplate->items) {
             QWidget* pWidget = dlg.GetDlgItem(item.nID);
             if (pWidget == nullptr)
                 continue;
-            const QRect box = units.MapDialogRect(item.box);
+            const QRect box = dlg.MapDialogRect(item.box);
             EXPECT_EQ(pWidget->pos(), box.topLeft()) << nID << "/" << item.nID;
             if (item.kind == ControlKind::ComboBox) {
                 EXPECT_EQ(pWidget->width(), box.width());
-            } else if (item.kind == ControlKind::Label) {
-                EXPECT_GE(pWidget->width(), box.width()); // may grow to fit its text
-            } else {
+            } else if (item.kind != ControlKind::Icon) {
                 EXPECT_EQ(pWidget->size(), box.size()) << nID << "/" << item.nID;
             }
         }
@@ -277,6 +278,103 @@ TEST(Dialog, HelpKeyIsTheApplicationsHelpCommand)
     const int nBefore = theApp.m_nHelp;
     guitest::SendKey(dlg.GetWindow(), Qt::Key_F1);
     EXPECT_EQ(theApp.m_nHelp, nBefore + 1);
+}
+
+// The built program on the server's display, ended with the object.
+xtest::RunningProgram StartProgram(const xtest::XvfbServer& server, const std::string& strEnv)
+{
+    const char* pszDir = std::getenv("MOJIRO_BINARY_DIR");
+    return xtest::RunningProgram(server, "env QT_QPA_PLATFORM=xcb " + strEnv + " " +
+                                             (pszDir != nullptr ? pszDir : ".") + "/app/mojiro");
+}
+
+bool CanRunOnADisplay()
+{
+    const char* pszDir = std::getenv("MOJIRO_BINARY_DIR");
+    return xtest::ProgramsExist({"Xvfb", "xdotool"}) && pszDir != nullptr &&
+           ::access((std::string(pszDir) + "/app/mojiro").c_str(), X_OK) == 0;
+}
+
+// Japanese text is what the window is sized for: a Japanese locale, which
+// draws Latin text narrower, must not make it smaller, and twice the scale
+// is twice the size on screen.
+TEST(DialogOnADisplay, JapaneseLocaleNoNarrowerAndTwiceTheScaleTwiceTheSize)
+{
+    if (!CanRunOnADisplay())
+        GTEST_SKIP() << "needs Xvfb, xdotool and the program";
+    const xtest::XvfbServer server("2800x1800x24");
+    ASSERT_FALSE(server.Display().empty()) << "Xvfb did not start";
+    std::optional<xtest::RunningProgram> manager;
+    if (xtest::ProgramsExist({"openbox"})) {
+        manager.emplace(server, "openbox");
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    }
+    const char* const envs[] = {"LANG=C.UTF-8 QT_SCALE_FACTOR=1", "LANG=ja_JP.UTF-8 QT_SCALE_FACTOR=1",
+                                "LANG=ja_JP.UTF-8 QT_SCALE_FACTOR=2"};
+    std::vector<std::pair<int, int>> sizes;
+    for (const char* pszEnv : envs) {
+        const xtest::RunningProgram program = StartProgram(server, pszEnv);
+        const unsigned long nWindow = server.WaitForWindow("^Mojiro$", std::chrono::seconds(30));
+        ASSERT_NE(nWindow, 0u) << pszEnv;
+        sizes.push_back(server.SettledWindowSize(nWindow));
+        ASSERT_GT(sizes.back().first, 0) << pszEnv;
+    }
+    EXPECT_GE(sizes[1].first, sizes[0].first);
+    EXPECT_GE(sizes[1].second, sizes[0].second);
+    EXPECT_EQ(sizes[2], std::make_pair(sizes[1].first * 2, sizes[1].second * 2))
+        << (manager ? "with" : "without") << " a window manager";
+}
+
+// The size is fixed, but a screen or window manager may still map it
+// smaller: the window asks again for its whole size.
+TEST(DialogOnADisplay, AWindowMadeSmallerThanItsSizeGetsItBack)
+{
+    if (!CanRunOnADisplay())
+        GTEST_SKIP() << "needs Xvfb, xdotool and the program";
+    const xtest::XvfbServer server;
+    ASSERT_FALSE(server.Display().empty()) << "Xvfb did not start";
+    const xtest::RunningProgram program = StartProgram(server, "LANG=ja_JP.UTF-8 QT_SCALE_FACTOR=2");
+    const unsigned long nWindow = server.WaitForWindow("^Mojiro$", std::chrono::seconds(30));
+    ASSERT_NE(nWindow, 0u);
+    const std::pair<int, int> full = server.SettledWindowSize(nWindow);
+    ASSERT_GT(full.first, 0);
+    // Without a window manager the request of another client is carried out.
+    server.Run("xdotool windowsize " + std::to_string(nWindow) + " " + std::to_string(full.first / 2) + " " +
+               std::to_string(full.second / 2));
+    EXPECT_EQ(server.SettledWindowSize(nWindow), full);
+}
+
+// Without a window manager nothing moves the focus when a window closes:
+// once a picker, the Options dialog or a message box is gone, the dialog's
+// mnemonics must work again, typed wherever the focus now is.
+TEST(DialogOnADisplay, FocusReturnsToTheWindowBelowWhenAModalWindowCloses)
+{
+    if (!CanRunOnADisplay())
+        GTEST_SKIP() << "needs Xvfb, xdotool and the program";
+    const xtest::XvfbServer server;
+    ASSERT_FALSE(server.Display().empty()) << "Xvfb did not start";
+    // The help link fails at once and says so in a box.
+    const xtest::RunningProgram program = StartProgram(server, "MOJIRO_URL_OPENER=false");
+    const unsigned long nMain = server.WaitForWindow("^Mojiro$", std::chrono::seconds(30));
+    ASSERT_NE(nMain, 0u);
+    const struct {
+        const char* pszOpen;
+        const char* pszClose;
+    } cases[] = {{"alt+r", "Escape"}, {"alt+e", "Escape"}, {"alt+p", "Escape"}, {"alt+h", "Return"}};
+    for (const auto& c : cases) {
+        server.Type(nMain, c.pszOpen);
+        const std::vector<unsigned long> windows = server.WaitForWindows(2, std::chrono::seconds(20));
+        ASSERT_EQ(windows.size(), 2u) << c.pszOpen;
+        server.Type(windows.back(), c.pszClose);
+        ASSERT_EQ(server.WaitForWindows(1, std::chrono::seconds(20)).size(), 1u) << c.pszOpen;
+        server.Run("xdotool key alt+p");
+        const std::vector<unsigned long> options = server.WaitForWindows(2, std::chrono::seconds(10));
+        EXPECT_EQ(options.size(), 2u) << "after " << c.pszOpen;
+        if (options.size() != 2)
+            return;
+        server.Type(options.back(), "Escape");
+        ASSERT_EQ(server.WaitForWindows(1, std::chrono::seconds(20)).size(), 1u);
+    }
 }
 
 } // namespace

@@ -4,6 +4,9 @@
 #include <QFontInfo>
 #include <QFontMetrics>
 
+#include <cmath>
+#include <vector>
+
 #include "../ui/support/gui_test_env.h"
 
 namespace {
@@ -28,16 +31,54 @@ TEST(DialogUnits, FourUnitsAreTheAverageWidthAndEightTheHeight)
     }
 }
 
-TEST(DialogUnits, TakenFromTheFontsMetrics)
+TEST(DialogUnits, EightUnitsAreTheLineHeightAndTheWidthOfAFullWidthCharacter)
 {
-    const QFont font = CreateDialogFont("MS UI Gothic", 9);
-    const CDialogUnits units(font);
-    const QFontMetrics metrics(font);
-    EXPECT_EQ(units.CharHeight(), metrics.height());
-    const int nAverage = metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
-    EXPECT_LE(std::abs(units.CharWidth() * 52 - nAverage), 52); // rounded average
-    // A larger font gives larger units.
-    EXPECT_GT(CDialogUnits(CreateDialogFont("MS UI Gothic", 18)).CharHeight(), units.CharHeight());
+    for (const char* pszFace : {"MS UI Gothic", "DejaVu Sans"}) {
+        for (int nPoints : {9, 18}) {
+            const QFont font = CreateDialogFont(pszFace, nPoints);
+            const CDialogUnits units(font);
+            const QFontMetricsF metrics(font);
+            EXPECT_EQ(units.ToPixelsY(8), std::lround(metrics.height())) << pszFace << " " << nPoints;
+            EXPECT_EQ(units.ToPixelsX(8), std::lround(metrics.horizontalAdvance(QStringLiteral("漢"))))
+                << pszFace << " " << nPoints;
+        }
+    }
+}
+
+TEST(DialogUnits, FittedUnitsGiveEveryBoxWhatItsControlNeeds)
+{
+    const CDialogUnits base(6, 12);
+    const struct {
+        const char* pszName;
+        std::vector<ControlExtent> extents;
+    } cases[] = {
+        {"nothing needed", {{{15, 22, 41, 8}, QSize()}}},
+        {"fits already", {{{15, 22, 41, 8}, QSize(50, 10)}}},
+        {"a wide label", {{{15, 22, 41, 8}, QSize(90, 12)}, {{60, 20, 135, 14}, QSize(0, 20)}}},
+        {"a tall button", {{{265, 10, 50, 14}, QSize(60, 40)}}},
+        {"the widest of a column", {{{15, 22, 41, 8}, QSize(70, 12)}, {{15, 40, 41, 8}, QSize(95, 12)},
+                                    {{15, 82, 42, 8}, QSize(80, 12)}}},
+    };
+    for (const auto& c : cases) {
+        const CDialogUnits fitted = base.FittedTo(c.extents);
+        bool bFitsBefore = true;
+        for (const ControlExtent& extent : c.extents) {
+            const QRect rect = fitted.MapDialogRect(extent.box);
+            EXPECT_GE(rect.width(), extent.needed.width()) << c.pszName;
+            EXPECT_GE(rect.height(), extent.needed.height()) << c.pszName;
+            const QRect before = base.MapDialogRect(extent.box);
+            bFitsBefore = bFitsBefore && before.width() >= extent.needed.width() &&
+                          before.height() >= extent.needed.height();
+        }
+        // Units only grow, and not at all when everything fitted.
+        const QRect whole = fitted.MapDialogRect({0, 0, 322, 147});
+        const QRect baseWhole = base.MapDialogRect({0, 0, 322, 147});
+        EXPECT_GE(whole.width(), baseWhole.width()) << c.pszName;
+        EXPECT_GE(whole.height(), baseWhole.height()) << c.pszName;
+        if (bFitsBefore) {
+            EXPECT_EQ(whole, baseWhole) << c.pszName;
+        }
+    }
 }
 
 TEST(DialogFont, NamedFacesFallBackToAnInstalledJapaneseGothic)

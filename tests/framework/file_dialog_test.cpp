@@ -2,6 +2,9 @@
 
 #include <QComboBox>
 #include <QFileDialog>
+#include <QElapsedTimer>
+#include <QHeaderView>
+#include <QTreeView>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
@@ -65,6 +68,44 @@ TEST_F(FileDialogTest, PickerShowsTheDescriptionsAsWritten)
     EXPECT_EQ(dlg.DoModal(), IDCANCEL);
     EXPECT_EQ(shown, (QStringList{QStringLiteral("テキストファイル (*.txt)"), QStringLiteral("HTMLファイル (*.html *.htm)"),
                                   QStringLiteral("全てのファイル (*.*)")}));
+}
+
+// At the picker's own size every column shows whole: none runs past the
+// view, and none but the name is narrower than its contents.
+TEST_F(FileDialogTest, ColumnsFitThePickerAtItsDefaultSize)
+{
+    guitest::WriteFile(m_folder / "とても長い名前のテキストファイル_2001年12月24日版.txt", std::string(123456, 'x'));
+    guitest::WriteFile(m_folder / "a.txt", "x");
+    std::vector<std::string> cut;
+    SetFileDialogHook([this, &cut](QFileDialog& dialog) {
+        dialog.setDirectory(QString::fromStdString(m_folder.string()));
+        dialog.show();
+        auto* pView = dialog.findChild<QTreeView*>(QStringLiteral("treeView"));
+        if (pView == nullptr) {
+            cut.push_back("no detail view");
+            return static_cast<int>(QDialog::Rejected);
+        }
+        QElapsedTimer waited;
+        waited.start();
+        while (pView->model()->rowCount(pView->rootIndex()) < 2 && waited.elapsed() < 5000)
+            QApplication::processEvents(QEventLoop::AllEvents, 20);
+        QApplication::processEvents();
+        QHeaderView* pHeader = pView->header();
+        if (pHeader->length() > pView->viewport()->width())
+            cut.push_back("columns " + std::to_string(pHeader->length()) + " of " +
+                          std::to_string(pView->viewport()->width()));
+        for (int i = 1; i < pHeader->count(); ++i) {
+            if (!pHeader->isSectionHidden(i) && pHeader->sectionSize(i) < static_cast<QAbstractItemView*>(pView)->sizeHintForColumn(i))
+                cut.push_back("column " + std::to_string(i));
+        }
+        dialog.hide();
+        return static_cast<int>(QDialog::Rejected);
+    });
+    for (bool bOpen : {true, false}) {
+        CFileDialog dlg(bOpen, "*.txt", nullptr, OFN_HIDEREADONLY | OFN_ENABLESIZING, "Text|*.txt||");
+        EXPECT_EQ(dlg.DoModal(), IDCANCEL);
+    }
+    EXPECT_EQ(cut, std::vector<std::string>{});
 }
 
 TEST_F(FileDialogTest, OpenGivesTheFullPathOfTheChosenFile)

@@ -319,7 +319,7 @@ TEST(VersionInfo, TheBuiltProgramCarriesItsVersionBlock)
         const char* pszExpected;
     };
     const Case cases[] = {
-        {"FileDescription", "Mojiro Version 1.01 (r20011224)"},
+        {"FileDescription", "Mojiro Version 1.0.1 (1.01u)"}, // the version --version gives
         {"FileVersion", "1.01u"},
         {"ProductVersion", "1.01u"},
         {"ProductName", "Mojiro"},

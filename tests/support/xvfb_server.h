@@ -17,6 +17,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace xtest {
@@ -37,8 +38,8 @@ public:
     // the others a parallel test run starts: a server that ends removes its
     // socket, and a new one reusing the number could lose its own. It does not
     // reset when its last client leaves, as the next program would find no
-    // server while it does.
-    XvfbServer()
+    // server while it does. The screen is WIDTHxHEIGHTxDEPTH.
+    explicit XvfbServer(std::string strScreen = "1024x768x24") : m_strScreen(std::move(strScreen))
     {
         if (!ProgramsExist({"Xvfb"}))
             return;
@@ -75,7 +76,7 @@ private:
             strDisplay += std::to_string(nDisplay);
             const std::string strFd = std::to_string(fds[1]);
             ::execlp("Xvfb", "Xvfb", strDisplay.c_str(), "-displayfd", strFd.c_str(), "-nolisten", "tcp", "-noreset",
-                     "-screen", "0", "1024x768x24", static_cast<char*>(nullptr));
+                     "-screen", "0", m_strScreen.c_str(), static_cast<char*>(nullptr));
             ::_exit(127);
         }
         ::close(fds[1]);
@@ -132,6 +133,56 @@ public:
         }
     }
 
+    // Starts a command on this display in the background; its process id.
+    long Start(const std::string& strCommand) const
+    {
+        long nPid = 0;
+        std::istringstream(Run(strCommand + " >/dev/null 2>&1 & echo $!")) >> nPid;
+        return nPid;
+    }
+
+    // The newest visible window whose name matches the pattern, once there
+    // is one; 0 after the timeout.
+    unsigned long WaitForWindow(const std::string& strNamePattern, std::chrono::seconds timeout) const
+    {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        for (;;) {
+            std::istringstream list(Run("xdotool search --onlyvisible --name '" + strNamePattern + "'"));
+            unsigned long nNewest = 0;
+            for (unsigned long nId; list >> nId;)
+                nNewest = std::max(nNewest, nId);
+            if (nNewest != 0 || std::chrono::steady_clock::now() > deadline)
+                return nNewest;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+    }
+
+    // Width and height of a window, or 0 by 0.
+    std::pair<int, int> WindowSize(unsigned long nWindow) const
+    {
+        const std::string strOut = Run("xdotool getwindowgeometry " + std::to_string(nWindow));
+        const std::size_t nAt = strOut.find("Geometry: ");
+        int nWidth = 0;
+        int nHeight = 0;
+        if (nAt == std::string::npos || std::sscanf(strOut.c_str() + nAt, "Geometry: %dx%d", &nWidth, &nHeight) != 2)
+            return {0, 0};
+        return {nWidth, nHeight};
+    }
+
+    // The size once it has held still for a moment.
+    std::pair<int, int> SettledWindowSize(unsigned long nWindow) const
+    {
+        std::pair<int, int> last = WindowSize(nWindow);
+        for (int i = 0; i < 50; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            const std::pair<int, int> now = WindowSize(nWindow);
+            if (now == last)
+                return now;
+            last = now;
+        }
+        return last;
+    }
+
     // Focuses the window and types the keys there, as a user would.
     void Type(unsigned long nWindow, const std::string& strKeys) const
     {
@@ -139,8 +190,28 @@ public:
     }
 
 private:
+    std::string m_strScreen;
     pid_t m_pid = -1;
     std::string m_strDisplay;
+};
+
+// A command started in the background on a server's display, ended with
+// the object.
+class RunningProgram {
+public:
+    RunningProgram(const XvfbServer& server, const std::string& strCommand) : m_nPid(server.Start(strCommand)) {}
+    ~RunningProgram()
+    {
+        if (m_nPid > 0)
+            ::kill(static_cast<pid_t>(m_nPid), SIGTERM);
+    }
+    RunningProgram(RunningProgram&& other) noexcept : m_nPid(std::exchange(other.m_nPid, 0)) {}
+    RunningProgram(const RunningProgram&) = delete;
+    RunningProgram& operator=(const RunningProgram&) = delete;
+    RunningProgram& operator=(RunningProgram&&) = delete;
+
+private:
+    long m_nPid;
 };
 
 } // namespace xtest

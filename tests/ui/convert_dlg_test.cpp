@@ -641,24 +641,26 @@ TEST_F(ConvertDlgTest, OptionsOkWritesAllFiveAndTakesEffectAtTheNextEvent)
     EXPECT_EQ(Combo(IDC_NLCODE)->currentIndex(), 0); // automatic line ending now off
 }
 
+// A stored mode that names no button (7, behind the dialog's back) shows as
+// no automatic name, which is what the dialog makes of it, and OK stores
+// that: never -1.
 TEST_F(ConvertDlgTest, OptionsShowTheStoredValuesNotTheDialogsCopies)
 {
     SetSetting("nOutputFilename", 2);
     Open();
     profile::WriteProfileInt("Settings", "nOutputFilename", 7); // changed behind the dialog
-    bool bAnyChecked = true;
+    std::vector<bool> checked;
     guitest::WhenModalShown(
-        [&bAnyChecked](QWidget* pOptions) {
-            bAnyChecked = false;
+        [&checked](QWidget* pOptions) {
             for (const char* pszName : {"IDC_1003", "IDC_1011", "IDC_1012"})
-                bAnyChecked |= qobject_cast<QAbstractButton*>(pOptions->findChild<QWidget*>(pszName))->isChecked();
+                checked.push_back(qobject_cast<QAbstractButton*>(pOptions->findChild<QWidget*>(pszName))->isChecked());
             qobject_cast<QAbstractButton*>(pOptions->findChild<QWidget*>(QStringLiteral("IDC_1")))->click();
         },
         m_pDlg->GetWindow());
     Click(IDC_OPTION);
-    EXPECT_FALSE(bAnyChecked);
-    EXPECT_EQ(profile::GetProfileInt("Settings", "nOutputFilename", 0), -1);
-    EXPECT_EQ(m_pDlg->m_nOutputFilename, -1);
+    EXPECT_EQ(checked, (std::vector<bool>{true, false, false}));
+    EXPECT_EQ(profile::GetProfileInt("Settings", "nOutputFilename", -7), 0);
+    EXPECT_EQ(m_pDlg->m_nOutputFilename, 0);
 }
 
 // --- About, help, icon -------------------------------------------------------------
@@ -740,12 +742,30 @@ TEST_F(ConvertDlgTest, HowToUseOpensTheProductPage)
                           ".part' '" + record.string() + "'\n");
     fs::permissions(opener, fs::perms::owner_all);
     ::setenv("MOJIRO_URL_OPENER", opener.c_str(), 1);
+    guitest::MessageRecorder messages;
     Open();
     Click(IDC_HOWTOUSE);
     EXPECT_TRUE(QTest::qWaitFor([&] { return fs::exists(record); }, 10000));
+    EXPECT_EQ(messages.Messages(), std::vector<std::string>{});
     EXPECT_EQ(ReadFile(record), kProductUrl);
     EXPECT_NE(std::string(kProductUrl).find("http://"), std::string::npos);
     EXPECT_NE(std::string(kProductUrl).find("/products/Mojiro/"), std::string::npos);
+    ::unsetenv("MOJIRO_URL_OPENER");
+}
+
+// No browser, or no opener at all: the user learns it and gets the address.
+TEST_F(ConvertDlgTest, HowToUseSaysSoWhenThePageCannotBeOpened)
+{
+    for (const char* pszOpener : {"false", "/no/such/opener"}) {
+        ::setenv("MOJIRO_URL_OPENER", pszOpener, 1);
+        guitest::MessageRecorder messages;
+        Open();
+        Click(IDC_HOWTOUSE);
+        ASSERT_EQ(messages.Messages().size(), 1u) << pszOpener;
+        EXPECT_NE(messages.Messages()[0].find(kProductUrl), std::string::npos) << messages.Messages()[0];
+        EXPECT_NE(messages.Messages()[0].find("開けません"), std::string::npos) << messages.Messages()[0];
+        m_pDlg->DestroyWindow();
+    }
     ::unsetenv("MOJIRO_URL_OPENER");
 }
 
