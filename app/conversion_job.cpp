@@ -56,12 +56,14 @@ private:
 class CConverter {
 public:
     CConverter(CharsetId nSource, CharsetId nTarget, NLCode nNLCode, const std::string& strSubstitute, IByteSink& sink,
-               int nThreads)
+               int nThreads, CReplacementTally* pTally)
     {
-        if (nThreads > 1)
+        if (nThreads > 1) {
             m_pParallel = std::make_unique<CParallelTextStream>(nSource, nTarget, nNLCode, strSubstitute, sink, nThreads);
-        else
-            m_pStream = std::make_unique<CTextStream>(nSource, nTarget, nNLCode, strSubstitute, sink);
+            m_pParallel->SetTally(pTally);
+        } else {
+            m_pStream = std::make_unique<CTextStream>(nSource, nTarget, nNLCode, strSubstitute, sink, true, pTally);
+        }
     }
     void Write(const std::uint8_t* p, std::int64_t n)
     {
@@ -188,7 +190,7 @@ CConversionJob::Result CConversionJob::Run(const Request& request, CharsetId* pn
         // A copy with new line endings is bound by the disk, not the cores.
         const bool bWorthThreads = (nTotal >= kThreadedFrom || nTotal < 0) && *pnSource != request.nTarget;
         const int nThreads = bWorthThreads ? request.nThreads : 1;
-        CConverter converter(*pnSource, request.nTarget, request.nNLCode, strSubstitute, sink, nThreads);
+        CConverter converter(*pnSource, request.nTarget, request.nNLCode, strSubstitute, sink, nThreads, request.pTally);
         const std::int64_t nMark = Charset::InputMarkLength(*pnSource, request.nTarget, held.data(),
                                                             static_cast<std::int64_t>(held.size()));
         std::int64_t nDone = static_cast<std::int64_t>(held.size());

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "../convert/charset.h"
+#include "../convert/replacement_tally.h"
 #include "../framework/file_system.h"
 
 // One text converted from a file (or standard input) to a file (or standard
@@ -37,6 +38,8 @@ public:
         // unknown). False cancels; the output is then left as it was.
         std::function<bool(std::int64_t nDone, std::int64_t nTotal)> progress;
         int nThreads = 1;
+        // Hears of every character replaced, when given.
+        CReplacementTally* pTally = nullptr;
         // What detection may hold of an input it cannot read twice.
         std::int64_t nHoldLimit = kHoldLimit;
     };

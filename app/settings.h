@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "../convert/text_constants.h"
+
 // The five preferences: section, key names and the defaults every reader
 // passes. Reads go through the profile each time, so they see the store as
 // it is at that moment.
@@ -18,7 +20,7 @@ public:
     static constexpr int kDefaultAutoNLCode = 1;
     static constexpr int kDefaultClearFilename = 1;
     static constexpr int kDefaultOutputFilename = 0;
-    static constexpr const char* kDefaultUnmappableDefaultChar = "_";
+    static constexpr const char* kDefaultUnmappableDefaultChar = kDefaultSubstitute;
 
     // All five, in the order above.
     static CSettings Load();

@@ -4,6 +4,7 @@
 
 #include <QWidget>
 
+#include "../app/replacement_notice.h"
 #include "../convert/charset.h"
 #include "../framework/afx_string.h"
 #include "../framework/app_icon.h"
@@ -17,6 +18,7 @@
 #include "about_dlg.h"
 #include "option_dlg.h"
 #include "../app/conversion_job.h"
+#include "../app/replacement_notice.h"
 #include "../app/settings.h"
 
 namespace {
@@ -240,6 +242,8 @@ CConversionJob::Result CConvertDlg::RunConversion(std::string* pstrReason)
         return true;
     };
     request.nThreads = CConversionJob::ThreadsAvailable();
+    m_tally = CReplacementTally();
+    request.pTally = &m_tally;
     CharsetId nSourceUsed = Charset::None;
     // Gone before any message box.
     CProgressWindow progress(this, "変換しています...");
@@ -251,7 +255,11 @@ bool CConvertDlg::ReportConversion(CConversionJob::Result result, const std::str
 {
     switch (result) {
     case CConversionJob::Result::Succeeded:
-        AfxMessageBox(IDS_CONVERT_SUCCEEDED, MB_OK);
+        if (m_tally.Empty())
+            AfxMessageBox(IDS_CONVERT_SUCCEEDED, MB_OK);
+        else
+            AfxMessageBox(afx::LoadString(IDS_CONVERT_SUCCEEDED) + "\n" +
+                          replacement_notice::Sentence(m_tally, m_nOutputCharset, m_strUnmappableDefaultChar));
         break;
     case CConversionJob::Result::InputFailed:
         // The handler guard reports an input that cannot be read.

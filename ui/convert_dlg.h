@@ -6,6 +6,7 @@
 #include <QIcon>
 
 #include "../app/conversion_job.h"
+#include "../convert/text_constants.h"
 #include "../framework/dialog.h"
 #include "../framework/file_system.h"
 
@@ -32,7 +33,7 @@ public:
     int m_bAutoNLCode = 1;
     int m_bClearFilename = 1;
     int m_nOutputFilename = 0;
-    std::string m_strUnmappableDefaultChar = "_";
+    std::string m_strUnmappableDefaultChar = kDefaultSubstitute;
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
@@ -61,4 +62,5 @@ private:
     void LoadSettings();
 
     IFileSystem& m_fileSystem;
+    CReplacementTally m_tally; // of the last conversion
 };
