@@ -194,6 +194,28 @@ inline std::uint8_t* EncodeUnit(std::uint8_t* out, std::uint16_t unit, const std
 
 namespace {
 
+// Sixteen ASCII bytes as they are, or widened to sixteen UTF-16 units.
+template <bool ToUtf8>
+inline std::uint8_t* PutAscii16(const std::uint8_t* p, std::uint8_t* out)
+{
+    if constexpr (ToUtf8) {
+        std::memcpy(out, p, 16);
+        return out + 16;
+    } else {
+#if defined(__SSE2__)
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi8(v, _mm_setzero_si128()));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16), _mm_unpackhi_epi8(v, _mm_setzero_si128()));
+#else
+        for (int k = 0; k < 16; ++k) {
+            out[2 * k] = p[k];
+            out[2 * k + 1] = 0;
+        }
+#endif
+        return out + 32;
+    }
+}
+
 // Decodes p[0, n). Unless bFinal, a lead byte that is the last byte is left
 // for the next slice: *pConsumed tells where decoding stopped.
 template <bool ToUtf8>
@@ -216,22 +238,7 @@ std::uint8_t* DecodeSlice(const std::uint8_t* p, std::int64_t n, bool bFinal, st
     std::int64_t i = 0;
     while (i < end) {
         while (i + 16 <= end && Ascii16(p + i)) {
-            if constexpr (ToUtf8) {
-                std::memcpy(out, p + i, 16);
-                out += 16;
-            } else {
-#if defined(__SSE2__)
-                const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi8(v, _mm_setzero_si128()));
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16), _mm_unpackhi_epi8(v, _mm_setzero_si128()));
-#else
-                for (int k = 0; k < 16; ++k) {
-                    out[2 * k] = p[i + k];
-                    out[2 * k + 1] = 0;
-                }
-#endif
-                out += 32;
-            }
+            out = PutAscii16<ToUtf8>(p + i, out);
             i += 16;
         }
         // Then one character at a time. Only an ASCII byte can begin a
