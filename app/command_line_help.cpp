@@ -17,7 +17,7 @@ std::string CCommandLineHelp::UsageText(const std::string& strAppName)
            "  /Fpattern   output name; %SOURCE% is the input name, %SUFFIX% the target's\n"
            "              short name (sjis euc jis uni utf8); default %SOURCE%.%SUFFIX%\n"
            "  --          every later word is a file name (put it before absolute paths)\n"
-           "  --help, -h, /?   this text;  --version   version and copyright\n"
+           "  --help, -h, /?   this text;  --version, -V, -v   version and copyright\n"
            "\n"
            "Encodings (any letter case): Shift_JIS, EUC-JP, ISO-2022-JP, Unicode, UTF-8.\n"
            "A switch may start with / or -, and its first letter decides it.\n"

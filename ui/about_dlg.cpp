@@ -1,6 +1,5 @@
 #include "about_dlg.h"
 
-#include <cstring>
 #include <new>
 
 #include "../framework/ddx.h"
@@ -17,18 +16,14 @@ constexpr const char* kQueryLegalCopyright = "\\StringFileInfo\\041104b0\\LegalC
 // The notes as text: up to the first zero byte, line endings as they are.
 std::string ReadReleaseNote()
 {
-    CByteBuffer contents;
+    std::string strContents;
     try {
-        if (!RealFileSystem().TryReadWholeFile(kReleaseNotePath, &contents))
+        if (!RealFileSystem().TryReadText(kReleaseNotePath, &strContents))
             return {};
     } catch (const std::bad_alloc&) {
         return {}; // notes too large to hold: the box opens without them
     }
-    const char* pText = reinterpret_cast<const char*>(contents.Data());
-    const std::size_t nLength = static_cast<std::size_t>(contents.Size());
-    const void* pZero = nLength > 0 ? std::memchr(pText, 0, nLength) : nullptr;
-    const std::size_t nTextLength = pZero != nullptr ? static_cast<std::size_t>(static_cast<const char*>(pZero) - pText) : nLength;
-    return std::string(pText, nTextLength);
+    return strContents.substr(0, strContents.find('\0'));
 }
 
 } // namespace
