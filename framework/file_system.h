@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-// Raised when an input file cannot be opened or read whole.
+// Raised when an input file cannot be opened or read.
 class CFileException : public std::runtime_error {
 public:
     CFileException(std::string strPath, std::string strReason)
