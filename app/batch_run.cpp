@@ -2,11 +2,14 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <deque>
 #include <csignal>
 #include <cstdio>
 #include <mutex>
 #include <thread>
 #include <filesystem>
+#include <memory>
 #include <new>
 #include <system_error>
 #include <utility>
@@ -56,6 +59,81 @@ void BlockTerminatingSignals()
         sigaddset(&set, nSignal);
     ::pthread_sigmask(SIG_BLOCK, &set, nullptr);
 }
+
+// Outputs handed over complete are put in place on threads of their own, so
+// that the waits of many small replacements for the disk overlap instead of
+// adding up; each is still on disk before it takes its name. A worker waits
+// while kCommitsInFlight are pending, which bounds the open files (and the
+// named temporaries a signal must find).
+class CCommitQueue {
+public:
+    using Done = std::function<void(bool bOk, const std::string& strError)>;
+    static constexpr int kCommitThreads = 8;
+    static constexpr std::size_t kCommitsInFlight = 32;
+
+    CCommitQueue()
+    {
+        for (int t = 0; t < kCommitThreads; ++t)
+            m_threads.emplace_back([this] { Serve(); });
+    }
+    // Returns once every output handed over is committed.
+    ~CCommitQueue()
+    {
+        {
+            const std::lock_guard<std::mutex> lock(m_lock);
+            m_bClosed = true;
+        }
+        m_changed.notify_all();
+        m_threads.clear();
+    }
+    CCommitQueue(const CCommitQueue&) = delete;
+    CCommitQueue& operator=(const CCommitQueue&) = delete;
+
+    void Add(std::unique_ptr<IFileSystem::IOutputFile> pOutput, Done done)
+    {
+        std::unique_lock<std::mutex> lock(m_lock);
+        m_changed.wait(lock, [this] { return m_nInFlight < kCommitsInFlight; });
+        ++m_nInFlight;
+        m_pending.push_back({std::move(pOutput), std::move(done)});
+        m_changed.notify_all();
+    }
+
+private:
+    struct CItem {
+        std::unique_ptr<IFileSystem::IOutputFile> pOutput;
+        Done done;
+    };
+    void Serve()
+    {
+        BlockTerminatingSignals();
+        for (;;) {
+            CItem item;
+            {
+                std::unique_lock<std::mutex> lock(m_lock);
+                m_changed.wait(lock, [this] { return m_bClosed || !m_pending.empty(); });
+                if (m_pending.empty())
+                    return;
+                item = std::move(m_pending.front());
+                m_pending.pop_front();
+            }
+            const bool bOk = item.pOutput->Commit();
+            item.done(bOk, bOk ? std::string() : item.pOutput->Error());
+            item.pOutput.reset();
+            {
+                const std::lock_guard<std::mutex> lock(m_lock);
+                --m_nInFlight;
+            }
+            m_changed.notify_all();
+        }
+    }
+
+    std::mutex m_lock;
+    std::condition_variable m_changed;
+    std::deque<CItem> m_pending;
+    std::size_t m_nInFlight = 0;
+    bool m_bClosed = false;
+    std::vector<std::jthread> m_threads; // last: joined before the rest goes
+};
 
 constexpr const char* kReadLater = "not replaced: a later file of this run reads it";
 constexpr const char* kWrittenBefore = "not replaced: this run has written it for an earlier file";
@@ -196,16 +274,25 @@ void CBatchRun::RunInParallel(std::vector<CFile>& files)
         const std::lock_guard<std::mutex> lock(substituteLock);
         return readSubstitute();
     };
-    const auto work = [&] {
-        // Terminating signals go to the first thread, which removes every
-        // pending temporary, never to a worker part-way through a name.
-        BlockTerminatingSignals();
-        for (std::size_t k; (k = next.fetch_add(1)) < files.size();) {
-            files[k].pszResult = ConvertOne(files[k], false, &nBytes);
-            ++nDone;
-        }
-    };
     {
+        CCommitQueue commits; // outlives the workers: every commit ends before the report
+        const auto work = [&] {
+            // Terminating signals go to the first thread, which removes every
+            // pending temporary, never to a worker part-way through a name.
+            BlockTerminatingSignals();
+            for (std::size_t k; (k = next.fetch_add(1)) < files.size();) {
+                CFile& file = files[k];
+                const auto commitLater = [&](std::unique_ptr<IFileSystem::IOutputFile> pOutput) {
+                    commits.Add(std::move(pOutput), [this, &file](bool bOk, const std::string& strError) {
+                        file.pszResult = bOk ? kSucceeded : Fail(file, kOutputFailed, file.strOutput, strError);
+                    });
+                };
+                // Null: the result comes with the commit.
+                if (const char* pszResult = ConvertOne(file, false, &nBytes, commitLater))
+                    file.pszResult = pszResult;
+                ++nDone;
+            }
+        };
         std::vector<std::jthread> workers;
         const std::size_t nWorkers = std::min<std::size_t>(static_cast<std::size_t>(m_nThreads), files.size());
         for (std::size_t t = 0; t < nWorkers; ++t)
@@ -263,7 +350,8 @@ bool CBatchRun::MayWrite(const CFile& file, bool bCheckClashes, bool* pbInPlace,
     return true;
 }
 
-const char* CBatchRun::ConvertOne(CFile& file, bool bCheckClashes, std::atomic<std::int64_t>* pBytes)
+const char* CBatchRun::ConvertOne(CFile& file, bool bCheckClashes, std::atomic<std::int64_t>* pBytes,
+                                  const CommitLater& commitLater)
 {
     CConversionJob::Request request;
     request.strInput = file.strInput;
@@ -288,6 +376,7 @@ const char* CBatchRun::ConvertOne(CFile& file, bool bCheckClashes, std::atomic<s
     request.checkOutput = [&](const IFileSystem::FileStamp&, bool* pbInPlace, std::string* pstrReason) {
         return MayWrite(file, bCheckClashes, pbInPlace, pstrReason);
     };
+    request.commitLater = commitLater;
 
     std::string strReason;
     const CConversionJob::Result result = CConversionJob(m_fileSystem).Run(request, &file.nSource, &strReason);
@@ -306,6 +395,8 @@ const char* CBatchRun::ConvertOne(CFile& file, bool bCheckClashes, std::atomic<s
     case CConversionJob::Result::Cancelled:
         return Fail(file, kOutputFailed, file.strOutput, strReason);
     }
+    if (commitLater)
+        return nullptr; // handed over: file belongs to the commit now
     if (bCheckClashes && !file.strOutputKey.empty())
         m_written.insert(file.strOutputKey);
     return kSucceeded;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -71,10 +72,14 @@ private:
         const char* pszResult = nullptr;
         std::vector<std::string> failures; // the lines for standard error
     };
+    using CommitLater = std::function<void(std::unique_ptr<IFileSystem::IOutputFile>)>;
     // Reads, converts and writes one file. bCheckClashes: against what this
     // run wrote and what later inputs read (not needed when no file meets
-    // another); pBytes: count the bytes read there instead of reporting.
-    const char* ConvertOne(CFile& file, bool bCheckClashes, std::atomic<std::int64_t>* pBytes = nullptr);
+    // another); pBytes: count the bytes read there instead of reporting;
+    // commitLater: takes the complete output to commit and returns null, the
+    // result then being the commit's.
+    const char* ConvertOne(CFile& file, bool bCheckClashes, std::atomic<std::int64_t>* pBytes = nullptr,
+                           const CommitLater& commitLater = {});
     // False (with the reason) when the file's output must not be written;
     // *pbInPlace: the pattern names the input itself, to be replaced.
     bool MayWrite(const CFile& file, bool bCheckClashes, bool* pbInPlace, std::string* pstrReason) const;

@@ -219,7 +219,8 @@ std::unique_ptr<IFileSystem::IOutputFile> BeginOutput(IFileSystem& fileSystem, c
 }
 
 // Converts the held bytes and the rest of the input into the output and
-// commits it; false with *pFailure set when it could not.
+// commits it (unless the caller will); false with *pFailure set when it
+// could not.
 bool ConvertInto(IFileSystem::IInputFile& input, IFileSystem::IOutputFile& output,
                  const CConversionJob::Request& request, CharsetId nSource, std::int64_t nTotal,
                  std::vector<std::uint8_t> held, bool bAtEnd, CFailure* pFailure)
@@ -271,7 +272,7 @@ bool ConvertInto(IFileSystem::IInputFile& input, IFileSystem::IOutputFile& outpu
         return false;
     }
     converter.Finish();
-    if (!sink.Flush() || !output.Commit()) {
+    if (!sink.Flush() || (!request.commitLater && !output.Commit())) {
         *pFailure = {Result::OutputFailed, output.Error()};
         return false;
     }
@@ -309,6 +310,8 @@ CConversionJob::Result CConversionJob::Run(const Request& request, CharsetId* pn
         if (output == nullptr ||
             !ConvertInto(*input, *output, request, *pnSource, nTotal, std::move(held), bAtEnd, &failure))
             return fail(failure);
+        if (request.commitLater)
+            request.commitLater(std::move(output));
         return Result::Succeeded;
     } catch (const std::bad_alloc&) {
         return fail({Result::ConvertFailed, "not enough memory to convert it"});

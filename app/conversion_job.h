@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "../convert/charset.h"
@@ -35,6 +36,10 @@ public:
         // unknown). False cancels; the output is then left as it was.
         std::function<bool(std::int64_t nDone, std::int64_t nTotal)> progress;
         int nThreads = 1;
+        // When set, a successful job hands its output over complete but not
+        // committed, and the caller commits it: many commits can then wait
+        // for the disk at once.
+        std::function<void(std::unique_ptr<IFileSystem::IOutputFile>)> commitLater;
     };
 
     explicit CConversionJob(IFileSystem& fileSystem) : m_fileSystem(fileSystem) {}

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <memory>
 #include <map>
+#include <mutex>
 #include <new>
 #include <set>
 #include <string>
@@ -21,10 +22,12 @@ namespace {
 using Bytes = std::string;
 
 // Files in memory, with the failures a real disk rarely shows on demand.
+// Every call takes one lock, as files converted side by side share it.
 class CFakeFileSystem : public IFileSystem {
 public:
     std::unique_ptr<IInputFile> OpenInput(const std::string& strPath, FileStamp* pStamp = nullptr) override
     {
+        const std::lock_guard<std::recursive_mutex> lock(m_lock);
         m_events.push_back("read " + strPath);
         if (m_onRead)
             m_onRead(strPath);
@@ -42,6 +45,7 @@ public:
     // makes a new file.
     bool GetFileStamp(const std::string& strPath, FileStamp* pStamp) override
     {
+        const std::lock_guard<std::recursive_mutex> lock(m_lock);
         const std::string strFile = Resolve(strPath);
         const auto it = m_files.find(strFile);
         if (it == m_files.end())
@@ -53,6 +57,7 @@ public:
 
     std::string FileKey(const std::string& strPath) override
     {
+        const std::lock_guard<std::recursive_mutex> lock(m_lock);
         return std::filesystem::path(Resolve(strPath)).lexically_normal().string();
     }
 
@@ -76,6 +81,7 @@ public:
     std::function<void(const std::string&)> m_beforeWrite;
     std::map<std::string, std::uint64_t> m_generations;
     std::map<std::string, std::string> m_links; // name -> the file it reaches
+    std::recursive_mutex m_lock;
 
 private:
     class CInput : public IInputFile {
@@ -116,6 +122,7 @@ private:
         }
         bool Commit() override
         {
+            const std::lock_guard<std::recursive_mutex> lock(m_fs.m_lock);
             m_fs.m_events.push_back("write " + m_strPath);
             if (m_fs.m_beforeWrite)
                 m_fs.m_beforeWrite(m_strPath);
@@ -468,6 +475,49 @@ TEST_F(BatchRun, NoOutputReplacesAnInputOrAnEarlierOutput)
             EXPECT_NE(failures[0].find(": not replaced: "), std::string::npos) << failures[0];
         }
     }
+}
+
+// Files side by side, their outputs committed on threads of their own, give
+// the one-thread run: the same report, reasons and files, failed commits
+// included.
+TEST_F(BatchRun, FilesSideBySideGiveTheOneThreadRun)
+{
+    CConvertCommandLineInfo info;
+    info.m_bAuto = true;
+    info.m_nInputCharset = Charset::ShiftJis;
+    info.m_nOutputCharset = Charset::Utf8;
+    info.m_strOutputPattern = "%SOURCE%";
+    for (int k = 0; k < 12; ++k)
+        info.m_listFiles.push_back("f" + std::to_string(k));
+    std::vector<std::string> reports;
+    std::vector<std::vector<std::string>> reasons;
+    std::vector<std::map<std::string, Bytes>> contents;
+    for (const int nThreads : {1, 4}) {
+        fs.m_files.clear();
+        for (const std::string& strName : info.m_listFiles)
+            fs.m_files[strName] = "\x82\xa0" + strName;
+        fs.m_files.erase("f5");        // cannot be read
+        fs.m_failWrites = {"f3"};      // fails as it is put in place
+        fs.m_beforeWrite = [this](const std::string& strPath) {
+            if (strPath == "f7")
+                fs.m_files["f7"] += "+"; // changed by someone else meanwhile
+        };
+        failures.clear();
+        run.m_nThreads = nThreads;
+        run.Run(info);
+        reports.push_back(run.GetReportText());
+        reasons.push_back(failures);
+        contents.push_back(fs.m_files);
+    }
+    EXPECT_EQ(reports[1], reports[0]);
+    EXPECT_EQ(reasons[1], reasons[0]);
+    EXPECT_EQ(contents[1], contents[0]);
+    EXPECT_EQ(reports[0].substr(0, std::string("変換を完了しました(9/12)").size()), "変換を完了しました(9/12)");
+    for (const char* pszLine : {"\nf3 <sjis> -> f3 <utf8|CRLF> 出力失敗", "\nf5 <sjis> -> f5 <utf8|CRLF> 入力失敗",
+                                "\nf7 <sjis> -> f7 <utf8|CRLF> 出力失敗", "\nf0 <sjis> -> f0 <utf8|CRLF> 成功"})
+        EXPECT_NE(reports[0].find(pszLine), std::string::npos) << pszLine;
+    EXPECT_EQ(contents[0]["f3"], "\x82\xa0" "f3");
+    EXPECT_EQ(contents[0]["f0"], "\xe3\x81\x82" "f0");
 }
 
 TEST_F(BatchRun, NamesAreShownEscapedAndEveryFailureIsExplained)
