@@ -15,10 +15,12 @@
 #include <utility>
 #include <vector>
 
+#include "../convert/text_constants.h"
 #include "../framework/afx_string.h"
 #include "../framework/file_system.h"
 #include "conversion_job.h"
 #include "convert_command_line_info.h"
+#include "replacement_notice.h"
 
 namespace {
 
@@ -207,6 +209,7 @@ void CBatchRun::Run(const CConvertCommandLineInfo& cmdInfo)
     m_nTotal = 0;
     m_nSuccesses = 0;
     m_strReport.clear();
+    m_notices.clear();
     m_inputs.clear();
     m_laterInputs.clear();
     m_written.clear();
@@ -315,6 +318,8 @@ void CBatchRun::Report(const CFile& file)
     if (m_reportFailure)
         for (const std::string& strLine : file.failures)
             m_reportFailure(strLine);
+    if (!file.strNotice.empty() && file.pszResult == kSucceeded)
+        m_notices.push_back(file.strNotice);
     if (file.pszResult == kSucceeded)
         ++m_nSuccesses;
     // A file that failed before detection shows the source it would have had.
@@ -377,6 +382,8 @@ const char* CBatchRun::ConvertOne(CFile& file, bool bCheckClashes, std::atomic<s
         return MayWrite(file, bCheckClashes, pbInPlace, pstrReason);
     };
     request.commitLater = commitLater;
+    CReplacementTally tally;
+    request.pTally = &tally;
 
     std::string strReason;
     const CConversionJob::Result result = CConversionJob(m_fileSystem).Run(request, &file.nSource, &strReason);
@@ -394,6 +401,13 @@ const char* CBatchRun::ConvertOne(CFile& file, bool bCheckClashes, std::atomic<s
     case CConversionJob::Result::OutputFailed:
     case CConversionJob::Result::Cancelled:
         return Fail(file, kOutputFailed, file.strOutput, strReason);
+    }
+    if (!tally.Empty()) {
+        const std::string strSubstitute = Charset::NeedsSubstitute(file.nSource, file.nTarget) && m_readSubstitute
+                                              ? m_readSubstitute()
+                                              : std::string(kDefaultSubstitute);
+        file.strNotice = "mojiro: " + replacement_notice::Line(Escaped(file.strInput), tally, file.nTarget,
+                                                               replacement_notice::FirstCharacter(strSubstitute));
     }
     if (commitLater)
         return nullptr; // handed over: file belongs to the commit now

@@ -44,6 +44,9 @@ public:
     // Some file's output goes (or was to go) to standard output: the report
     // must not, whatever the result.
     bool UsesStandardOutput() const { return m_bUsesStandardOutput; }
+    // One line for each file whose conversion replaced or dropped
+    // characters, in the order of the report; a clean run has none.
+    const std::vector<std::string>& Notices() const { return m_notices; }
 
     // Threads one large file may use (1: the one-thread job).
     int m_nThreads = 1;
@@ -57,6 +60,7 @@ public:
     int m_nSuccesses = 0;
     // One line feed and one line per file.
     std::string m_strReport;
+    std::vector<std::string> m_notices;
 
 private:
     struct CFile {
@@ -71,6 +75,7 @@ private:
         NLCode nNLCode = NewLine::CrLf;
         const char* pszResult = nullptr;
         std::vector<std::string> failures; // the lines for standard error
+        std::string strNotice;             // what the conversion replaced, if anything
     };
     using CommitLater = std::function<void(std::unique_ptr<IFileSystem::IOutputFile>)>;
     // Reads, converts and writes one file. bCheckClashes: against what this

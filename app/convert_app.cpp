@@ -134,6 +134,9 @@ bool CConvertApp::InitInstance()
         // A report that reached no one is a failure a script must see.
         if (cmdInfo.m_bReport && !ShowReport(run) && m_nExitCode == 0)
             m_nExitCode = 1;
+        // What was replaced, after the report lines it belongs to.
+        for (const std::string& strNotice : run.Notices())
+            CBatchRun::WriteToStandardError(strNotice);
     } else {
         RunWindows(cmdInfo);
     }

@@ -53,6 +53,14 @@ std::string Count(std::int64_t n, const char* pszOne, const char* pszMany)
 
 } // namespace
 
+std::string FirstCharacter(const std::string& strUtf8)
+{
+    std::size_t n = strUtf8.empty() ? 0 : 1;
+    while (n < strUtf8.size() && (static_cast<unsigned char>(strUtf8[n]) & 0xC0) == 0x80)
+        ++n;
+    return strUtf8.substr(0, n);
+}
+
 std::string Line(const std::string& strName, const CReplacementTally& tally, CharsetId nTarget,
                  const std::string& strSubstitute)
 {
@@ -66,7 +74,7 @@ std::string Line(const std::string& strName, const CReplacementTally& tally, Cha
         text += Count(tally.m_nNoForm, "character has", "characters have");
         text += " no form in ";
         text += Charset::kNames[nTarget];
-        text += by.empty() ? " and were dropped" : " and became ";
+        text += by.empty() ? (tally.m_nNoForm == 1 ? " and was dropped" : " and were dropped") : " and became ";
         text += by;
         text += " (the first, ";
         text += Hex("U+%04X", tally.m_firstNoForm.nValue);

@@ -15,6 +15,10 @@ namespace replacement_notice {
 std::string Line(const std::string& strName, const CReplacementTally& tally, CharsetId nTarget,
                  const std::string& strSubstitute);
 
+// The first character of a UTF-8 text: what the engine writes of a
+// substitute setting.
+std::string FirstCharacter(const std::string& strUtf8);
+
 // The same in Japanese, for the window.
 std::string Sentence(const CReplacementTally& tally, CharsetId nTarget, const std::string& strSubstitute);
 

@@ -623,3 +623,48 @@ TEST_F(BatchRunMemory, AllocationFailureInTheConversionFailsOnlyThatFile)
 }
 
 } // namespace
+
+namespace {
+
+// What was replaced is told once for each file it happened in, in the
+// report's order, on one thread and side by side; the result stays 成功.
+TEST_F(BatchRun, NoticesTellWhatWasReplaced)
+{
+    for (const int nThreads : {1, 3}) {
+        SCOPED_TRACE(nThreads);
+        fs.m_files["clean"] = "\xE3\x81\x82\n";
+        fs.m_files["emoji"] = "a\xF0\x9F\x98\x80" "b\n";
+        fs.m_files["broken"] = "x\ny\xFF\n";
+        fs.m_files["both"] = "\xC3\xA9\n\xFF";
+        CConvertCommandLineInfo info = Files({"clean", "emoji", "broken", "both"});
+        info.m_nInputCharset = Charset::Utf8;
+        info.m_nOutputCharset = Charset::ShiftJis;
+        strSubstitute = "\xE3\x80\x93\xE3\x80\x93"; // 〓〓: its first character is written
+        run.m_nThreads = nThreads;
+        run.Run(info);
+        EXPECT_TRUE(run.AllWritten());
+        EXPECT_EQ(run.Notices(),
+                  (std::vector<std::string>{
+                      "mojiro: emoji: 1 character has no form in Shift_JIS and became \"〓\" (the first, U+1F600, at "
+                      "line 1, column 2)",
+                      "mojiro: broken: 1 ill-formed sequence replaced by \"〓\" (the first, byte 0xFF, at line 2, "
+                      "column 2)",
+                      "mojiro: both: 1 character has no form in Shift_JIS and became \"〓\" (the first, U+00E9, at "
+                      "line 1, column 1); 1 ill-formed sequence replaced by \"〓\" (the first, byte 0xFF, at line 2)",
+                  }));
+        EXPECT_EQ(fs.m_files["emoji.sjis"], "a\x81\xAC" "b\r\n");
+    }
+    strSubstitute = "";
+    fs.m_files["emoji"] = "a\xF0\x9F\x98\x80" "b";
+    CConvertCommandLineInfo info = Files({"emoji"});
+    info.m_nInputCharset = Charset::Utf8;
+    info.m_nOutputCharset = Charset::Unicode;
+    run.Run(info);
+    EXPECT_TRUE(run.Notices().empty()); // Unicode holds every character
+    info.m_nOutputCharset = Charset::EucJp;
+    run.Run(info);
+    EXPECT_EQ(run.Notices(), (std::vector<std::string>{"mojiro: emoji: 1 character has no form in EUC-JP and was "
+                                                       "dropped (the first, U+1F600, at line 1, column 2)"}));
+}
+
+} // namespace
