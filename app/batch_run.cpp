@@ -15,7 +15,6 @@
 #include <utility>
 #include <vector>
 
-#include "../convert/text_constants.h"
 #include "../framework/afx_string.h"
 #include "../framework/file_system.h"
 #include "conversion_job.h"
@@ -402,13 +401,8 @@ const char* CBatchRun::ConvertOne(CFile& file, bool bCheckClashes, std::atomic<s
     case CConversionJob::Result::Cancelled:
         return Fail(file, kOutputFailed, file.strOutput, strReason);
     }
-    if (!tally.Empty()) {
-        const std::string strSubstitute = Charset::NeedsSubstitute(file.nSource, file.nTarget) && m_readSubstitute
-                                              ? m_readSubstitute()
-                                              : std::string(kDefaultSubstitute);
-        file.strNotice = "mojiro: " + replacement_notice::Line(Escaped(file.strInput), tally, file.nTarget,
-                                                               replacement_notice::FirstCharacter(strSubstitute));
-    }
+    if (!tally.Empty())
+        file.strNotice = "mojiro: " + replacement_notice::Line(Escaped(file.strInput), tally, file.nTarget);
     if (commitLater)
         return nullptr; // handed over: file belongs to the commit now
     if (bCheckClashes && !file.strOutputKey.empty())

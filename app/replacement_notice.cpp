@@ -53,23 +53,14 @@ std::string Count(std::int64_t n, const char* pszOne, const char* pszMany)
 
 } // namespace
 
-std::string FirstCharacter(const std::string& strUtf8)
-{
-    std::size_t n = strUtf8.empty() ? 0 : 1;
-    while (n < strUtf8.size() && (static_cast<unsigned char>(strUtf8[n]) & 0xC0) == 0x80)
-        ++n;
-    return strUtf8.substr(0, n);
-}
-
-std::string Line(const std::string& strName, const CReplacementTally& tally, CharsetId nTarget,
-                 const std::string& strSubstitute)
+std::string Line(const std::string& strName, const CReplacementTally& tally, CharsetId nTarget)
 {
     if (tally.Empty())
         return {};
     std::string text = strName;
     text += ":";
     if (tally.m_nNoForm > 0) {
-        const std::string by = Replacement(nTarget, strSubstitute, false);
+        const std::string by = Replacement(nTarget, tally.m_strSubstitute, false);
         text += " ";
         text += Count(tally.m_nNoForm, "character has", "characters have");
         text += " no form in ";
@@ -83,7 +74,7 @@ std::string Line(const std::string& strName, const CReplacementTally& tally, Cha
         text += ")";
     }
     if (tally.m_nIllFormed > 0) {
-        const std::string by = Replacement(nTarget, strSubstitute, true);
+        const std::string by = Replacement(nTarget, tally.m_strSubstitute, true);
         text += tally.m_nNoForm > 0 ? "; " : " ";
         text += Count(tally.m_nIllFormed, "ill-formed sequence", "ill-formed sequences");
         text += by.empty() ? " dropped" : " replaced by ";
@@ -97,11 +88,11 @@ std::string Line(const std::string& strName, const CReplacementTally& tally, Cha
     return text;
 }
 
-std::string Sentence(const CReplacementTally& tally, CharsetId nTarget, const std::string& strSubstitute)
+std::string Sentence(const CReplacementTally& tally, CharsetId nTarget)
 {
     std::string text;
     if (tally.m_nNoForm > 0) {
-        const std::string by = Replacement(nTarget, strSubstitute, false);
+        const std::string by = Replacement(nTarget, tally.m_strSubstitute, false);
         text += Charset::kNames[nTarget];
         text += " で表せない文字 ";
         text += std::to_string(tally.m_nNoForm);
@@ -115,7 +106,7 @@ std::string Sentence(const CReplacementTally& tally, CharsetId nTarget, const st
         text += "）。";
     }
     if (tally.m_nIllFormed > 0) {
-        const std::string by = Replacement(nTarget, strSubstitute, true);
+        const std::string by = Replacement(nTarget, tally.m_strSubstitute, true);
         text += "不正なバイト列 ";
         text += std::to_string(tally.m_nIllFormed);
         text += by.empty() ? " か所を削除しました" : " か所を ";

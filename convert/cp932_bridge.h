@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 class CReplacementTally;
@@ -38,6 +39,8 @@ inline std::uint8_t* PutSubstitute(std::uint8_t* q, const Substitute& substitute
 // has no CP932 form or the text is not valid UTF-8; nothing when the text is
 // empty or starts with NUL.
 Substitute MakeSubstitute(std::string_view strUtf8);
+// The same as UTF-8 text: what users are told took a character's place.
+std::string SubstituteText(std::string_view strUtf8);
 
 // Encodes nUnits UTF-16LE units read at pUtf16le (any alignment) into pBytes
 // (room for 2 * nUnits bytes).
