@@ -89,6 +89,7 @@ Substitute MakeSubstitute(std::string_view strUtf8)
     }
     std::int64_t nForm = 0;
     const std::uint32_t cp = FirstCodePoint(strUtf8, &nForm);
+    substitute.codePoint = cp;
     std::uint8_t bytes[2] = {0, 0};
     const int length = EncodeOne(cp, bytes);
     if (length > 0) {

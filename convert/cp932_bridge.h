@@ -19,6 +19,9 @@ std::int64_t Decode(const std::uint8_t* pBytes, std::int64_t nLength, std::uint8
 struct Substitute {
     std::uint8_t bytes[2] = {0x5F, 0};
     int length = 1; // 0: unmappable characters are dropped
+    // The character the setting asked for, which the other encodings of the
+    // family may hold where code page 932 does not.
+    std::uint32_t codePoint = 0x5F;
 };
 
 // The bytes of a substitute that are written: at most two a character,

@@ -69,15 +69,11 @@ inline std::uint8_t* PutTwo(std::uint8_t* q, std::uint16_t v)
 // empty, "_" when its character has no form in the target either.
 Unit SubstituteUnit(const cp932::Substitute& substitute)
 {
-    const int length = cp932::SubstituteLength(substitute);
-    if (length == 0)
+    if (cp932::SubstituteLength(substitute) == 0)
         return {Kind::Nothing};
-    Unit unit = length == 1 ? Unit{substitute.bytes[0] < 0x80 ? Kind::Ascii : Kind::Stray, substitute.bytes[0]}
-                            : Unit{Kind::SjisPair, substitute.bytes[0], substitute.bytes[1]};
-    if (length == 1 && jis_units::IsHalfWidthKatakana(unit.a))
-        unit.kind = Kind::Kana;
+    const Unit unit = UnitOfCodePoint(substitute.codePoint);
     jis_arithmetic::RowCell rc{};
-    if (unit.kind == Kind::Stray || (unit.kind == Kind::SjisPair && !RowCellOf(unit.a, unit.b, &rc)))
+    if (unit.kind == Kind::Bad || unit.kind == Kind::Stray || (unit.kind == Kind::SjisPair && !RowCellOf(unit.a, unit.b, &rc)))
         return {Kind::Ascii, static_cast<std::uint8_t>(kDefaultSubstitute[0])};
     return unit;
 }
