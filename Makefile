@@ -44,7 +44,8 @@ fuzz: deps
 	  -DMOJIRO_FUZZ=ON -DMOJIRO_TESTS=OFF -DMOJIRO_GUI=OFF
 	cmake --build $(FUZZ_BUILD) -j$(JOBS)
 	mkdir -p $(FUZZ_BUILD)/corpus
-	$(FUZZ_BUILD)/fuzz/convert_fuzz -max_total_time=$${FUZZ_SECONDS:-60} $(FUZZ_BUILD)/corpus fuzz/corpus
+	$(FUZZ_BUILD)/fuzz/convert_fuzz -max_total_time=$${FUZZ_SECONDS:-60} -max_len=8192 -len_control=0 \
+	  $(FUZZ_BUILD)/corpus fuzz/corpus
 
 bench-peers: build
 	@bash tools/install-deps.sh --peers

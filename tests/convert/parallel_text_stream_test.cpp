@@ -89,3 +89,29 @@ TEST(ParallelTextStream, StretchesWithoutCuts)
 }
 
 } // namespace
+
+namespace {
+
+// A fuzz finding: EUC-JP where a broken unit once took the LF after it
+// along, so a cut there fell inside a kanji run and the writer went back to
+// ASCII in the middle (ESC ( B ESC $ B). Every LF is now a place to cut.
+TEST(ParallelTextStream, CutsAfterBrokenUnitsKeepTheOneThreadBytes)
+{
+    const Bytes text = model::FromHex(
+        "DF 1B 0D 54 A4 3E F0 FF 20 40 20 8E 7E E0 7F E0 DF 0D 0A 1B 8F 7E 1D FE 0D 8F 3B 0D 0D 8E 2A 2B 94 80 60 8F "
+        "1A 0D A2 41 A2 FF 5E 8F 80 A7 0D A1 A4 7F 65 FE 8E 0A A4 7F A1 8E 8E 40 0D A1 80 8F 0D A4 A4 74 C9 0D 0D 8F "
+        "41 7F 20 DC 8F E2 0A 8E 7E 8E 75 A4 FF DF 89 A1 C6 A1 1B DF CE 0D 0A D0 40 A2 7E 8E 29 20 F8 E0 A2 53 7E FD "
+        "0A 7E 0D AE EB 7E AB 36 7F E0 0D 0A 92 4B 0A 0A FF 0A 1B E0 DF 7E 40 B7 0A 8E 0A F3 FF 0A 2B 20 19 1B 0D A1 "
+        "A1 17 0A FE FF 80 A2 91 0D 0A 80 FF 1B A2 8E 26 E0 13 98 0A E4 8F 8F 1B 0D E5 1D FA 5A 7E A4 1C 8F B1 0A 8E "
+        "DF 0A A4 0D 0A 0D 0D 0D B6 B1 A4 8F 0A 8F E0 40 8E 40 0D 0A 60 A4 40 0A 8F 8F 90 F9 41 4C DA 8E 7F B1 49 F7 "
+        "52 8E 80 FF D4 7F 8E 20 94 8E 51 1B B4 20 B1 FE 8E 8E 8E 41 FF B2 0D 0D 04 DF 0D 0A 41 E0 0A 09 7F 40 40 A0 "
+        "74 80 0A 18 DF 7F 8E 8E E4 8F FE 8E 0A E1 B1 8E 1B");
+    for (const NLCode code : {NewLine::CrLf, NewLine::Lf, NewLine::Cr}) {
+        const Bytes whole = RunConvert(text, Charset::EucJp, Charset::Jis, code, "#");
+        for (std::int64_t nPiece = 64; nPiece < 160; nPiece += 7)
+            ASSERT_TRUE(SameBytes(RunParallel(text, Charset::EucJp, Charset::Jis, code, 2, nPiece, 13), whole))
+                << "NL" << code << " piece " << nPiece;
+    }
+}
+
+} // namespace
