@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "../convert/thread_pool.h"
 #include "../framework/afx_string.h"
 #include "../framework/file_system.h"
 #include "conversion_job.h"
@@ -148,6 +149,8 @@ CBatchRun::CBatchRun(IFileSystem& fileSystem, std::function<std::string()> readS
     : m_fileSystem(fileSystem), m_readSubstitute(std::move(readSubstitute)), m_reportFailure(std::move(reportFailure))
 {
 }
+
+CBatchRun::~CBatchRun() = default;
 
 void CBatchRun::WriteToStandardError(const std::string& strLine)
 {
@@ -366,8 +369,14 @@ const char* CBatchRun::ConvertOne(CFile& file, bool bCheckClashes, std::atomic<s
     // Reading the setting is the costliest step of a small run; the job
     // asks only where the substitute can be used.
     request.readSubstitute = m_readSubstitute;
-    // Files side by side each take one thread.
+    // Files side by side each take one thread; one after the other, they
+    // share the run's threads.
     request.nThreads = bCheckClashes ? m_nThreads : 1;
+    if (bCheckClashes && m_nThreads > 1) {
+        if (m_pPool == nullptr)
+            m_pPool = std::make_unique<CThreadPool>(m_nThreads);
+        request.pPool = m_pPool.get();
+    }
     std::int64_t nRead = 0;
     request.progress = [&](std::int64_t nDone, std::int64_t) {
         if (pBytes != nullptr)

@@ -13,6 +13,7 @@
 #include "../framework/file_system.h"
 
 class CConvertCommandLineInfo;
+class CThreadPool;
 
 // The /AUTO run: converts every named file and builds the report, in the
 // order the files were given. Files that meet no other (no output is another
@@ -35,6 +36,7 @@ public:
     // (by default it goes to standard error).
     CBatchRun(IFileSystem& fileSystem, std::function<std::string()> readSubstitute,
               std::function<void(const std::string&)> reportFailure = WriteToStandardError);
+    ~CBatchRun();
 
     void Run(const CConvertCommandLineInfo& cmdInfo);
 
@@ -98,6 +100,7 @@ private:
     std::string NormalPath(const std::string& strPath) const;
 
     IFileSystem& m_fileSystem;
+    std::unique_ptr<CThreadPool> m_pPool; // started at the first file that can use it
     std::function<std::string()> m_readSubstitute;
     std::function<void(const std::string&)> m_reportFailure;
     // Within one run, by key: the files every input names, those later

@@ -57,10 +57,13 @@ private:
 class CConverter {
 public:
     CConverter(CharsetId nSource, CharsetId nTarget, NLCode nNLCode, const std::string& strSubstitute, IByteSink& sink,
-               int nThreads, CReplacementTally* pTally)
+               int nThreads, CThreadPool* pPool, CReplacementTally* pTally)
     {
         if (nThreads > 1) {
-            m_pParallel = std::make_unique<CParallelTextStream>(nSource, nTarget, nNLCode, strSubstitute, sink, nThreads);
+            m_pParallel = pPool != nullptr ? std::make_unique<CParallelTextStream>(nSource, nTarget, nNLCode,
+                                                                                    strSubstitute, sink, *pPool)
+                                           : std::make_unique<CParallelTextStream>(nSource, nTarget, nNLCode,
+                                                                                    strSubstitute, sink, nThreads);
             m_pParallel->SetTally(pTally);
         } else {
             m_pStream = std::make_unique<CTextStream>(nSource, nTarget, nNLCode, strSubstitute, sink, true, pTally);
@@ -194,7 +197,7 @@ bool ConvertInto(IFileSystem::IInputFile& input, IFileSystem::IOutputFile& outpu
     // A copy with new line endings is bound by the disk, not the cores.
     const bool bWorthThreads = (nTotal >= kThreadedFrom || nTotal < 0) && nSource != request.nTarget;
     CConverter converter(nSource, request.nTarget, request.nNLCode, strSubstitute, sink,
-                         bWorthThreads ? request.nThreads : 1, request.pTally);
+                         bWorthThreads ? request.nThreads : 1, request.pPool, request.pTally);
     const std::int64_t nMark =
         Charset::InputMarkLength(nSource, request.nTarget, held.data(), static_cast<std::int64_t>(held.size()));
     std::int64_t nDone = static_cast<std::int64_t>(held.size());

@@ -14,6 +14,8 @@
 // the safe write, with buffers of fixed size: memory does not grow with the
 // file. The batch run, the dialog's Convert and every detection go through
 // it, so they give the same bytes and detect alike.
+class CThreadPool;
+
 class CConversionJob {
 public:
     // The name that means standard input or output.
@@ -41,6 +43,9 @@ public:
         int nThreads = 1;
         // Hears of every character replaced, when given.
         CReplacementTally* pTally = nullptr;
+        // The threads of the run, started once for all its files; without
+        // one, a large file starts its own.
+        CThreadPool* pPool = nullptr;
         // What detection may hold of an input it cannot read twice.
         std::int64_t nHoldLimit = kHoldLimit;
         // When set, a successful job hands its output over complete but not
