@@ -123,4 +123,28 @@ inline std::int64_t AsciiRun(const std::uint8_t* p, std::int64_t n)
     return n;
 }
 
+// Length of the run of bytes below 0x80 at p that holds no ESC, SO or SI:
+// ASCII that ISO-2022-JP carries as it is.
+inline std::int64_t AsciiRunWithoutShifts(const std::uint8_t* p, std::int64_t n)
+{
+    std::int64_t i = 0;
+#if defined(__SSE2__)
+    const __m128i esc = _mm_set1_epi8(0x1B);
+    const __m128i so = _mm_set1_epi8(0x0E);
+    const __m128i si = _mm_set1_epi8(0x0F);
+    for (; i + 16 <= n; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        const __m128i shift =
+            _mm_or_si128(_mm_cmpeq_epi8(v, esc), _mm_or_si128(_mm_cmpeq_epi8(v, so), _mm_cmpeq_epi8(v, si)));
+        const int m = _mm_movemask_epi8(_mm_or_si128(v, shift));
+        if (m != 0)
+            return i + __builtin_ctz(static_cast<unsigned>(m));
+    }
+#endif
+    for (; i < n; ++i)
+        if (p[i] >= 0x80 || p[i] == 0x1B || p[i] == 0x0E || p[i] == 0x0F)
+            return i;
+    return n;
+}
+
 } // namespace byte_search

@@ -200,18 +200,19 @@ struct EucJpWriter {
     }
     std::int64_t SjisPairs(const std::uint8_t* p, std::int64_t i, std::int64_t n, std::uint8_t*& q) const
     {
+        const std::uint16_t* const table = m_tables.pairRowCell.data();
         while (i + 1 < n) {
-            if (jis_units::IsHalfWidthKatakana(p[i])) {
+            const std::uint16_t v = table[p[i] << 8 | p[i + 1]];
+            if (v != 0) {
+                q = PutTwo(q, static_cast<std::uint16_t>(v | 0x8080));
+                i += 2;
+            } else if (jis_units::IsHalfWidthKatakana(p[i])) {
                 q[0] = jis_units::kEucKatakana;
                 q[1] = p[i++];
                 q += 2;
-                continue;
-            }
-            const std::uint16_t v = m_tables.pairRowCell[p[i] << 8 | p[i + 1]];
-            if (v == 0)
+            } else {
                 break;
-            q = PutTwo(q, static_cast<std::uint16_t>(v | 0x8080));
-            i += 2;
+            }
         }
         return i;
     }
@@ -310,20 +311,26 @@ struct JisWriter {
             q = PutTwo(q, static_cast<std::uint16_t>(a << 8 | b));
         return i;
     }
+    // Runs of pairs and runs of katakana, each in one escape.
     std::int64_t SjisPairs(const std::uint8_t* p, std::int64_t i, std::int64_t n, std::uint8_t*& q)
     {
+        const std::uint16_t* const table = m_tables.pairRowCell.data();
         while (i + 1 < n) {
-            if (jis_units::IsHalfWidthKatakana(p[i])) {
+            std::uint16_t v = table[p[i] << 8 | p[i + 1]];
+            if (v != 0) {
+                jis_arithmetic::EnterMode(q, mode, Mode::Kanji);
+                do {
+                    q = PutTwo(q, v);
+                    i += 2;
+                } while (i + 1 < n && (v = table[p[i] << 8 | p[i + 1]]) != 0);
+            } else if (jis_units::IsHalfWidthKatakana(p[i])) {
                 jis_arithmetic::EnterMode(q, mode, Mode::Katakana);
-                *q++ = static_cast<std::uint8_t>(p[i++] - 0x80);
-                continue;
-            }
-            const std::uint16_t v = m_tables.pairRowCell[p[i] << 8 | p[i + 1]];
-            if (v == 0)
+                do
+                    *q++ = static_cast<std::uint8_t>(p[i++] - 0x80);
+                while (i + 1 < n && jis_units::IsHalfWidthKatakana(p[i]));
+            } else {
                 break;
-            jis_arithmetic::EnterMode(q, mode, Mode::Kanji);
-            q = PutTwo(q, v);
-            i += 2;
+            }
         }
         return i;
     }
@@ -432,7 +439,7 @@ template <class Writer>
 std::int64_t AsciiRunFor(const std::uint8_t* p, std::int64_t n)
 {
     if constexpr (requires { Writer::kStopsAtShifts; })
-        return byte_search::AsciiRun(p, byte_search::FindEscSoSi(p, n));
+        return byte_search::AsciiRunWithoutShifts(p, n);
     else
         return byte_search::AsciiRun(p, n);
 }
@@ -445,7 +452,7 @@ std::int64_t PlainRun(const Reader& reader, const std::uint8_t* p, std::int64_t 
     } else {
         if (reader.mode != Mode::Ascii)
             return 0;
-        return byte_search::AsciiRun(p, byte_search::FindEscSoSi(p, n));
+        return byte_search::AsciiRunWithoutShifts(p, n);
     }
 }
 
