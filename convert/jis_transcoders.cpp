@@ -496,6 +496,19 @@ std::int64_t Transcode(Reader& reader, Writer& writer, const std::uint8_t* p, st
     return i;
 }
 
+// The writer keeps its mode from one slice to the next.
+template <class Reader>
+std::int64_t IntoJis(const std::uint8_t* p, std::int64_t n, bool bFinal, const cp932::Substitute& substitute, Mode* pMode,
+                     std::uint8_t* pOut, std::int64_t* pWritten, CReplacementTally* pTally)
+{
+    Reader reader;
+    JisWriter writer(substitute);
+    writer.mode = *pMode;
+    const std::int64_t used = Transcode(reader, writer, p, n, bFinal, pOut, pWritten, pTally);
+    *pMode = writer.mode;
+    return used;
+}
+
 } // namespace
 
 namespace jis_slices {
@@ -519,23 +532,13 @@ std::int64_t EucJpToShiftJis(const std::uint8_t* p, std::int64_t n, bool bFinal,
 std::int64_t ShiftJisToJis(const std::uint8_t* p, std::int64_t n, bool bFinal, const cp932::Substitute& substitute,
                            Mode* pMode, std::uint8_t* pOut, std::int64_t* pWritten, CReplacementTally* pTally)
 {
-    ShiftJisReader reader;
-    JisWriter writer(substitute);
-    writer.mode = *pMode;
-    const std::int64_t used = Transcode(reader, writer, p, n, bFinal, pOut, pWritten, pTally);
-    *pMode = writer.mode;
-    return used;
+    return IntoJis<ShiftJisReader>(p, n, bFinal, substitute, pMode, pOut, pWritten, pTally);
 }
 
 std::int64_t EucJpToJis(const std::uint8_t* p, std::int64_t n, bool bFinal, const cp932::Substitute& substitute,
                         Mode* pMode, std::uint8_t* pOut, std::int64_t* pWritten, CReplacementTally* pTally)
 {
-    EucJpReader reader;
-    JisWriter writer(substitute);
-    writer.mode = *pMode;
-    const std::int64_t used = Transcode(reader, writer, p, n, bFinal, pOut, pWritten, pTally);
-    *pMode = writer.mode;
-    return used;
+    return IntoJis<EucJpReader>(p, n, bFinal, substitute, pMode, pOut, pWritten, pTally);
 }
 
 std::int64_t JisToShiftJis(const std::uint8_t* p, std::int64_t n, bool bFinal, const cp932::Substitute& substitute,
