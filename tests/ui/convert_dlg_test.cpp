@@ -463,6 +463,10 @@ TEST_F(ConvertDlgTest, SubstituteComesFromTheSetting)
     TypeOutput(Path("out"));
     Click(IDC_CONVERT);
     EXPECT_EQ(ReadFile(m_folder / "out"), "a?b");
+    // The success box says what was replaced, and where.
+    EXPECT_EQ(m_messages.Messages(),
+              std::vector<std::string>{kSucceeded + "\nShift_JIS で表せない文字 1 個を \"?\" に置き換えました（最初は 1 行 "
+                                                    "2 文字目の U+20AC）。"});
 }
 
 TEST_F(ConvertDlgTest, ClearingAfterConvertEmptiesBothNamesAndDisablesConvert)
