@@ -3,14 +3,11 @@
 #include <bit>
 #include <cstring>
 
+#include "byte_search.h"
 #include "cp932_table.h"
 #include "replacement_tally.h"
 #include "text_constants.h"
 #include "utf8_forms.h"
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace cp932 {
 namespace {
@@ -157,16 +154,6 @@ const Utf8PairForms& PairForms()
     return s_forms;
 }
 
-// Sixteen bytes below 0x80 at p? (A plain test where SSE2 is missing.)
-inline bool Ascii16(const std::uint8_t* p)
-{
-#if defined(__SSE2__)
-    return _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))) == 0;
-#else
-    return ((Load64(p) | Load64(p + 8)) & 0x8080808080808080ULL) == 0;
-#endif
-}
-
 // Writes the CP932 form of a non-ASCII unit, or the substitute, after
 // onSubstitute(unit) has had its say (a high surrogate followed by a low one
 // is one character, which it consumes).
@@ -215,24 +202,14 @@ std::uint8_t* DecodeSlice(const std::uint8_t* p, std::int64_t n, bool bFinal, st
     const std::uint32_t(*forms)[256] = kFormTable ? PairForms().forms : nullptr;
     std::int64_t i = 0;
     while (i < end) {
-        while (i + 16 <= end && Ascii16(p + i)) {
-            if constexpr (ToUtf8) {
-                std::memcpy(out, p + i, 16);
-                out += 16;
-            } else {
-#if defined(__SSE2__)
-                const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi8(v, _mm_setzero_si128()));
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16), _mm_unpackhi_epi8(v, _mm_setzero_si128()));
-#else
-                for (int k = 0; k < 16; ++k) {
-                    out[2 * k] = p[i + k];
-                    out[2 * k + 1] = 0;
-                }
-#endif
-                out += 32;
-            }
-            i += 16;
+        if constexpr (ToUtf8) {
+            const std::int64_t nAscii = byte_search::CopyAscii(p + i, end - i, out);
+            out += nAscii;
+            i += nAscii;
+        } else {
+            const std::int64_t nAscii = byte_search::WidenAscii(p + i, end - i, out);
+            out += 2 * nAscii;
+            i += nAscii;
         }
         // Then one character at a time. Only an ASCII byte can begin a
         // stretch of sixteen, so only after one is that looked for again.
@@ -319,6 +296,9 @@ std::int64_t EncodeUnits(const std::uint8_t* pUtf16le, std::int64_t nUnits, std:
     std::uint8_t* out = pBytes;
     std::int64_t i = start;
     while (i < limit) {
+        const std::int64_t nAscii = byte_search::NarrowAscii(pUtf16le + 2 * i, limit - i, out);
+        out += nAscii;
+        i += nAscii;
         while (limit - i >= 4 && (Load64(pUtf16le + 2 * i) & kNonAsciiUnits) == 0) {
             const std::uint8_t* in = pUtf16le + 2 * i;
             out[0] = in[0];
@@ -379,11 +359,9 @@ std::int64_t EncodeUtf8Forms(const std::uint8_t* pUtf8, std::int64_t nLength, st
     std::uint8_t* out = pBytes;
     std::int64_t i = start;
     while (i < limit) {
-        while (i + 16 <= limit && Ascii16(pUtf8 + i)) {
-            std::memcpy(out, pUtf8 + i, 16);
-            i += 16;
-            out += 16;
-        }
+        const std::int64_t nAscii = byte_search::CopyAscii(pUtf8 + i, limit - i, out);
+        out += nAscii;
+        i += nAscii;
         const std::int64_t stop = i + 16 < limit ? i + 16 : limit;
         while (i < stop) {
             // ASCII and three-byte forms, nearly all of Japanese text, take
