@@ -224,13 +224,16 @@ inline std::int64_t FindCrLfUnit(const std::uint8_t* p, std::int64_t n)
     return i;
 }
 
+// The copies take the path from loops that ask for it once.
+
 // Copies the ASCII at p, whole blocks of 16 while they last, to out; returns
 // the bytes copied: the ASCII run rounded down to 16, on every path.
-inline std::int64_t CopyAscii(const std::uint8_t* p, std::int64_t n, std::uint8_t* out)
+inline std::int64_t CopyAscii(const std::uint8_t* p, std::int64_t n, std::uint8_t* out,
+                              [[maybe_unused]] Path path = KernelPath())
 {
     std::int64_t i = 0;
 #if defined(MOJIRO_X86_KERNELS)
-    if (const Path path = KernelPath(); path != Path::Plain) {
+    if (path != Path::Plain) {
         for (; i + 16 <= n && detail::Sse2Ascii16(p + i); i += 16) {
             std::memcpy(out + i, p + i, 16);
             if (i == 0 && path == Path::Avx2 && n - 16 >= detail::kWide)
@@ -246,11 +249,12 @@ inline std::int64_t CopyAscii(const std::uint8_t* p, std::int64_t n, std::uint8_
 
 // Widens the ASCII at p, whole blocks of 16 while they last, to UTF-16LE
 // units at out; returns the bytes taken: the ASCII run rounded down to 16.
-inline std::int64_t WidenAscii(const std::uint8_t* p, std::int64_t n, std::uint8_t* out)
+inline std::int64_t WidenAscii(const std::uint8_t* p, std::int64_t n, std::uint8_t* out,
+                              [[maybe_unused]] Path path = KernelPath())
 {
     std::int64_t i = 0;
 #if defined(MOJIRO_X86_KERNELS)
-    if (const Path path = KernelPath(); path != Path::Plain) {
+    if (path != Path::Plain) {
         for (; i + 16 <= n; i += 16) {
             const __m128i v = detail::Load16(p + i);
             if (_mm_movemask_epi8(v) != 0)
@@ -273,11 +277,12 @@ inline std::int64_t WidenAscii(const std::uint8_t* p, std::int64_t n, std::uint8
 
 // Narrows the UTF-16LE units below 0x80 at p, whole blocks of 8 while they
 // last, to bytes at out; returns the units taken: the run rounded down to 8.
-inline std::int64_t NarrowAscii(const std::uint8_t* p, std::int64_t nUnits, std::uint8_t* out)
+inline std::int64_t NarrowAscii(const std::uint8_t* p, std::int64_t nUnits, std::uint8_t* out,
+                                [[maybe_unused]] Path path = KernelPath())
 {
     std::int64_t k = 0;
 #if defined(MOJIRO_X86_KERNELS)
-    if (const Path path = KernelPath(); path != Path::Plain) {
+    if (path != Path::Plain) {
         for (; k + 8 <= nUnits; k += 8) {
             const __m128i v = detail::Load16(p + 2 * k);
             if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(v, _mm_set1_epi16(-128)), _mm_setzero_si128())) !=

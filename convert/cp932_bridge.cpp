@@ -201,13 +201,14 @@ std::uint8_t* DecodeSlice(const std::uint8_t* p, std::int64_t n, bool bFinal, st
     constexpr bool kFormTable = ToUtf8 && utf8_forms::kPackedFormsFit;
     const std::uint32_t(*forms)[256] = kFormTable ? PairForms().forms : nullptr;
     std::int64_t i = 0;
+    const byte_search::Path path = byte_search::KernelPath();
     while (i < end) {
         if constexpr (ToUtf8) {
-            const std::int64_t nAscii = byte_search::CopyAscii(p + i, end - i, out);
+            const std::int64_t nAscii = byte_search::CopyAscii(p + i, end - i, out, path);
             out += nAscii;
             i += nAscii;
         } else {
-            const std::int64_t nAscii = byte_search::WidenAscii(p + i, end - i, out);
+            const std::int64_t nAscii = byte_search::WidenAscii(p + i, end - i, out, path);
             out += 2 * nAscii;
             i += nAscii;
         }
@@ -295,8 +296,9 @@ std::int64_t EncodeUnits(const std::uint8_t* pUtf16le, std::int64_t nUnits, std:
     const int nSub = SubstituteLength(substitute);
     std::uint8_t* out = pBytes;
     std::int64_t i = start;
+    const byte_search::Path path = byte_search::KernelPath();
     while (i < limit) {
-        const std::int64_t nAscii = byte_search::NarrowAscii(pUtf16le + 2 * i, limit - i, out);
+        const std::int64_t nAscii = byte_search::NarrowAscii(pUtf16le + 2 * i, limit - i, out, path);
         out += nAscii;
         i += nAscii;
         while (limit - i >= 4 && (Load64(pUtf16le + 2 * i) & kNonAsciiUnits) == 0) {
@@ -358,8 +360,9 @@ std::int64_t EncodeUtf8Forms(const std::uint8_t* pUtf8, std::int64_t nLength, st
     const std::int64_t pairEnd = limit - 3 < nLength - 7 ? limit - 3 : nLength - 7;
     std::uint8_t* out = pBytes;
     std::int64_t i = start;
+    const byte_search::Path path = byte_search::KernelPath();
     while (i < limit) {
-        const std::int64_t nAscii = byte_search::CopyAscii(pUtf8 + i, limit - i, out);
+        const std::int64_t nAscii = byte_search::CopyAscii(pUtf8 + i, limit - i, out, path);
         out += nAscii;
         i += nAscii;
         const std::int64_t stop = i + 16 < limit ? i + 16 : limit;

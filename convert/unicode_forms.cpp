@@ -39,9 +39,10 @@ std::int64_t Utf16ToUtf8(const std::uint8_t* p, std::int64_t n, std::uint8_t* pO
     const std::int64_t nUnits = n / 2;
     std::uint8_t* q = pOut;
     std::int64_t k = 0;
+    const byte_search::Path path = byte_search::KernelPath();
     while (k < nUnits) {
         // Eight units below 0x80 at a time.
-        const std::int64_t nAscii = byte_search::NarrowAscii(p + 2 * k, nUnits - k, q);
+        const std::int64_t nAscii = byte_search::NarrowAscii(p + 2 * k, nUnits - k, q, path);
         q += nAscii;
         k += nAscii;
         // Then one unit at a time up to the next stretch of eight; only a
@@ -72,9 +73,10 @@ std::int64_t Utf8ToUtf16(const std::uint8_t* p, std::int64_t n, std::uint8_t* pO
 {
     std::uint8_t* q = pOut;
     std::int64_t i = 0;
+    const byte_search::Path path = byte_search::KernelPath();
     while (i < n) {
         // Sixteen ASCII bytes widen to sixteen units at once.
-        const std::int64_t nAscii = byte_search::WidenAscii(p + i, n - i, q);
+        const std::int64_t nAscii = byte_search::WidenAscii(p + i, n - i, q, path);
         q += 2 * nAscii;
         i += nAscii;
         const std::int64_t stop = i + 16 < n ? i + 16 : n;

@@ -135,7 +135,7 @@ TEST(ByteSearch, EverySearchAgreesWithThePlainLoopOnRandomText)
 // nothing beyond what it took.
 struct Copy {
     const char* name;
-    std::int64_t (*copy)(const std::uint8_t*, std::int64_t, std::uint8_t*);
+    std::int64_t (*copy)(const std::uint8_t*, std::int64_t, std::uint8_t*, Path);
     int inUnit;  // bytes a character takes in
     int outUnit; // and out
     int block;   // characters taken together
@@ -166,11 +166,10 @@ TEST(ByteSearch, AsciiCopiesTakeTheRunInWholeBlocksOnEveryPath)
                 const int run = at >= 0 ? at : chars;
                 const std::int64_t want = run / c.block * c.block;
                 for (const Path path : RunnablePaths()) {
-                    const CPathScope scope(path);
                     const auto block = std::make_unique<std::uint8_t[]>(in.size() + 1);
                     std::memcpy(block.get() + 1, in.data(), in.size());
                     Bytes out(static_cast<std::size_t>(chars) * c.outUnit, 0xCC);
-                    const std::int64_t taken = c.copy(block.get() + 1, chars, out.data());
+                    const std::int64_t taken = c.copy(block.get() + 1, chars, out.data(), path);
                     ASSERT_EQ(taken, want) << c.name << " on " << kPathNames[static_cast<int>(path)] << ", " << chars
                                            << " characters, non-ASCII at " << at;
                     for (std::int64_t k = 0; k < chars * c.outUnit; ++k) {
