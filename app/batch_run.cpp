@@ -2,11 +2,14 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <deque>
 #include <csignal>
 #include <cstdio>
 #include <mutex>
 #include <thread>
 #include <filesystem>
+#include <memory>
 #include <new>
 #include <system_error>
 #include <utility>
@@ -16,6 +19,7 @@
 #include "../framework/file_system.h"
 #include "conversion_job.h"
 #include "convert_command_line_info.h"
+#include "replacement_notice.h"
 
 namespace {
 
@@ -57,8 +61,85 @@ void BlockTerminatingSignals()
     ::pthread_sigmask(SIG_BLOCK, &set, nullptr);
 }
 
+// Outputs handed over complete are put in place on threads of their own, so
+// that the waits of many small replacements for the disk overlap instead of
+// adding up; each is still on disk before it takes its name. A worker waits
+// while kCommitsInFlight are pending, which bounds the open files (and the
+// named temporaries a signal must find).
+class CCommitQueue {
+public:
+    using Done = std::function<void(bool bOk, const std::string& strError)>;
+    static constexpr int kCommitThreads = 8;
+    static constexpr std::size_t kCommitsInFlight = 32;
+
+    CCommitQueue()
+    {
+        for (int t = 0; t < kCommitThreads; ++t)
+            m_threads.emplace_back([this] { Serve(); });
+    }
+    // Returns once every output handed over is committed.
+    ~CCommitQueue()
+    {
+        {
+            const std::lock_guard<std::mutex> lock(m_lock);
+            m_bClosed = true;
+        }
+        m_changed.notify_all();
+        m_threads.clear();
+    }
+    CCommitQueue(const CCommitQueue&) = delete;
+    CCommitQueue& operator=(const CCommitQueue&) = delete;
+
+    void Add(std::unique_ptr<IFileSystem::IOutputFile> pOutput, Done done)
+    {
+        std::unique_lock<std::mutex> lock(m_lock);
+        m_changed.wait(lock, [this] { return m_nInFlight < kCommitsInFlight; });
+        ++m_nInFlight;
+        m_pending.push_back({std::move(pOutput), std::move(done)});
+        m_changed.notify_all();
+    }
+
+private:
+    struct CItem {
+        std::unique_ptr<IFileSystem::IOutputFile> pOutput;
+        Done done;
+    };
+    void Serve()
+    {
+        BlockTerminatingSignals();
+        for (;;) {
+            CItem item;
+            {
+                std::unique_lock<std::mutex> lock(m_lock);
+                m_changed.wait(lock, [this] { return m_bClosed || !m_pending.empty(); });
+                if (m_pending.empty())
+                    return;
+                item = std::move(m_pending.front());
+                m_pending.pop_front();
+            }
+            const bool bOk = item.pOutput->Commit();
+            item.done(bOk, bOk ? std::string() : item.pOutput->Error());
+            item.pOutput.reset();
+            {
+                const std::lock_guard<std::mutex> lock(m_lock);
+                --m_nInFlight;
+            }
+            m_changed.notify_all();
+        }
+    }
+
+    std::mutex m_lock;
+    std::condition_variable m_changed;
+    std::deque<CItem> m_pending;
+    std::size_t m_nInFlight = 0;
+    bool m_bClosed = false;
+    std::vector<std::jthread> m_threads; // last: joined before the rest goes
+};
+
 constexpr const char* kReadLater = "not replaced: a later file of this run reads it";
 constexpr const char* kWrittenBefore = "not replaced: this run has written it for an earlier file";
+constexpr const char* kAnInput = "not replaced: it is an input of this run";
+constexpr const char* kItsInput = "not replaced: it is this file's input under another name (/F%SOURCE% replaces it)";
 
 } // namespace
 
@@ -81,13 +162,9 @@ std::string CBatchRun::NormalPath(const std::string& strPath) const
     return path.lexically_normal().string();
 }
 
-std::vector<std::string> CBatchRun::KeysOf(const std::string& strPath, const IFileSystem::FileStamp* pStamp) const
+std::string CBatchRun::KeyOf(const std::string& strPath) const
 {
-    std::vector<std::string> keys{"path " + NormalPath(strPath)};
-    if (pStamp != nullptr)
-        keys.push_back(afx::Format("file %llu:%llu", static_cast<unsigned long long>(pStamp->nDevice),
-                                   static_cast<unsigned long long>(pStamp->nInode)));
-    return keys;
+    return strPath == CConversionJob::kStandardStream ? std::string() : m_fileSystem.FileKey(strPath);
 }
 
 const char* CBatchRun::Fail(CFile& file, const char* pszResult, const std::string& strName, const std::string& strReason)
@@ -110,53 +187,66 @@ std::string CBatchRun::OutputName(const std::string& strPattern, const std::stri
     return strName;
 }
 
+CBatchRun::CFile CBatchRun::FileFor(const CConvertCommandLineInfo& cmdInfo, const std::string& strInput)
+{
+    // Fresh for every file: what one file detected must not steer the next.
+    CFile file;
+    file.strInput = strInput;
+    file.nSource = cmdInfo.m_nInputCharset;
+    file.nTarget = cmdInfo.m_nOutputCharset == Charset::None ? Charset::ShiftJis : cmdInfo.m_nOutputCharset;
+    file.nNLCode = cmdInfo.m_nNLCode == NewLine::None ? NewLine::DefaultFor(file.nTarget) : cmdInfo.m_nNLCode;
+    file.strOutput = OutputName(cmdInfo.m_strOutputPattern, strInput, file.nTarget);
+    // Every key is taken before anything is written, so that every name
+    // means the file it meant at the start, in every order of conversion.
+    file.strInputKey = KeyOf(strInput);
+    file.strOutputKey = KeyOf(file.strOutput);
+    return file;
+}
+
 void CBatchRun::Run(const CConvertCommandLineInfo& cmdInfo)
 {
     m_nTotal = 0;
     m_nSuccesses = 0;
     m_strReport.clear();
+    m_notices.clear();
+    m_inputs.clear();
     m_laterInputs.clear();
     m_written.clear();
-    m_bWroteStandardOutput = false;
+    m_bUsesStandardOutput = false;
     m_nFiles = static_cast<int>(cmdInfo.m_listFiles.size());
     m_nBytesBefore = 0;
     std::error_code error;
     m_strWorkingDir = std::filesystem::current_path(error).string();
-    // No output may replace a file that a later input still has to read.
-    std::vector<std::vector<std::string>> inputKeys;
     std::vector<CFile> files;
     for (const std::string& strInput : cmdInfo.m_listFiles) {
-        IFileSystem::FileStamp stamp;
-        inputKeys.push_back(KeysOf(strInput, m_fileSystem.GetFileStamp(strInput, &stamp) ? &stamp : nullptr));
-        for (const std::string& strKey : inputKeys.back())
-            ++m_laterInputs[strKey];
-        // Fresh for every file: what one file detected must not steer the next.
-        CFile file;
-        file.strInput = strInput;
-        file.nSource = cmdInfo.m_nInputCharset;
-        file.nTarget = cmdInfo.m_nOutputCharset == Charset::None ? Charset::ShiftJis : cmdInfo.m_nOutputCharset;
-        file.nNLCode = cmdInfo.m_nNLCode == NewLine::None ? NewLine::DefaultFor(file.nTarget) : cmdInfo.m_nNLCode;
-        file.strOutput = OutputName(cmdInfo.m_strOutputPattern, strInput, file.nTarget);
-        files.push_back(std::move(file));
-    }
-    if (m_nThreads > 1 && files.size() >= kParallelFrom && NoFileMeetsAnother(files, inputKeys)) {
-        RunInParallel(files);
-    } else {
-        for (std::size_t nIndex = 0; nIndex < files.size(); ++nIndex) {
-            for (const std::string& strKey : inputKeys[nIndex]) {
-                if (--m_laterInputs[strKey] == 0)
-                    m_laterInputs.erase(strKey);
-            }
-            files[nIndex].pszResult = ConvertOne(files[nIndex], true);
-            Report(files[nIndex]);
+        files.push_back(FileFor(cmdInfo, strInput));
+        const CFile& file = files.back();
+        if (!file.strInputKey.empty()) {
+            m_inputs.insert(file.strInputKey);
+            ++m_laterInputs[file.strInputKey];
         }
+        m_bUsesStandardOutput = m_bUsesStandardOutput || file.strOutput == CConversionJob::kStandardStream;
+    }
+    if (m_nThreads > 1 && files.size() >= kParallelFrom && NoFileMeetsAnother(files))
+        RunInParallel(files);
+    else
+        RunInOrder(files);
+}
+
+void CBatchRun::RunInOrder(std::vector<CFile>& files)
+{
+    for (CFile& file : files) {
+        if (!file.strInputKey.empty() && --m_laterInputs[file.strInputKey] == 0)
+            m_laterInputs.erase(file.strInputKey);
+        file.pszResult = ConvertOne(file, true);
+        Report(file);
     }
 }
 
 // Where no output is another file's input or another file's output, the
-// files are independent and their order of conversion cannot matter.
-bool CBatchRun::NoFileMeetsAnother(const std::vector<CFile>& files,
-                                   const std::vector<std::vector<std::string>>& inputKeys) const
+// files are independent and their order of conversion cannot matter: no
+// clash rule can refuse any of them.
+bool CBatchRun::NoFileMeetsAnother(const std::vector<CFile>& files)
 {
     std::map<std::string, std::size_t> owner; // key -> the file it belongs to
     const auto claim = [&owner](const std::string& strKey, std::size_t nFile) {
@@ -164,20 +254,13 @@ bool CBatchRun::NoFileMeetsAnother(const std::vector<CFile>& files,
         return bNew || it->second == nFile;
     };
     for (std::size_t k = 0; k < files.size(); ++k) {
-        if (files[k].strInput == CConversionJob::kStandardStream ||
-            files[k].strOutput == CConversionJob::kStandardStream)
+        if (files[k].strInputKey.empty() || files[k].strOutputKey.empty() || !claim(files[k].strInputKey, k))
             return false;
-        for (const std::string& strKey : inputKeys[k])
-            if (!claim(strKey, k))
-                return false;
     }
     std::set<std::string> outputs;
     for (std::size_t k = 0; k < files.size(); ++k) {
-        IFileSystem::FileStamp stamp;
-        const bool bExists = m_fileSystem.GetFileStamp(files[k].strOutput, &stamp);
-        for (const std::string& strKey : KeysOf(files[k].strOutput, bExists ? &stamp : nullptr))
-            if (!claim(strKey, k) || !outputs.insert(strKey).second)
-                return false;
+        if (!claim(files[k].strOutputKey, k) || !outputs.insert(files[k].strOutputKey).second)
+            return false;
     }
     return true;
 }
@@ -193,16 +276,25 @@ void CBatchRun::RunInParallel(std::vector<CFile>& files)
         const std::lock_guard<std::mutex> lock(substituteLock);
         return readSubstitute();
     };
-    const auto work = [&] {
-        // Terminating signals go to the first thread, which removes every
-        // pending temporary, never to a worker part-way through a name.
-        BlockTerminatingSignals();
-        for (std::size_t k; (k = next.fetch_add(1)) < files.size();) {
-            files[k].pszResult = ConvertOne(files[k], false, &nBytes);
-            ++nDone;
-        }
-    };
     {
+        CCommitQueue commits; // outlives the workers: every commit ends before the report
+        const auto work = [&] {
+            // Terminating signals go to the first thread, which removes every
+            // pending temporary, never to a worker part-way through a name.
+            BlockTerminatingSignals();
+            for (std::size_t k; (k = next.fetch_add(1)) < files.size();) {
+                CFile& file = files[k];
+                const auto commitLater = [&](std::unique_ptr<IFileSystem::IOutputFile> pOutput) {
+                    commits.Add(std::move(pOutput), [this, &file](bool bOk, const std::string& strError) {
+                        file.pszResult = bOk ? kSucceeded : Fail(file, kOutputFailed, file.strOutput, strError);
+                    });
+                };
+                // Null: the result comes with the commit.
+                if (const char* pszResult = ConvertOne(file, false, &nBytes, commitLater))
+                    file.pszResult = pszResult;
+                ++nDone;
+            }
+        };
         std::vector<std::jthread> workers;
         const std::size_t nWorkers = std::min<std::size_t>(static_cast<std::size_t>(m_nThreads), files.size());
         for (std::size_t t = 0; t < nWorkers; ++t)
@@ -225,6 +317,8 @@ void CBatchRun::Report(const CFile& file)
     if (m_reportFailure)
         for (const std::string& strLine : file.failures)
             m_reportFailure(strLine);
+    if (!file.strNotice.empty() && file.pszResult == kSucceeded)
+        m_notices.push_back(file.strNotice);
     if (file.pszResult == kSucceeded)
         ++m_nSuccesses;
     // A file that failed before detection shows the source it would have had.
@@ -235,13 +329,37 @@ void CBatchRun::Report(const CFile& file)
                                Charset::kShortNames[file.nTarget], NewLine::kNames[file.nNLCode], file.pszResult);
 }
 
-const char* CBatchRun::ConvertOne(CFile& file, bool bCheckClashes, std::atomic<std::int64_t>* pBytes)
+bool CBatchRun::MayWrite(const CFile& file, bool bCheckClashes, bool* pbInPlace, std::string* pstrReason) const
 {
-    const std::string& strInput = file.strInput;
-    const std::string& strOutput = file.strOutput;
+    // Only a pattern that names the input itself replaces it (and only if no
+    // one has changed it since it was read); a link or another name that
+    // reaches it does not.
+    *pbInPlace = file.strInput != CConversionJob::kStandardStream &&
+                 NormalPath(file.strOutput) == NormalPath(file.strInput);
+    const std::string& strKey = file.strOutputKey;
+    const auto refuse = [pstrReason](const char* pszReason) {
+        *pstrReason = pszReason;
+        return false;
+    };
+    if (!*pbInPlace && strKey == file.strInputKey)
+        return refuse(kItsInput);
+    if (!bCheckClashes)
+        return true; // no file meets another
+    if (m_written.count(strKey) != 0)
+        return refuse(kWrittenBefore);
+    if (m_laterInputs.count(strKey) != 0)
+        return refuse(kReadLater);
+    if (strKey != file.strInputKey && m_inputs.count(strKey) != 0)
+        return refuse(kAnInput);
+    return true;
+}
+
+const char* CBatchRun::ConvertOne(CFile& file, bool bCheckClashes, std::atomic<std::int64_t>* pBytes,
+                                  const CommitLater& commitLater)
+{
     CConversionJob::Request request;
-    request.strInput = strInput;
-    request.strOutput = strOutput;
+    request.strInput = file.strInput;
+    request.strOutput = file.strOutput;
     request.nSource = file.nSource;
     request.nTarget = file.nTarget;
     request.nNLCode = file.nNLCode;
@@ -259,33 +377,15 @@ const char* CBatchRun::ConvertOne(CFile& file, bool bCheckClashes, std::atomic<s
         nRead = nDone;
         return true;
     };
-    IFileSystem::FileStamp outputStamp;
-    bool bOutputExists = false;
-    request.checkOutput = [&](const IFileSystem::FileStamp& inputStamp, bool* pbInPlace, std::string* pstrReason) {
-        // An input that is its own output is replaced only if no one has
-        // changed it since it was read.
-        bOutputExists = m_fileSystem.GetFileStamp(strOutput, &outputStamp);
-        *pbInPlace = strInput != CConversionJob::kStandardStream &&
-                     ((bOutputExists && outputStamp.IsSameFile(inputStamp)) ||
-                      NormalPath(strOutput) == NormalPath(strInput));
-        for (const std::string& strKey : KeysOf(strOutput, bOutputExists ? &outputStamp : nullptr)) {
-            if (!bCheckClashes)
-                break;
-            if (m_written.count(strKey) != 0) {
-                *pstrReason = kWrittenBefore;
-                return false;
-            }
-            if (m_laterInputs.count(strKey) != 0) {
-                *pstrReason = kReadLater;
-                return false;
-            }
-        }
-        return true;
+    request.checkOutput = [&](const IFileSystem::FileStamp&, bool* pbInPlace, std::string* pstrReason) {
+        return MayWrite(file, bCheckClashes, pbInPlace, pstrReason);
     };
+    request.commitLater = commitLater;
+    CReplacementTally tally;
+    request.pTally = &tally;
 
-    CConversionJob job(m_fileSystem);
     std::string strReason;
-    const CConversionJob::Result result = job.Run(request, &file.nSource, &strReason);
+    const CConversionJob::Result result = CConversionJob(m_fileSystem).Run(request, &file.nSource, &strReason);
     // Counted whatever the result, so the total never goes back (workers
     // count in *pBytes as they go).
     if (pBytes == nullptr)
@@ -294,22 +394,19 @@ const char* CBatchRun::ConvertOne(CFile& file, bool bCheckClashes, std::atomic<s
     case CConversionJob::Result::Succeeded:
         break;
     case CConversionJob::Result::InputFailed:
-        return Fail(file, kInputFailed, strInput, strReason);
+        return Fail(file, kInputFailed, file.strInput, strReason);
     case CConversionJob::Result::ConvertFailed:
-        return Fail(file, kConvertFailed, strInput, strReason);
+        return Fail(file, kConvertFailed, file.strInput, strReason);
     case CConversionJob::Result::OutputFailed:
     case CConversionJob::Result::Cancelled:
-        return Fail(file, kOutputFailed, strOutput, strReason);
+        return Fail(file, kOutputFailed, file.strOutput, strReason);
     }
-    if (strOutput == CConversionJob::kStandardStream) {
-        m_bWroteStandardOutput = true;
-        return kSucceeded;
-    }
-    if (bCheckClashes) {
-        const bool bWritten = m_fileSystem.GetFileStamp(strOutput, &outputStamp);
-        for (std::string& strKey : KeysOf(strOutput, bWritten ? &outputStamp : nullptr))
-            m_written.insert(std::move(strKey));
-    }
+    if (!tally.Empty())
+        file.strNotice = "mojiro: " + replacement_notice::Line(Escaped(file.strInput), tally, file.nTarget);
+    if (commitLater)
+        return nullptr; // handed over: file belongs to the commit now
+    if (bCheckClashes && !file.strOutputKey.empty())
+        m_written.insert(file.strOutputKey);
     return kSucceeded;
 }
 

@@ -18,7 +18,7 @@ std::string CCommandLineHelp::UsageText(const std::string& strAppName)
            "              short name (sjis euc jis uni utf8); default %SOURCE%.%SUFFIX%\n"
            "  --          every later word is a file name (put it before absolute paths)\n"
            "  --guess file ...  print each file's encoding and line ending, convert nothing\n"
-           "  --help, -h, /?   this text;  --version   version and copyright\n"
+           "  --help, -h, /?   this text;  --version, -V, -v   version and copyright\n"
            "\n"
            "Encodings (any letter case): Shift_JIS, EUC-JP, ISO-2022-JP, Unicode, UTF-8.\n"
            "A switch may start with / or -, and its first letter decides it.\n"

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "../convert/parallel_text_stream.h"
+#include "../convert/text_constants.h"
 #include "../convert/text_stream.h"
 
 namespace {
@@ -122,105 +123,159 @@ bool CConversionJob::Detect(const std::string& strPath, CharsetId* pnCharset)
     }
 }
 
+namespace {
+
+using Result = CConversionJob::Result;
+
+constexpr const char* kChangedWhileRead = "changed while it was read";
+
+struct CFailure {
+    Result result;
+    std::string strReason;
+};
+
+// Detection reads ahead; what it read is converted first. The marks need the
+// first three bytes: a block's worth is read for them, as small files then
+// need no second read. Throws CFileException.
+void ReadAhead(IFileSystem::IInputFile& input, std::int64_t nTotal, std::int64_t nHoldLimit, CharsetId* pnSource,
+               std::vector<std::uint8_t>* pHeld, bool* pbAtEnd)
+{
+    std::vector<std::uint8_t>& held = *pHeld;
+    bool& bAtEnd = *pbAtEnd;
+    if (*pnSource == Charset::None) {
+        DetectedInput detected = DetectInput(input, BlockFor(nTotal), true, nHoldLimit);
+        held = std::move(detected.held);
+        bAtEnd = detected.bAtEnd;
+        *pnSource = detected.nCharset == Charset::None ? Charset::ShiftJis : detected.nCharset;
+    }
+    std::vector<std::uint8_t> block(static_cast<std::size_t>(BlockFor(nTotal)));
+    while (!bAtEnd && held.size() < 3) {
+        const std::int64_t n = input.Read(block.data(), static_cast<std::int64_t>(block.size()));
+        if (n == 0)
+            bAtEnd = true;
+        held.insert(held.end(), block.data(), block.data() + n);
+    }
+}
+
+// The output, once the caller's check lets it be written; null with *pFailure
+// set otherwise.
+std::unique_ptr<IFileSystem::IOutputFile> BeginOutput(IFileSystem& fileSystem, const CConversionJob::Request& request,
+                                                      const IFileSystem::FileStamp& stamp, CFailure* pFailure)
+{
+    const bool bToStandardOutput = request.strOutput == CConversionJob::kStandardStream;
+    bool bInPlace = false;
+    std::string strReason;
+    if (!bToStandardOutput && request.checkOutput && !request.checkOutput(stamp, &bInPlace, &strReason)) {
+        *pFailure = {Result::OutputFailed, strReason};
+        return nullptr;
+    }
+    std::unique_ptr<IFileSystem::IOutputFile> output =
+        bToStandardOutput ? fileSystem.CreateStandardOutput(&strReason)
+                          : fileSystem.CreateOutput(request.strOutput, bInPlace ? &stamp : nullptr, &strReason);
+    if (output == nullptr)
+        *pFailure = {Result::OutputFailed, strReason};
+    return output;
+}
+
+// Converts the held bytes and the rest of the input into the output and
+// commits it (unless the caller will); false with *pFailure set when it
+// could not.
+bool ConvertInto(IFileSystem::IInputFile& input, IFileSystem::IOutputFile& output,
+                 const CConversionJob::Request& request, CharsetId nSource, std::int64_t nTotal,
+                 std::vector<std::uint8_t> held, bool bAtEnd, CFailure* pFailure)
+{
+    const std::string strSubstitute = Charset::NeedsSubstitute(nSource, request.nTarget) && request.readSubstitute
+                                          ? request.readSubstitute()
+                                          : std::string(kDefaultSubstitute);
+    const std::int64_t nBlock = BlockFor(nTotal);
+    COutputSink sink(output, BlockFor(nTotal < 0 ? -1 : 3 * nTotal)); // UTF-8 of Shift_JIS: up to 3 bytes a byte
+    if (request.nTarget == Charset::Unicode)
+        output.Write(Charset::kUnicodeMark, 2); // a failure shows at Commit
+    // A copy with new line endings is bound by the disk, not the cores.
+    const bool bWorthThreads = (nTotal >= kThreadedFrom || nTotal < 0) && nSource != request.nTarget;
+    CConverter converter(nSource, request.nTarget, request.nNLCode, strSubstitute, sink,
+                         bWorthThreads ? request.nThreads : 1, request.pTally);
+    const std::int64_t nMark =
+        Charset::InputMarkLength(nSource, request.nTarget, held.data(), static_cast<std::int64_t>(held.size()));
+    std::int64_t nDone = static_cast<std::int64_t>(held.size());
+    // A block at a time, as read: a converter given the whole hold would
+    // need as much again for its output.
+    for (std::int64_t nAt = nMark; nAt < nDone; nAt += nBlock)
+        converter.Write(held.data() + nAt, std::min(nBlock, nDone - nAt));
+    held.clear();
+    held.shrink_to_fit();
+    const auto cancelled = [&] {
+        if (!request.progress || request.progress(nDone, nTotal))
+            return false;
+        *pFailure = {Result::Cancelled, "cancelled"};
+        return true;
+    };
+    if (cancelled())
+        return false;
+    std::vector<std::uint8_t> block(static_cast<std::size_t>(nBlock));
+    try {
+        while (!bAtEnd && sink.Ok()) {
+            const std::int64_t n = input.Read(block.data(), nBlock);
+            if (n == 0)
+                break;
+            converter.Write(block.data(), n);
+            nDone += n;
+            if (cancelled())
+                return false;
+        }
+    } catch (const CFileException& e) {
+        *pFailure = {Result::InputFailed, e.m_strReason};
+        return false;
+    }
+    // Truncated, grown or rewritten under the read: what was read may be
+    // torn, and nothing of it may be written.
+    if (input.ChangedSinceOpen()) {
+        *pFailure = {Result::InputFailed, kChangedWhileRead};
+        return false;
+    }
+    converter.Finish();
+    if (!sink.Flush() || (!request.commitLater && !output.Commit())) {
+        *pFailure = {Result::OutputFailed, output.Error()};
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
 CConversionJob::Result CConversionJob::Run(const Request& request, CharsetId* pnSource, std::string* pstrReason)
 {
-    const auto fail = [&](Result result, const std::string& strReason) {
-        *pstrReason = strReason;
-        return result;
+    const auto fail = [&](const CFailure& failure) {
+        *pstrReason = failure.strReason;
+        return failure.result;
     };
-    const bool bFromStandardInput = request.strInput == kStandardStream;
-    const bool bToStandardOutput = request.strOutput == kStandardStream;
     *pnSource = request.nSource;
     try {
         std::unique_ptr<IFileSystem::IInputFile> input;
         IFileSystem::FileStamp stamp;
         std::int64_t nTotal = -1;
+        std::vector<std::uint8_t> held;
+        bool bAtEnd = false;
         try {
-            if (bFromStandardInput) {
+            if (request.strInput == kStandardStream) {
                 input = m_fileSystem.OpenStandardInput();
             } else {
                 input = m_fileSystem.OpenInput(request.strInput, &stamp);
                 nTotal = stamp.nSize;
             }
+            ReadAhead(*input, nTotal, request.nHoldLimit, pnSource, &held, &bAtEnd);
         } catch (const CFileException& e) {
-            return fail(Result::InputFailed, e.m_strReason);
+            return fail({Result::InputFailed, e.m_strReason});
         }
-
-        // Detection reads ahead; what it read is converted first.
-        std::vector<std::uint8_t> held;
-        bool bAtEnd = false;
-        try {
-            if (*pnSource == Charset::None) {
-                DetectedInput detected = DetectInput(*input, BlockFor(nTotal), true, request.nHoldLimit);
-                held = std::move(detected.held);
-                bAtEnd = detected.bAtEnd;
-                *pnSource = detected.nCharset == Charset::None ? Charset::ShiftJis : detected.nCharset;
-            }
-            // The marks need the first three bytes: a block's worth is read
-            // for them, as small files then need no second read.
-            std::vector<std::uint8_t> block(static_cast<std::size_t>(BlockFor(nTotal)));
-            while (!bAtEnd && held.size() < 3) {
-                const std::int64_t n = input->Read(block.data(), static_cast<std::int64_t>(block.size()));
-                if (n == 0)
-                    bAtEnd = true;
-                held.insert(held.end(), block.data(), block.data() + n);
-            }
-        } catch (const CFileException& e) {
-            return fail(Result::InputFailed, e.m_strReason);
-        }
-
-        bool bInPlace = false;
-        std::string strReason;
-        if (!bToStandardOutput && request.checkOutput &&
-            !request.checkOutput(stamp, &bInPlace, &strReason))
-            return fail(Result::OutputFailed, strReason);
-        std::unique_ptr<IFileSystem::IOutputFile> output =
-            bToStandardOutput ? m_fileSystem.CreateStandardOutput(&strReason)
-                              : m_fileSystem.CreateOutput(request.strOutput, bInPlace ? &stamp : nullptr, &strReason);
-        if (output == nullptr)
-            return fail(Result::OutputFailed, strReason);
-
-        const std::string strSubstitute = Charset::NeedsSubstitute(*pnSource, request.nTarget) && request.readSubstitute
-                                              ? request.readSubstitute()
-                                              : std::string("_");
-        const std::int64_t nBlock = BlockFor(nTotal);
-        COutputSink sink(*output, BlockFor(nTotal < 0 ? -1 : 3 * nTotal)); // UTF-8 of Shift_JIS: up to 3 bytes a byte
-        if (request.nTarget == Charset::Unicode)
-            output->Write(Charset::kUnicodeMark, 2); // a failure shows at Commit
-        // A copy with new line endings is bound by the disk, not the cores.
-        const bool bWorthThreads = (nTotal >= kThreadedFrom || nTotal < 0) && *pnSource != request.nTarget;
-        const int nThreads = bWorthThreads ? request.nThreads : 1;
-        CConverter converter(*pnSource, request.nTarget, request.nNLCode, strSubstitute, sink, nThreads, request.pTally);
-        const std::int64_t nMark = Charset::InputMarkLength(*pnSource, request.nTarget, held.data(),
-                                                            static_cast<std::int64_t>(held.size()));
-        std::int64_t nDone = static_cast<std::int64_t>(held.size());
-        // A block at a time, as read: a converter given the whole hold would
-        // need as much again for its output.
-        for (std::int64_t nAt = nMark; nAt < nDone; nAt += nBlock)
-            converter.Write(held.data() + nAt, std::min(nBlock, nDone - nAt));
-        held.clear();
-        held.shrink_to_fit();
-        if (request.progress && !request.progress(nDone, nTotal))
-            return fail(Result::Cancelled, "cancelled");
-        std::vector<std::uint8_t> block(static_cast<std::size_t>(nBlock));
-        try {
-            while (!bAtEnd && sink.Ok()) {
-                const std::int64_t n = input->Read(block.data(), nBlock);
-                if (n == 0)
-                    break;
-                converter.Write(block.data(), n);
-                nDone += n;
-                if (request.progress && !request.progress(nDone, nTotal))
-                    return fail(Result::Cancelled, "cancelled");
-            }
-        } catch (const CFileException& e) {
-            return fail(Result::InputFailed, e.m_strReason);
-        }
-        converter.Finish();
-        if (!sink.Flush() || !output->Commit())
-            return fail(Result::OutputFailed, output->Error());
+        CFailure failure{Result::Succeeded, {}};
+        std::unique_ptr<IFileSystem::IOutputFile> output = BeginOutput(m_fileSystem, request, stamp, &failure);
+        if (output == nullptr ||
+            !ConvertInto(*input, *output, request, *pnSource, nTotal, std::move(held), bAtEnd, &failure))
+            return fail(failure);
+        if (request.commitLater)
+            request.commitLater(std::move(output));
         return Result::Succeeded;
     } catch (const std::bad_alloc&) {
-        return fail(Result::ConvertFailed, "not enough memory to convert it");
+        return fail({Result::ConvertFailed, "not enough memory to convert it"});
     }
 }

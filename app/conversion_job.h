@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "../convert/charset.h"
@@ -42,6 +43,10 @@ public:
         CReplacementTally* pTally = nullptr;
         // What detection may hold of an input it cannot read twice.
         std::int64_t nHoldLimit = kHoldLimit;
+        // When set, a successful job hands its output over complete but not
+        // committed, and the caller commits it: many commits can then wait
+        // for the disk at once.
+        std::function<void(std::unique_ptr<IFileSystem::IOutputFile>)> commitLater;
     };
 
     explicit CConversionJob(IFileSystem& fileSystem) : m_fileSystem(fileSystem) {}

@@ -38,19 +38,27 @@ bool PrintToStandardOutput(const std::string& strText)
     return false;
 }
 
-// A word taken as a switch that names an existing file or folder was most
-// likely meant as a file name.
+// A word taken as a switch that names an existing file or folder, or the
+// standard input's "-", was most likely meant as a file name.
 void WarnAboutPathsTakenAsSwitches(const std::vector<std::string>& args)
 {
     for (std::size_t i = 1; i < args.size() && args[i] != "--"; ++i) {
         const std::string& strWord = args[i];
+        if (strWord == "-") {
+            std::fprintf(stderr, "mojiro: warning: \"-\" before -- is taken as a switch, not as standard input; "
+                                 "put -- first: mojiro /AUTO -- -\n");
+            continue;
+        }
         struct stat status;
         if (strWord.size() < 2 || (strWord[0] != '/' && strWord[0] != '-') || ::stat(strWord.c_str(), &status) != 0)
             continue;
+        // A folder is not converted: the files in it are.
+        const bool bFolder = S_ISDIR(status.st_mode);
+        const std::string strSuggested = bFolder ? strWord + (strWord.back() == '/' ? "*" : "/*") : strWord;
         std::fprintf(stderr,
-                     "mojiro: warning: \"%s\" names an existing path but is taken as a switch; "
+                     "mojiro: warning: \"%s\" names an existing %s but is taken as a switch; "
                      "put -- before file names: mojiro /AUTO -- %s\n",
-                     strWord.c_str(), strWord.c_str());
+                     strWord.c_str(), bFolder ? "folder" : "file", strSuggested.c_str());
     }
 }
 
@@ -68,6 +76,19 @@ std::list<std::string> GuessedFiles(const std::vector<std::string>& args)
         files.push_back(*it);
     }
     return files;
+}
+
+// Never into a stream that carries converted text; on a terminal if the run
+// has one (a box there would hold up a script until someone answers it); the
+// box only for a run started without one. False when it reached no one.
+bool ShowReport(const CBatchRun& run)
+{
+    const std::string strText = run.GetReportText();
+    if (run.UsesStandardOutput() || (::isatty(STDOUT_FILENO) != 1 && ::isatty(STDERR_FILENO) == 1))
+        return std::fprintf(stderr, "%s\n", strText.c_str()) >= 0;
+    if (::isatty(STDOUT_FILENO) == 1)
+        return PrintToStandardOutput(strText + "\n");
+    return AfxMessageBox(strText, MB_OK) == IDOK;
 }
 
 } // namespace
@@ -110,15 +131,12 @@ bool CConvertApp::InitInstance()
         progress.Clear();
         // Scripts can tell a partial run from a whole one; the report is the same.
         m_nExitCode = cmdInfo.m_listFiles.empty() ? kExitNoFiles : run.AllWritten() ? 0 : 1;
-        // A report that reached no one is a failure a script must see. Where
-        // the converted text went to standard output, the report must not.
-        if (cmdInfo.m_bReport) {
-            const bool bShown = run.WroteStandardOutput()
-                                    ? std::fprintf(stderr, "%s\n", run.GetReportText().c_str()) >= 0
-                                    : AfxMessageBox(run.GetReportText(), MB_OK) == IDOK;
-            if (!bShown && m_nExitCode == 0)
-                m_nExitCode = 1;
-        }
+        // A report that reached no one is a failure a script must see.
+        if (cmdInfo.m_bReport && !ShowReport(run) && m_nExitCode == 0)
+            m_nExitCode = 1;
+        // What was replaced, after the report lines it belongs to.
+        for (const std::string& strNotice : run.Notices())
+            CBatchRun::WriteToStandardError(strNotice);
     } else {
         RunWindows(cmdInfo);
     }

@@ -67,7 +67,7 @@ void CConvertCommandLineInfo::ParseParam(const char* pszParam, bool bFlag, bool 
         m_bHelp = true;
         return;
     }
-    if (strWord == "-version") {
+    if (strWord == "-version" || strWord == "V" || strWord == "v") {
         m_bVersion = true;
         return;
     }

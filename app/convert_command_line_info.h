@@ -23,8 +23,8 @@ public:
     std::string m_strOutputPattern;
     std::list<std::string> m_listFiles;
 
-    // --help, -h, /? (and /h, -?) and --version: whole words, which no
-    // switch letter takes.
+    // --help, -h, /? (and /h, -?) and --version, -V, -v (and /V, /v): whole
+    // words, which no switch letter takes.
     bool m_bHelp = false;
     bool m_bVersion = false;
     // --guess: the encoding and line ending of each file named, printed;

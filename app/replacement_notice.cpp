@@ -53,20 +53,19 @@ std::string Count(std::int64_t n, const char* pszOne, const char* pszMany)
 
 } // namespace
 
-std::string Line(const std::string& strName, const CReplacementTally& tally, CharsetId nTarget,
-                 const std::string& strSubstitute)
+std::string Line(const std::string& strName, const CReplacementTally& tally, CharsetId nTarget)
 {
     if (tally.Empty())
         return {};
     std::string text = strName;
     text += ":";
     if (tally.m_nNoForm > 0) {
-        const std::string by = Replacement(nTarget, strSubstitute, false);
+        const std::string by = Replacement(nTarget, tally.m_strSubstitute, false);
         text += " ";
         text += Count(tally.m_nNoForm, "character has", "characters have");
         text += " no form in ";
         text += Charset::kNames[nTarget];
-        text += by.empty() ? " and were dropped" : " and became ";
+        text += by.empty() ? (tally.m_nNoForm == 1 ? " and was dropped" : " and were dropped") : " and became ";
         text += by;
         text += " (the first, ";
         text += Hex("U+%04X", tally.m_firstNoForm.nValue);
@@ -75,7 +74,7 @@ std::string Line(const std::string& strName, const CReplacementTally& tally, Cha
         text += ")";
     }
     if (tally.m_nIllFormed > 0) {
-        const std::string by = Replacement(nTarget, strSubstitute, true);
+        const std::string by = Replacement(nTarget, tally.m_strSubstitute, true);
         text += tally.m_nNoForm > 0 ? "; " : " ";
         text += Count(tally.m_nIllFormed, "ill-formed sequence", "ill-formed sequences");
         text += by.empty() ? " dropped" : " replaced by ";
@@ -89,11 +88,11 @@ std::string Line(const std::string& strName, const CReplacementTally& tally, Cha
     return text;
 }
 
-std::string Sentence(const CReplacementTally& tally, CharsetId nTarget, const std::string& strSubstitute)
+std::string Sentence(const CReplacementTally& tally, CharsetId nTarget)
 {
     std::string text;
     if (tally.m_nNoForm > 0) {
-        const std::string by = Replacement(nTarget, strSubstitute, false);
+        const std::string by = Replacement(nTarget, tally.m_strSubstitute, false);
         text += Charset::kNames[nTarget];
         text += " で表せない文字 ";
         text += std::to_string(tally.m_nNoForm);
@@ -107,7 +106,7 @@ std::string Sentence(const CReplacementTally& tally, CharsetId nTarget, const st
         text += "）。";
     }
     if (tally.m_nIllFormed > 0) {
-        const std::string by = Replacement(nTarget, strSubstitute, true);
+        const std::string by = Replacement(nTarget, tally.m_strSubstitute, true);
         text += "不正なバイト列 ";
         text += std::to_string(tally.m_nIllFormed);
         text += by.empty() ? " か所を削除しました" : " か所を ";

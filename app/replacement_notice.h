@@ -12,10 +12,9 @@ namespace replacement_notice {
 
 // "name: 2 characters have no form in Shift_JIS and became "_" (the first,
 // U+1F600, at line 1, column 2); ..."
-std::string Line(const std::string& strName, const CReplacementTally& tally, CharsetId nTarget,
-                 const std::string& strSubstitute);
+std::string Line(const std::string& strName, const CReplacementTally& tally, CharsetId nTarget);
 
 // The same in Japanese, for the window.
-std::string Sentence(const CReplacementTally& tally, CharsetId nTarget, const std::string& strSubstitute);
+std::string Sentence(const CReplacementTally& tally, CharsetId nTarget);
 
 } // namespace replacement_notice

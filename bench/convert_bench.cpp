@@ -26,7 +26,7 @@
 #include <string_view>
 #include <vector>
 
-#include "../framework/large_block_allocator.h"
+#include "../app/large_block_buffers.h"
 #include "corpus.h"
 #include "iconv_converter.h"
 #include "parallel_text_stream.h"

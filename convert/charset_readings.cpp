@@ -4,6 +4,7 @@
 
 #include "byte_search.h"
 #include "cp932_table.h"
+#include "utf8_forms.h"
 #include "jis_arithmetic.h"
 
 namespace charset_readings {
@@ -185,24 +186,13 @@ void CEucJpReading::Feed(const std::uint8_t* p, std::int64_t n)
 
 bool CUtf8Reading::Lead(std::uint8_t b)
 {
-    m_lo = 0x80;
-    m_hi = 0xBF;
-    if (b >= 0xC2 && b <= 0xDF) {
-        m_nDue = 1;
-        m_nCodePoint = b & 0x1F;
-    } else if (b >= 0xE0 && b <= 0xEF) {
-        m_nDue = 2;
-        m_nCodePoint = b & 0x0F;
-        m_lo = b == 0xE0 ? 0xA0 : 0x80;
-        m_hi = b == 0xED ? 0x9F : 0xBF;
-    } else if (b >= 0xF0 && b <= 0xF4) {
-        m_nDue = 3;
-        m_nCodePoint = b & 0x07;
-        m_lo = b == 0xF0 ? 0x90 : 0x80;
-        m_hi = b == 0xF4 ? 0x8F : 0xBF;
-    } else {
+    const utf8_forms::LeadRule rule = utf8_forms::RuleOfLead(b);
+    if (rule.nMore == 0)
         return false;
-    }
+    m_nDue = rule.nMore;
+    m_nCodePoint = b & (0x3Fu >> rule.nMore);
+    m_lo = rule.lo;
+    m_hi = rule.hi;
     m_bMultiByte = true;
     return true;
 }

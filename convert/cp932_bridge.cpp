@@ -43,29 +43,14 @@ inline bool IsLowSurrogate(std::uint16_t u) { return u >= 0xDC00 && u <= 0xDFFF;
 // 0: no CP932 form. ASCII is identity; below 0x80 the table is not consulted.
 inline std::uint16_t Lookup(std::uint16_t unit) { return table::kEncode[unit >> 8][unit & 0xFF]; }
 
-// The first code point of strUtf8 if it is well-formed UTF-8 (no overlong
-// forms, no surrogates); -1 otherwise.
-std::int32_t FirstCodePoint(std::string_view strUtf8)
+// The first character of strUtf8 (not empty) as the engine decodes it, and
+// the length of its form; an ill-formed start is U+FFFD.
+std::uint32_t FirstCodePoint(std::string_view strUtf8, std::int64_t* pnLength)
 {
-    const auto byte = [&](std::size_t i) { return static_cast<std::uint8_t>(strUtf8[i]); };
-    const auto continuation = [&](std::size_t i) { return i < strUtf8.size() && (byte(i) & 0xC0) == 0x80; };
-    const std::uint8_t b0 = byte(0);
-    if (b0 < 0x80)
-        return b0;
-    if (b0 >= 0xC2 && b0 <= 0xDF && continuation(1))
-        return (b0 & 0x1F) << 6 | (byte(1) & 0x3F);
-    if (b0 >= 0xE0 && b0 <= 0xEF && continuation(1) && continuation(2)) {
-        const std::int32_t cp = (b0 & 0x0F) << 12 | (byte(1) & 0x3F) << 6 | (byte(2) & 0x3F);
-        if (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))
-            return -1;
-        return cp;
-    }
-    if (b0 >= 0xF0 && b0 <= 0xF4 && continuation(1) && continuation(2) && continuation(3)) {
-        const std::int32_t cp =
-            (b0 & 0x07) << 18 | (byte(1) & 0x3F) << 12 | (byte(2) & 0x3F) << 6 | (byte(3) & 0x3F);
-        return cp >= 0x10000 && cp <= 0x10FFFF ? cp : -1;
-    }
-    return -1;
+    const auto* p = reinterpret_cast<const std::uint8_t*>(strUtf8.data());
+    std::uint32_t cp = 0;
+    *pnLength = utf8_forms::DecodeForm(p, 0, static_cast<std::int64_t>(strUtf8.size()), &cp);
+    return cp;
 }
 
 } // namespace
@@ -99,15 +84,28 @@ Substitute MakeSubstitute(std::string_view strUtf8)
         substitute.length = 0;
         return substitute;
     }
-    const std::int32_t cp = FirstCodePoint(strUtf8);
+    std::int64_t nForm = 0;
+    const std::uint32_t cp = FirstCodePoint(strUtf8, &nForm);
+    substitute.codePoint = cp;
     std::uint8_t bytes[2] = {0, 0};
-    const int length = cp < 0 ? 0 : EncodeOne(static_cast<std::uint32_t>(cp), bytes);
+    const int length = EncodeOne(cp, bytes);
     if (length > 0) {
         substitute.bytes[0] = bytes[0];
         substitute.bytes[1] = bytes[1];
         substitute.length = length;
     }
     return substitute; // "_" otherwise
+}
+
+std::string SubstituteText(std::string_view strUtf8)
+{
+    if (MakeSubstitute(strUtf8).length == 0)
+        return {};
+    std::int64_t nForm = 0;
+    std::uint8_t bytes[2];
+    if (EncodeOne(FirstCodePoint(strUtf8, &nForm), bytes) == 0)
+        return kDefaultSubstitute;
+    return std::string(strUtf8.substr(0, static_cast<std::size_t>(nForm)));
 }
 
 namespace {
@@ -181,6 +179,22 @@ inline std::uint8_t* EncodeUnit(std::uint8_t* out, std::uint16_t unit, const std
 
 namespace {
 
+// The ASCII at p in whole blocks of 16, as it is or widened to UTF-16
+// units; returns the bytes taken.
+template <bool ToUtf8>
+inline std::int64_t PutAscii(const std::uint8_t* p, std::int64_t n, std::uint8_t** pOut, byte_search::Path path)
+{
+    if constexpr (ToUtf8) {
+        const std::int64_t nAscii = byte_search::CopyAscii(p, n, *pOut, path);
+        *pOut += nAscii;
+        return nAscii;
+    } else {
+        const std::int64_t nAscii = byte_search::WidenAscii(p, n, *pOut, path);
+        *pOut += 2 * nAscii;
+        return nAscii;
+    }
+}
+
 // Decodes p[0, n). Unless bFinal, a lead byte that is the last byte is left
 // for the next slice: *pConsumed tells where decoding stopped.
 template <bool ToUtf8>
@@ -203,15 +217,7 @@ std::uint8_t* DecodeSlice(const std::uint8_t* p, std::int64_t n, bool bFinal, st
     std::int64_t i = 0;
     const byte_search::Path path = byte_search::KernelPath();
     while (i < end) {
-        if constexpr (ToUtf8) {
-            const std::int64_t nAscii = byte_search::CopyAscii(p + i, end - i, out, path);
-            out += nAscii;
-            i += nAscii;
-        } else {
-            const std::int64_t nAscii = byte_search::WidenAscii(p + i, end - i, out, path);
-            out += 2 * nAscii;
-            i += nAscii;
-        }
+        i += PutAscii<ToUtf8>(p + i, end - i, &out, path);
         // Then one character at a time. Only an ASCII byte can begin a
         // stretch of sixteen, so only after one is that looked for again.
         // Two small lookups (lead row, then trail) beat one flat table here:

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 class CReplacementTally;
@@ -18,6 +19,9 @@ std::int64_t Decode(const std::uint8_t* pBytes, std::int64_t nLength, std::uint8
 struct Substitute {
     std::uint8_t bytes[2] = {0x5F, 0};
     int length = 1; // 0: unmappable characters are dropped
+    // The character the setting asked for, which the other encodings of the
+    // family may hold where code page 932 does not.
+    std::uint32_t codePoint = 0x5F;
 };
 
 // The bytes of a substitute that are written: at most two a character,
@@ -38,6 +42,8 @@ inline std::uint8_t* PutSubstitute(std::uint8_t* q, const Substitute& substitute
 // has no CP932 form or the text is not valid UTF-8; nothing when the text is
 // empty or starts with NUL.
 Substitute MakeSubstitute(std::string_view strUtf8);
+// The same as UTF-8 text: what users are told took a character's place.
+std::string SubstituteText(std::string_view strUtf8);
 
 // Encodes nUnits UTF-16LE units read at pUtf16le (any alignment) into pBytes
 // (room for 2 * nUnits bytes).

@@ -16,7 +16,7 @@ class CReplacementTally;
 namespace jis_slices {
 
 // Bounds on what the kernels write, per byte taken and once at the end.
-inline constexpr std::int64_t kPerByteToEucJp = 2;  // a substitute pair for a lone byte
+inline constexpr std::int64_t kPerByteToEucJp = 3;  // a JIS X 0212 substitute for a lone byte
 inline constexpr std::int64_t kPerByteToJis = 6;    // and its escape, then a return to ASCII
 inline constexpr std::int64_t kEndOfJis = 8;        // the closing escape, and a cut-off unit's substitute
 inline constexpr std::int64_t kPerByteToUtf8 = 3;   // U+FFFD for a lone byte

@@ -69,15 +69,11 @@ inline std::uint8_t* PutTwo(std::uint8_t* q, std::uint16_t v)
 // empty, "_" when its character has no form in the target either.
 Unit SubstituteUnit(const cp932::Substitute& substitute)
 {
-    const int length = cp932::SubstituteLength(substitute);
-    if (length == 0)
+    if (cp932::SubstituteLength(substitute) == 0)
         return {Kind::Nothing};
-    Unit unit = length == 1 ? Unit{substitute.bytes[0] < 0x80 ? Kind::Ascii : Kind::Stray, substitute.bytes[0]}
-                            : Unit{Kind::SjisPair, substitute.bytes[0], substitute.bytes[1]};
-    if (length == 1 && jis_units::IsHalfWidthKatakana(unit.a))
-        unit.kind = Kind::Kana;
+    const Unit unit = UnitOfCodePoint(substitute.codePoint);
     jis_arithmetic::RowCell rc{};
-    if (unit.kind == Kind::Stray || (unit.kind == Kind::SjisPair && !RowCellOf(unit.a, unit.b, &rc)))
+    if (unit.kind == Kind::Bad || unit.kind == Kind::Stray || (unit.kind == Kind::SjisPair && !RowCellOf(unit.a, unit.b, &rc)))
         return {Kind::Ascii, static_cast<std::uint8_t>(kDefaultSubstitute[0])};
     return unit;
 }
@@ -248,6 +244,10 @@ struct JisWriter {
         case Kind::Nothing:
             return q;
         case Kind::Ascii:
+            if (IsShift(unit.a)) {
+                m_bReplaced = true;
+                break;
+            }
             jis_arithmetic::EnterMode(q, mode, Mode::Ascii);
             *q++ = unit.a;
             return q;
@@ -335,6 +335,11 @@ struct JisWriter {
         return PutTwo(q, m_tables.toRowCell[s1 << 8 | s2]);
     }
 
+    // ESC, SO and SI of another encoding's text would read as shifts here:
+    // they have no form, and runs of ASCII stop before them.
+    static bool IsShift(std::uint8_t b) { return b == text::ESC || b == text::SO || b == text::SI; }
+    static constexpr bool kStopsAtShifts = true;
+
     static constexpr bool kToUnicode = false;
     const PairTables& m_tables = Tables();
     Unit m_substitute;
@@ -421,12 +426,22 @@ void Tell(CReplacementTally* pTally, Writer& writer, const Unit& unit, const std
     writer.m_bReplaced = false;
 }
 
-// The stretch of ASCII at p that the reader takes as ASCII units.
-template <class Reader>
+// The stretch of ASCII at p that the reader takes as ASCII units and the
+// writer writes as it is.
+template <class Writer>
+std::int64_t AsciiRunFor(const std::uint8_t* p, std::int64_t n)
+{
+    if constexpr (requires { Writer::kStopsAtShifts; })
+        return byte_search::AsciiRun(p, byte_search::FindEscSoSi(p, n));
+    else
+        return byte_search::AsciiRun(p, n);
+}
+
+template <class Writer, class Reader>
 std::int64_t PlainRun(const Reader& reader, const std::uint8_t* p, std::int64_t n)
 {
     if constexpr (Reader::kStateless) {
-        return byte_search::AsciiRun(p, n);
+        return AsciiRunFor<Writer>(p, n);
     } else {
         if (reader.mode != Mode::Ascii)
             return 0;
@@ -443,7 +458,7 @@ std::int64_t Transcode(Reader& reader, Writer& writer, const std::uint8_t* p, st
     std::uint8_t* q = out;
     std::int64_t i = 0;
     while (i < n) {
-        const std::int64_t run = PlainRun(reader, p + i, n - i);
+        const std::int64_t run = PlainRun<Writer>(reader, p + i, n - i);
         if (run > 0) {
             q = writer.PutAscii(q, p + i, run);
             i += run;
@@ -578,18 +593,21 @@ std::uint8_t* PutCharacters(const std::uint8_t* p, std::int64_t n, bool bFromUtf
     // A character the family has no form for, or an ill-formed sequence.
     const auto put = [&](const std::uint8_t* pAt, std::uint32_t c, bool bIllFormed) {
         const Unit unit = bIllFormed ? Unit{Kind::Bad} : UnitOfCodePoint(c);
+        q = writer.Put(q, unit);
         if (pTally != nullptr && unit.kind == Kind::Bad) {
             if (bIllFormed)
                 pTally->IllFormed(pAt, *pAt);
             else
                 pTally->NoForm(pAt, c);
+        } else if (pTally != nullptr && writer.m_bReplaced) {
+            pTally->NoForm(pAt, c);
         }
-        q = writer.Put(q, unit);
+        writer.m_bReplaced = false;
     };
     std::int64_t i = 0;
     if (bFromUtf8) {
         while (i < n) {
-            const std::int64_t run = byte_search::AsciiRun(p + i, n - i);
+            const std::int64_t run = AsciiRunFor<Writer>(p + i, n - i);
             if (run > 0)
                 q = writer.PutAscii(q, p + i, run);
             i += run;
@@ -604,8 +622,8 @@ std::uint8_t* PutCharacters(const std::uint8_t* p, std::int64_t n, bool bFromUtf
             }
             if (i >= n)
                 break;
-            if (p[i] < 0x80)
-                continue;
+            if (p[i] < 0x80 && AsciiRunFor<Writer>(p + i, 1) == 1)
+                continue; // ASCII after the forms; a shift byte goes on below
             const std::int64_t at = i;
             i = utf8_forms::DecodeForm(p, i, n, &c);
             put(p + at, c, c == utf8_forms::kReplacement && !(i - at == 3 && p[at] == 0xEF));

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "cp932_bridge.h"
 #include "text_cuts.h"
 #include "text_stream.h"
 #include "thread_pool.h"
@@ -36,6 +37,13 @@ CParallelTextStream::CParallelTextStream(CharsetId nSource, CharsetId nTarget, N
 }
 
 CParallelTextStream::~CParallelTextStream() = default;
+
+void CParallelTextStream::SetTally(CReplacementTally* pTally)
+{
+    m_pTally = pTally;
+    if (pTally != nullptr)
+        pTally->m_strSubstitute = cp932::SubstituteText(m_strSubstitute);
+}
 
 void CParallelTextStream::StartSequential()
 {

@@ -33,7 +33,7 @@ public:
 
     // Hears of every replacement, in the order of the text. Set before the
     // first Write.
-    void SetTally(CReplacementTally* pTally) { m_pTally = pTally; }
+    void SetTally(CReplacementTally* pTally);
 
     // Throws std::bad_alloc.
     void Write(const std::uint8_t* pData, std::int64_t nLength);

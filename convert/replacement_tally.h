@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "charset.h"
 
@@ -47,6 +48,10 @@ public:
     void Add(const CReplacementTally& later, std::int64_t nLinesBefore);
 
     bool Empty() const { return m_nNoForm == 0 && m_nIllFormed == 0; }
+
+    // What took the place of characters without a form (UTF-8; empty when
+    // they were dropped), as the stream was given it.
+    std::string m_strSubstitute;
 
     std::int64_t m_nNoForm = 0;
     std::int64_t m_nIllFormed = 0;

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "codecs.h"
+#include "cp932_bridge.h"
 #include "line_endings.h"
 
 void CStreamStage::Finish()
@@ -117,6 +118,8 @@ CTextStream::CTextStream(CharsetId nSource, CharsetId nTarget, NLCode nNLCode,
                          CReplacementTally* pTally)
     : m_sink(sink)
 {
+    if (pTally != nullptr)
+        pTally->m_strSubstitute = cp932::SubstituteText(strUnmappableDefaultChar);
     if (bLineEndingPass) {
         auto pass = std::make_unique<CLineEndingStage>(nSource, nNLCode, pTally);
         m_pLineEndings = pass.get();

@@ -80,6 +80,24 @@ inline std::uint8_t* PutPackedForm(std::uint8_t* q, std::uint32_t form)
 
 constexpr std::uint32_t kReplacement = text::kReplacementCharacter;
 
+// How many bytes follow a lead and the range of the one right after it:
+// narrower after E0, ED, F0 and F4, which is what rules out overlong forms,
+// surrogates and values above U+10FFFF. nMore is 0 for a byte that leads
+// nothing (a continuation byte, C0, C1, F5-FF).
+struct LeadRule {
+    int nMore;
+    std::uint8_t lo;
+    std::uint8_t hi;
+};
+
+constexpr LeadRule RuleOfLead(unsigned b)
+{
+    if (b < 0xC2 || b > 0xF4)
+        return {0, 0, 0};
+    return {b < 0xE0 ? 1 : b < 0xF0 ? 2 : 3, static_cast<std::uint8_t>(b == 0xE0 ? 0xA0 : b == 0xF0 ? 0x90 : 0x80),
+            static_cast<std::uint8_t>(b == 0xED ? 0x9F : b == 0xF4 ? 0x8F : 0xBF)};
+}
+
 // The careful half of DecodeForm: every form but ASCII and a three-byte one
 // with a byte after it, and every ill-formed sequence. Out of line, so that
 // the common forms stay a few instructions.
@@ -88,15 +106,12 @@ constexpr std::uint32_t kReplacement = text::kReplacementCharacter;
 {
     const unsigned b = p[i];
     *pCodePoint = kReplacement;
-    if (b < 0xC2 || b > 0xF4)
+    const LeadRule rule = RuleOfLead(b);
+    if (rule.nMore == 0)
         return i + 1; // a continuation byte, C0, C1 or F5-FF: never a lead
-    // The second byte's range is narrower after E0, ED, F0 and F4: that is
-    // what rules out overlong forms, surrogates and values above U+10FFFF.
-    const unsigned lo = b == 0xE0 ? 0xA0 : b == 0xF0 ? 0x90 : 0x80;
-    const unsigned hi = b == 0xED ? 0x9F : b == 0xF4 ? 0x8F : 0xBF;
-    if (i + 1 >= n || p[i + 1] < lo || p[i + 1] > hi)
+    if (i + 1 >= n || p[i + 1] < rule.lo || p[i + 1] > rule.hi)
         return i + 1;
-    const int nMore = b < 0xE0 ? 1 : b < 0xF0 ? 2 : 3;
+    const int nMore = rule.nMore;
     std::uint32_t c = (b & (0x3Fu >> nMore)) << 6 | (p[i + 1] & 0x3Fu);
     std::int64_t k = i + 2;
     for (int m = 1; m < nMore; ++m, ++k) {

@@ -15,6 +15,9 @@
 #include <cstdio>
 #include <cstring>
 #include <random>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -402,10 +405,14 @@ int OpenRegularForReading(const std::string& strPath, IFileSystem::FileStamp* pS
 
 class CRealInputFile final : public IFileSystem::IInputFile {
 public:
-    // Standard input may be handed over part-read: its text starts where it
-    // stands. Only a regular file can be read again from there.
-    CRealInputFile(int fd, bool bOwned, std::string strName) : m_fd(fd), m_bOwned(bOwned), m_strName(std::move(strName))
+    // pStamp: the file as it was opened; null for a stream. Standard input
+    // may be handed over part-read: its text starts where it stands, and
+    // only a regular file can be read again from there.
+    CRealInputFile(int fd, bool bOwned, std::string strName, const IFileSystem::FileStamp* pStamp)
+        : m_fd(fd), m_bOwned(bOwned), m_strName(std::move(strName)), m_bStamped(pStamp != nullptr)
     {
+        if (m_bStamped)
+            m_stamp = *pStamp;
         struct stat st;
         if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
             m_nStart = ::lseek(fd, 0, SEEK_CUR);
@@ -438,11 +445,19 @@ public:
 
     bool Rewind() override { return m_nStart >= 0 && ::lseek(m_fd, m_nStart, SEEK_SET) == m_nStart; }
 
+    bool ChangedSinceOpen() const override
+    {
+        struct stat st;
+        return m_bStamped && (::fstat(m_fd, &st) != 0 || !(StampOf(st) == m_stamp));
+    }
+
 private:
     int m_fd;
     off_t m_nStart = -1;
     bool m_bOwned;
     std::string m_strName;
+    bool m_bStamped;
+    IFileSystem::FileStamp m_stamp;
 };
 
 class CStandardOutputFile final : public IFileSystem::IOutputFile {
@@ -628,52 +643,6 @@ class CRealFileSystem : public IFileSystem {
 public:
     CRealFileSystem() : m_bUnnamedFiles(::access("/proc/self/fd", X_OK) == 0) { InstallInterruptCleanup(); }
 
-    CByteBuffer ReadWholeFile(const std::string& strPath, FileStamp* pStamp = nullptr) override
-    {
-        FileStamp stamp;
-        CFileDescriptor file(OpenRegularForReading(strPath, &stamp));
-        if (pStamp != nullptr)
-            *pStamp = stamp;
-        // The size stat reports is where reading starts, not where it ends:
-        // pseudo-files such as /proc/cpuinfo report 0, and a file may grow.
-        CByteBuffer buffer = CByteBuffer::Allocate(stamp.nSize);
-        std::int64_t nDone = 0;
-        for (;;) {
-            std::uint8_t probe[4096];
-            const bool bFull = nDone == buffer.Size();
-            const std::int64_t nLeft = bFull ? static_cast<std::int64_t>(sizeof probe) : buffer.Size() - nDone;
-            const ssize_t n = ::read(file.Get(), bFull ? probe : buffer.Data() + nDone,
-                                     static_cast<std::size_t>(nLeft > (1 << 30) ? (1 << 30) : nLeft));
-            if (n < 0) {
-                if (errno == EINTR)
-                    continue;
-                throw CFileException(strPath, ErrorText(errno));
-            }
-            if (n == 0)
-                break;
-            if (bFull) {
-                CByteBuffer larger = CByteBuffer::Allocate(std::max<std::int64_t>(2 * nDone, nDone + 65536));
-                if (nDone > 0)
-                    std::memcpy(larger.Data(), buffer.Data(), static_cast<std::size_t>(nDone));
-                std::memcpy(larger.Data() + nDone, probe, static_cast<std::size_t>(n));
-                buffer = std::move(larger);
-            }
-            nDone += n;
-        }
-        buffer.Trim(nDone);
-        return buffer;
-    }
-
-    bool TryReadWholeFile(const std::string& strPath, CByteBuffer* pContents) override
-    {
-        try {
-            *pContents = ReadWholeFile(strPath);
-            return true;
-        } catch (const CFileException&) {
-            return false;
-        }
-    }
-
     bool GetFileStamp(const std::string& strPath, FileStamp* pStamp) override
     {
         struct stat st;
@@ -683,30 +652,20 @@ public:
         return true;
     }
 
-    bool WriteWholeFile(const std::string& strPath, const std::vector<Part>& parts, std::string* pstrError,
-                        const FileStamp* pUnchangedSince = nullptr) override
-    {
-        std::unique_ptr<IOutputFile> output = CreateOutput(strPath, pUnchangedSince, pstrError);
-        if (output == nullptr)
-            return false;
-        bool bOk = true;
-        for (const Part& part : parts)
-            bOk = bOk && output->Write(part.pData, part.nLength);
-        bOk = bOk && output->Commit();
-        if (!bOk && pstrError != nullptr)
-            *pstrError = output->Error();
-        return bOk;
-    }
+    std::string FileKey(const std::string& strPath) override { return KeyOf(strPath, 0); }
 
     std::unique_ptr<IInputFile> OpenInput(const std::string& strPath, FileStamp* pStamp = nullptr) override
     {
-        CFileDescriptor file(OpenRegularForReading(strPath, pStamp));
-        return std::make_unique<CRealInputFile>(file.Release(), true, strPath);
+        FileStamp stamp;
+        CFileDescriptor file(OpenRegularForReading(strPath, &stamp));
+        if (pStamp != nullptr)
+            *pStamp = stamp;
+        return std::make_unique<CRealInputFile>(file.Release(), true, strPath, &stamp);
     }
 
     std::unique_ptr<IInputFile> OpenStandardInput() override
     {
-        return std::make_unique<CRealInputFile>(STDIN_FILENO, false, "-");
+        return std::make_unique<CRealInputFile>(STDIN_FILENO, false, "-", nullptr);
     }
 
     std::unique_ptr<IOutputFile> CreateOutput(const std::string& strPath, const FileStamp* pUnchangedSince,
@@ -727,6 +686,27 @@ public:
     }
 
 private:
+    // The device and inode of what exists, then the rest of the name; hops
+    // counts the dangling links followed.
+    static std::string KeyOf(const std::string& strPath, int nHops)
+    {
+        struct stat st;
+        if (::stat(strPath.c_str(), &st) == 0)
+            return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
+        std::string strResolved;
+        int nErrno = 0;
+        if (nHops < 40 && ResolveLinks(strPath, &strResolved, &nErrno) && strResolved != strPath)
+            return KeyOf(strResolved, nHops + 1);
+        std::string strName = strPath;
+        while (strName.size() > 1 && strName.back() == '/')
+            strName.pop_back();
+        const std::size_t nSlash = strName.rfind('/');
+        const std::string strDir = nSlash == std::string::npos ? "." : nSlash == 0 ? "/" : strName.substr(0, nSlash);
+        if (strDir == strName)
+            return "?" + strName; // "." or "/" out of reach: the text is all there is
+        return KeyOf(strDir, nHops) + "/" + strName.substr(nSlash == std::string::npos ? 0 : nSlash + 1);
+    }
+
     const bool m_bUnnamedFiles;
 };
 
@@ -738,76 +718,9 @@ IFileSystem& RealFileSystem()
     return fileSystem;
 }
 
-// The defaults for file systems that only read and write whole files.
-namespace {
-
-class CMemoryInputFile final : public IFileSystem::IInputFile {
-public:
-    explicit CMemoryInputFile(CByteBuffer contents) : m_contents(std::move(contents)) {}
-    std::int64_t Read(std::uint8_t* pData, std::int64_t nLength) override
-    {
-        const std::int64_t n = std::min(nLength, m_contents.Size() - m_nAt);
-        if (n > 0)
-            std::memcpy(pData, m_contents.Data() + m_nAt, static_cast<std::size_t>(n));
-        m_nAt += n;
-        return n;
-    }
-    bool Rewind() override
-    {
-        m_nAt = 0;
-        return true;
-    }
-
-private:
-    CByteBuffer m_contents;
-    std::int64_t m_nAt = 0;
-};
-
-class CGatheredOutputFile final : public IFileSystem::IOutputFile {
-public:
-    CGatheredOutputFile(IFileSystem& fileSystem, std::string strPath, const IFileSystem::FileStamp* pUnchangedSince)
-        : m_fileSystem(fileSystem), m_strPath(std::move(strPath)), m_bCheck(pUnchangedSince != nullptr)
-    {
-        if (m_bCheck)
-            m_since = *pUnchangedSince;
-    }
-    bool Write(const std::uint8_t* pData, std::int64_t nLength) override
-    {
-        m_bytes.insert(m_bytes.end(), pData, pData + nLength);
-        return true;
-    }
-    bool Commit() override
-    {
-        const IFileSystem::Part part{m_bytes.data(), static_cast<std::int64_t>(m_bytes.size())};
-        return m_fileSystem.WriteWholeFile(m_strPath, {part}, &m_strError, m_bCheck ? &m_since : nullptr);
-    }
-    std::string Error() const override { return m_strError; }
-
-private:
-    IFileSystem& m_fileSystem;
-    std::string m_strPath;
-    bool m_bCheck;
-    IFileSystem::FileStamp m_since;
-    std::vector<std::uint8_t> m_bytes;
-    std::string m_strError;
-};
-
-} // namespace
-
-std::unique_ptr<IFileSystem::IInputFile> IFileSystem::OpenInput(const std::string& strPath, FileStamp* pStamp)
-{
-    return std::make_unique<CMemoryInputFile>(ReadWholeFile(strPath, pStamp));
-}
-
 std::unique_ptr<IFileSystem::IInputFile> IFileSystem::OpenStandardInput()
 {
     throw CFileException("-", "no standard input here");
-}
-
-std::unique_ptr<IFileSystem::IOutputFile> IFileSystem::CreateOutput(const std::string& strPath,
-                                                                    const FileStamp* pUnchangedSince, std::string*)
-{
-    return std::make_unique<CGatheredOutputFile>(*this, strPath, pUnchangedSince);
 }
 
 std::unique_ptr<IFileSystem::IOutputFile> IFileSystem::CreateStandardOutput(std::string* pstrError)
@@ -815,4 +728,18 @@ std::unique_ptr<IFileSystem::IOutputFile> IFileSystem::CreateStandardOutput(std:
     if (pstrError != nullptr)
         *pstrError = "no standard output here";
     return nullptr;
+}
+
+bool IFileSystem::TryReadText(const std::string& strPath, std::string* pContents)
+{
+    try {
+        std::unique_ptr<IInputFile> input = OpenInput(strPath);
+        pContents->clear();
+        char block[65536];
+        while (const std::int64_t n = input->Read(reinterpret_cast<std::uint8_t*>(block), sizeof block))
+            pContents->append(block, static_cast<std::size_t>(n));
+        return true;
+    } catch (const CFileException&) {
+        return false;
+    }
 }

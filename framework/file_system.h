@@ -6,9 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "../convert/byte_buffer.h"
-
-// Raised when an input file cannot be opened or read whole.
+// Raised when an input file cannot be opened or read.
 class CFileException : public std::runtime_error {
 public:
     CFileException(std::string strPath, std::string strReason)
@@ -38,33 +36,14 @@ public:
         bool operator==(const FileStamp&) const = default;
     };
 
-    // The whole file, read to its end, in a buffer of exactly its length;
-    // *pStamp (if given) is the file as it was before the read. Throws
-    // CFileException (cannot open or read) or std::bad_alloc (too large for
-    // memory).
-    virtual CByteBuffer ReadWholeFile(const std::string& strPath, FileStamp* pStamp = nullptr) = 0;
-
-    // Reads the whole file, or returns false if it cannot be opened or read.
-    virtual bool TryReadWholeFile(const std::string& strPath, CByteBuffer* pContents) = 0;
-
     // The file the name reaches now (symbolic links followed); false if none.
     virtual bool GetFileStamp(const std::string& strPath, FileStamp* pStamp) = 0;
 
-    // Writes the parts, in order, as the whole new content of strPath. The old
-    // file (if any) is replaced only once every byte is written and flushed;
-    // on any failure it is left as it was and no temporary file remains.
-    // Keeps an existing file's owner, group, mode, user attributes and ACL as
-    // far as the process may set them. Writes through a symbolic link to its
-    // target where the kernel lets this process follow the link. With
-    // pUnchangedSince, replaces only that very file, and only if it has not
-    // changed since the stamp was taken. Returns false (and sets *pstrError)
-    // on failure.
-    struct Part {
-        const std::uint8_t* pData;
-        std::int64_t nLength;
-    };
-    virtual bool WriteWholeFile(const std::string& strPath, const std::vector<Part>& parts, std::string* pstrError,
-                                const FileStamp* pUnchangedSince = nullptr) = 0;
+    // Two names with equal keys reach, or would create, the same file: the
+    // part of the path that exists is taken by device and inode (folder
+    // links, "..", bind mounts resolved), the rest by its text, and a
+    // dangling link counts as the file it would create.
+    virtual std::string FileKey(const std::string& strPath) = 0;
 
     // A file read a block at a time.
     class IInputFile {
@@ -74,17 +53,24 @@ public:
         virtual std::int64_t Read(std::uint8_t* pData, std::int64_t nLength) = 0;
         // Back to where reading began, where the file allows it.
         virtual bool Rewind() = 0;
+        // The file's stamp differs from the one taken at open (a stream has
+        // none): what was read may be torn.
+        virtual bool ChangedSinceOpen() const = 0;
     };
-    // Opens what ReadWholeFile reads (same checks, same stamp). Throws
-    // CFileException. By default, through ReadWholeFile.
-    virtual std::unique_ptr<IInputFile> OpenInput(const std::string& strPath, FileStamp* pStamp = nullptr);
+    // A regular file (no pipe, device or folder); *pStamp (if given) is the
+    // file as it was at open. Throws CFileException.
+    virtual std::unique_ptr<IInputFile> OpenInput(const std::string& strPath, FileStamp* pStamp = nullptr) = 0;
     // Standard input; throws CFileException where there is none.
     virtual std::unique_ptr<IInputFile> OpenStandardInput();
 
-    // A file written a block at a time, with WriteWholeFile's guarantees:
-    // nothing takes the target's place before Commit succeeds, and an output
-    // destroyed before that leaves no trace. After a failed Write, Commit
-    // fails too. Error() says why.
+    // A file written a block at a time as the whole new content of a path.
+    // Nothing takes the target's place before Commit succeeds (every byte
+    // written and, for a replacement, on disk), and an output destroyed
+    // before that leaves no trace. Keeps an existing file's owner, group,
+    // mode, user attributes and ACL as far as the process may set them.
+    // Writes through a symbolic link to its target where the kernel lets this
+    // process follow the link. After a failed Write, Commit fails too.
+    // Error() says why.
     class IOutputFile {
     public:
         virtual ~IOutputFile() = default;
@@ -92,12 +78,17 @@ public:
         virtual bool Commit() = 0;
         virtual std::string Error() const = 0;
     };
-    // Null (and *pstrError set) when the output cannot be begun. By default,
-    // gathered in memory and handed to WriteWholeFile on Commit.
+    // Null (and *pstrError set) when the output cannot be begun. With
+    // pUnchangedSince, replaces only that very file, and only if it has not
+    // changed since the stamp was taken.
     virtual std::unique_ptr<IOutputFile> CreateOutput(const std::string& strPath, const FileStamp* pUnchangedSince,
-                                                      std::string* pstrError);
+                                                      std::string* pstrError) = 0;
     // Standard output: bytes go out as they come, Commit only reports errors.
     virtual std::unique_ptr<IOutputFile> CreateStandardOutput(std::string* pstrError);
+
+    // A small file read whole through OpenInput; false if it cannot be read.
+    // Throws std::bad_alloc when it does not fit in memory.
+    bool TryReadText(const std::string& strPath, std::string* pContents);
 };
 
 // The real disk (POSIX).

@@ -5,8 +5,6 @@
 
 #include <cstdlib>
 
-#include "../convert/byte_buffer.h"
-
 namespace {
 
 constexpr std::size_t kLargeBlock = 4u << 20; // below this malloc serves well
@@ -22,7 +20,9 @@ std::size_t RoundUp(std::size_t n, std::size_t unit) { return (n + unit - 1) / u
 
 bool IsLarge(std::size_t n) { return n >= kLargeBlock; }
 
-void* Allocate(std::size_t n)
+} // namespace
+
+void* large_blocks::Allocate(std::size_t n)
 {
     if (!IsLarge(n))
         return std::malloc(n);
@@ -37,7 +37,7 @@ void* Allocate(std::size_t n)
     return p;
 }
 
-void Release(void* p, std::size_t n)
+void large_blocks::Release(void* p, std::size_t n)
 {
     if (!IsLarge(n))
         std::free(p);
@@ -45,7 +45,7 @@ void Release(void* p, std::size_t n)
         munmap(p, RoundUp(n, PageSize()));
 }
 
-void* Shrink(void* p, std::size_t nOld, std::size_t nNew)
+void* large_blocks::Shrink(void* p, std::size_t nOld, std::size_t nNew)
 {
     if (!IsLarge(nOld))
         return std::realloc(p, nNew);
@@ -65,9 +65,3 @@ void* Shrink(void* p, std::size_t nOld, std::size_t nNew)
     munmap(p, RoundUp(nOld, PageSize()));
     return q;
 }
-
-const BlockAllocator kLargeBlocks = {Allocate, Shrink, Release};
-
-} // namespace
-
-void InstallLargeBlockAllocator() { SetBlockAllocator(&kLargeBlocks); }

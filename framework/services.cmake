@@ -14,7 +14,6 @@ add_library(mojiro_framework STATIC
   ${CMAKE_CURRENT_LIST_DIR}/win_app.cpp
 )
 target_include_directories(mojiro_framework PUBLIC ${PROJECT_SOURCE_DIR})
-target_link_libraries(mojiro_framework PUBLIC mojiro_convert)
 
 # The settings store on Qt Core alone.
 add_library(mojiro_profile_qt STATIC ${CMAKE_CURRENT_LIST_DIR}/qt_profile_store.cpp)

@@ -94,26 +94,6 @@ void CWinApp::SetRegistryKey(const char* pszRegistryKey)
     profile::SetApplicationName(m_strAppName);
 }
 
-int CWinApp::GetProfileInt(const char* pszSection, const char* pszEntry, int nDefault)
-{
-    return profile::GetProfileInt(pszSection, pszEntry, nDefault);
-}
-
-std::string CWinApp::GetProfileString(const char* pszSection, const char* pszEntry, const char* pszDefault)
-{
-    return profile::GetProfileString(pszSection, pszEntry, pszDefault != nullptr ? pszDefault : "");
-}
-
-bool CWinApp::WriteProfileInt(const char* pszSection, const char* pszEntry, int nValue)
-{
-    return profile::WriteProfileInt(pszSection, pszEntry, nValue);
-}
-
-bool CWinApp::WriteProfileString(const char* pszSection, const char* pszEntry, const char* pszValue)
-{
-    return profile::WriteProfileString(pszSection, pszEntry, pszValue != nullptr ? pszValue : "");
-}
-
 void CWinApp::SetArguments(int argc, char** argv)
 {
     m_args.assign(argv, argv + argc);

@@ -41,15 +41,10 @@ public:
     // file name (an absolute path begins with "/").
     void ParseCommandLine(CCommandLineInfo& rCmdInfo);
 
-    // Names the company part of the settings location (a string id or text).
+    // Names the company part of the settings location (a string id or
+    // text); the settings themselves are read and written through profile.h.
     void SetRegistryKey(int nIDRegistryKey);
     void SetRegistryKey(const char* pszRegistryKey);
-
-    int GetProfileInt(const char* pszSection, const char* pszEntry, int nDefault);
-    std::string GetProfileString(const char* pszSection, const char* pszEntry,
-                                 const char* pszDefault = "");
-    bool WriteProfileInt(const char* pszSection, const char* pszEntry, int nValue);
-    bool WriteProfileString(const char* pszSection, const char* pszEntry, const char* pszValue);
 
     // Points into m_strAppName; valid for the application's life.
     const char* m_pszAppName = "";

@@ -12,7 +12,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev libqt6svg6
   qt6-translations-l10n fonts-ipafont-gothic
-  xvfb xauth xdotool
+  xvfb xauth xdotool appstream
   python3 libc-bin
 )
 if [[ "${1:-}" == "--peers" ]]; then

@@ -1,6 +1,5 @@
 #include "about_dlg.h"
 
-#include <cstring>
 #include <new>
 
 #include "../app/conversion_job.h"
@@ -23,19 +22,21 @@ std::string ReadReleaseNote()
 {
     IFileSystem& fileSystem = RealFileSystem();
     CharsetId nCharset = Charset::None;
-    CByteBuffer contents;
+    std::string strContents;
     CByteBuffer text;
     try {
         if (!CConversionJob(fileSystem).Detect(kReleaseNotePath, &nCharset) ||
-            !fileSystem.TryReadWholeFile(kReleaseNotePath, &contents))
+            !fileSystem.TryReadText(kReleaseNotePath, &strContents))
             return {};
         if (!Charset::IsValid(nCharset))
             nCharset = Charset::ShiftJis; // what the program takes when detection cannot tell
-        const std::int64_t nMark = Charset::InputMarkLength(nCharset, Charset::Utf8, contents.Data(), contents.Size());
+        const auto* pContents = reinterpret_cast<const std::uint8_t*>(strContents.data());
+        const auto nContents = static_cast<std::int64_t>(strContents.size());
+        const std::int64_t nMark = Charset::InputMarkLength(nCharset, Charset::Utf8, pContents, nContents);
         // The table's stage alone: the line-ending pass would rewrite them.
         CTextConverter converter;
-        ConversionTable[nCharset * Charset::Count + Charset::Utf8](contents.Data() + nMark, contents.Size() - nMark,
-                                                                   &text, &converter);
+        ConversionTable[nCharset * Charset::Count + Charset::Utf8](pContents + nMark, nContents - nMark, &text,
+                                                                   &converter);
     } catch (const std::bad_alloc&) {
         return {}; // notes too large to hold: the box opens without them
     }

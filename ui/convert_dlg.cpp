@@ -259,7 +259,7 @@ bool CConvertDlg::ReportConversion(CConversionJob::Result result, const std::str
             AfxMessageBox(IDS_CONVERT_SUCCEEDED, MB_OK);
         else
             AfxMessageBox(afx::LoadString(IDS_CONVERT_SUCCEEDED) + "\n" +
-                          replacement_notice::Sentence(m_tally, m_nOutputCharset, m_strUnmappableDefaultChar));
+                          replacement_notice::Sentence(m_tally, m_nOutputCharset));
         break;
     case CConversionJob::Result::InputFailed:
         // The handler guard reports an input that cannot be read.

@@ -4,7 +4,10 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
+#include <memory>
 #include <map>
+#include <mutex>
 #include <new>
 #include <set>
 #include <string>
@@ -19,10 +22,12 @@ namespace {
 using Bytes = std::string;
 
 // Files in memory, with the failures a real disk rarely shows on demand.
+// Every call takes one lock, as files converted side by side share it.
 class CFakeFileSystem : public IFileSystem {
 public:
-    CByteBuffer ReadWholeFile(const std::string& strPath, FileStamp* pStamp = nullptr) override
+    std::unique_ptr<IInputFile> OpenInput(const std::string& strPath, FileStamp* pStamp = nullptr) override
     {
+        const std::lock_guard<std::recursive_mutex> lock(m_lock);
         m_events.push_back("read " + strPath);
         if (m_onRead)
             m_onRead(strPath);
@@ -33,24 +38,14 @@ public:
             throw CFileException(strPath, "No such file or directory");
         if (pStamp != nullptr)
             GetFileStamp(strPath, pStamp);
-        return CByteBuffer::CopyOf(reinterpret_cast<const std::uint8_t*>(it->second.data()),
-                                   static_cast<std::int64_t>(it->second.size()));
-    }
-
-    bool TryReadWholeFile(const std::string& strPath, CByteBuffer* pContents) override
-    {
-        try {
-            *pContents = ReadWholeFile(strPath);
-            return true;
-        } catch (const CFileException&) {
-            return false;
-        }
+        return std::make_unique<CInput>(it->second);
     }
 
     // Every name is a file of its own, but for those in m_links; each write
     // makes a new file.
     bool GetFileStamp(const std::string& strPath, FileStamp* pStamp) override
     {
+        const std::lock_guard<std::recursive_mutex> lock(m_lock);
         const std::string strFile = Resolve(strPath);
         const auto it = m_files.find(strFile);
         if (it == m_files.end())
@@ -60,29 +55,16 @@ public:
         return true;
     }
 
-    bool WriteWholeFile(const std::string& strPath, const std::vector<Part>& parts, std::string* pstrError,
-                        const FileStamp* pUnchangedSince = nullptr) override
+    std::string FileKey(const std::string& strPath) override
     {
-        m_events.push_back("write " + strPath);
-        if (m_beforeWrite)
-            m_beforeWrite(strPath);
-        Bytes content;
-        for (const Part& part : parts)
-            content.append(reinterpret_cast<const char*>(part.pData), static_cast<std::size_t>(part.nLength));
-        m_partCounts[strPath] = parts.size();
-        if (m_failWrites.count(strPath) != 0) {
-            // A short write or a failed flush: the old file stays as it was.
-            *pstrError = "No space left on device";
-            return false;
-        }
-        FileStamp now;
-        if (pUnchangedSince != nullptr && !(GetFileStamp(strPath, &now) && now == *pUnchangedSince)) {
-            *pstrError = "changed since it was read; left as it is";
-            return false;
-        }
-        m_files[Resolve(strPath)] = content;
-        ++m_generations[Resolve(strPath)];
-        return true;
+        const std::lock_guard<std::recursive_mutex> lock(m_lock);
+        return std::filesystem::path(Resolve(strPath)).lexically_normal().string();
+    }
+
+    std::unique_ptr<IOutputFile> CreateOutput(const std::string& strPath, const FileStamp* pUnchangedSince,
+                                              std::string*) override
+    {
+        return std::make_unique<COutput>(*this, strPath, pUnchangedSince);
     }
 
     std::string Resolve(const std::string& strPath) const
@@ -94,12 +76,81 @@ public:
     std::map<std::string, Bytes> m_files;
     std::set<std::string> m_failWrites;
     std::set<std::string> m_tooLarge;
-    std::map<std::string, std::size_t> m_partCounts;
     std::vector<std::string> m_events;
     std::function<void(const std::string&)> m_onRead;
     std::function<void(const std::string&)> m_beforeWrite;
     std::map<std::string, std::uint64_t> m_generations;
     std::map<std::string, std::string> m_links; // name -> the file it reaches
+    std::recursive_mutex m_lock;
+
+private:
+    class CInput : public IInputFile {
+    public:
+        explicit CInput(Bytes content) : m_content(std::move(content)) {}
+        std::int64_t Read(std::uint8_t* pData, std::int64_t nLength) override
+        {
+            const std::size_t n = std::min(static_cast<std::size_t>(nLength), m_content.size() - m_nAt);
+            std::copy_n(m_content.data() + m_nAt, n, pData);
+            m_nAt += n;
+            return static_cast<std::int64_t>(n);
+        }
+        bool Rewind() override
+        {
+            m_nAt = 0;
+            return true;
+        }
+        bool ChangedSinceOpen() const override { return false; }
+
+    private:
+        Bytes m_content;
+        std::size_t m_nAt = 0;
+    };
+
+    // Gathered, and put in place whole at Commit.
+    class COutput : public IOutputFile {
+    public:
+        COutput(CFakeFileSystem& fileSystem, std::string strPath, const FileStamp* pUnchangedSince)
+            : m_fs(fileSystem), m_strPath(std::move(strPath)), m_bCheck(pUnchangedSince != nullptr)
+        {
+            if (m_bCheck)
+                m_since = *pUnchangedSince;
+        }
+        bool Write(const std::uint8_t* pData, std::int64_t nLength) override
+        {
+            m_content.append(reinterpret_cast<const char*>(pData), static_cast<std::size_t>(nLength));
+            return true;
+        }
+        bool Commit() override
+        {
+            const std::lock_guard<std::recursive_mutex> lock(m_fs.m_lock);
+            m_fs.m_events.push_back("write " + m_strPath);
+            if (m_fs.m_beforeWrite)
+                m_fs.m_beforeWrite(m_strPath);
+            if (m_fs.m_failWrites.count(m_strPath) != 0) {
+                // A short write or a failed flush: the old file stays as it was.
+                m_strError = "No space left on device";
+                return false;
+            }
+            FileStamp now;
+            if (m_bCheck && !(m_fs.GetFileStamp(m_strPath, &now) && now == m_since)) {
+                m_strError = "changed since it was read; left as it is";
+                return false;
+            }
+            const std::string strFile = m_fs.Resolve(m_strPath);
+            m_fs.m_files[strFile] = m_content;
+            ++m_fs.m_generations[strFile];
+            return true;
+        }
+        std::string Error() const override { return m_strError; }
+
+    private:
+        CFakeFileSystem& m_fs;
+        std::string m_strPath;
+        bool m_bCheck;
+        FileStamp m_since;
+        Bytes m_content;
+        std::string m_strError;
+    };
 };
 
 CConvertCommandLineInfo Files(std::initializer_list<const char*> names)
@@ -376,7 +427,7 @@ struct ClashCase {
     std::vector<const char*> results;
 };
 
-TEST_F(BatchRun, NoOutputReplacesALaterInputOrAnEarlierOutput)
+TEST_F(BatchRun, NoOutputReplacesAnInputOrAnEarlierOutput)
 {
     const ClashCase cases[] = {
         {"output named by a later input", {"c1", "c1.utf8"}, "", {"c1", "c1.utf8"}, {}, {"出力失敗", "成功"}},
@@ -386,7 +437,12 @@ TEST_F(BatchRun, NoOutputReplacesALaterInputOrAnEarlierOutput)
         {"one output for two inputs", {"o1", "o2"}, "same", {"o1", "o2"}, {}, {"成功", "出力失敗"}},
         {"each input in place", {"a", "b"}, "%SOURCE%", {"a", "b"}, {}, {"成功", "成功"}},
         {"in place, but named again later", {"a", "./a"}, "%SOURCE%", {"a"}, {{"./a", "a"}}, {"出力失敗", "成功"}},
-        {"an input already read may be replaced", {"c1.utf8", "c1"}, "", {"c1", "c1.utf8"}, {}, {"成功", "成功"}},
+        {"an input already read is still an input", {"c1.utf8", "c1"}, "", {"c1", "c1.utf8"}, {}, {"成功", "出力失敗"}},
+        {"a link from the output to its own input", {"a"}, "", {"a"}, {{"a.utf8", "a"}}, {"出力失敗"}},
+        {"the input named by the pattern", {"a"}, "%SOURCE%", {"a"}, {}, {"成功"}},
+        {"a dangling link to an earlier output", {"a", "b"}, "", {"a", "b"}, {{"b.utf8", "a.utf8"}}, {"成功", "出力失敗"}},
+        {"two names for one folder", {"d/a", "e/a"}, "", {"d/a", "e/a"}, {{"e/a.utf8", "d/a.utf8"}},
+         {"成功", "出力失敗"}},
     };
     for (const ClashCase& c : cases) {
         fs.m_files.clear();
@@ -419,6 +475,49 @@ TEST_F(BatchRun, NoOutputReplacesALaterInputOrAnEarlierOutput)
             EXPECT_NE(failures[0].find(": not replaced: "), std::string::npos) << failures[0];
         }
     }
+}
+
+// Files side by side, their outputs committed on threads of their own, give
+// the one-thread run: the same report, reasons and files, failed commits
+// included.
+TEST_F(BatchRun, FilesSideBySideGiveTheOneThreadRun)
+{
+    CConvertCommandLineInfo info;
+    info.m_bAuto = true;
+    info.m_nInputCharset = Charset::ShiftJis;
+    info.m_nOutputCharset = Charset::Utf8;
+    info.m_strOutputPattern = "%SOURCE%";
+    for (int k = 0; k < 12; ++k)
+        info.m_listFiles.push_back("f" + std::to_string(k));
+    std::vector<std::string> reports;
+    std::vector<std::vector<std::string>> reasons;
+    std::vector<std::map<std::string, Bytes>> contents;
+    for (const int nThreads : {1, 4}) {
+        fs.m_files.clear();
+        for (const std::string& strName : info.m_listFiles)
+            fs.m_files[strName] = "\x82\xa0" + strName;
+        fs.m_files.erase("f5");        // cannot be read
+        fs.m_failWrites = {"f3"};      // fails as it is put in place
+        fs.m_beforeWrite = [this](const std::string& strPath) {
+            if (strPath == "f7")
+                fs.m_files["f7"] += "+"; // changed by someone else meanwhile
+        };
+        failures.clear();
+        run.m_nThreads = nThreads;
+        run.Run(info);
+        reports.push_back(run.GetReportText());
+        reasons.push_back(failures);
+        contents.push_back(fs.m_files);
+    }
+    EXPECT_EQ(reports[1], reports[0]);
+    EXPECT_EQ(reasons[1], reasons[0]);
+    EXPECT_EQ(contents[1], contents[0]);
+    EXPECT_EQ(reports[0].substr(0, std::string("変換を完了しました(9/12)").size()), "変換を完了しました(9/12)");
+    for (const char* pszLine : {"\nf3 <sjis> -> f3 <utf8|CRLF> 出力失敗", "\nf5 <sjis> -> f5 <utf8|CRLF> 入力失敗",
+                                "\nf7 <sjis> -> f7 <utf8|CRLF> 出力失敗", "\nf0 <sjis> -> f0 <utf8|CRLF> 成功"})
+        EXPECT_NE(reports[0].find(pszLine), std::string::npos) << pszLine;
+    EXPECT_EQ(contents[0]["f3"], "\x82\xa0" "f3");
+    EXPECT_EQ(contents[0]["f0"], "\xe3\x81\x82" "f0");
 }
 
 TEST_F(BatchRun, NamesAreShownEscapedAndEveryFailureIsExplained)
@@ -521,6 +620,51 @@ TEST_F(BatchRunMemory, AllocationFailureInTheConversionFailsOnlyThatFile)
     EXPECT_EQ(fs.m_files.count("big.uni"), 0u);
     EXPECT_EQ(fs.m_files["small.uni"], Bytes("\xff\xfey\0", 4));
     EXPECT_EQ(CountingAllocator::s_nLive, 0);
+}
+
+} // namespace
+
+namespace {
+
+// What was replaced is told once for each file it happened in, in the
+// report's order, on one thread and side by side; the result stays 成功.
+TEST_F(BatchRun, NoticesTellWhatWasReplaced)
+{
+    for (const int nThreads : {1, 3}) {
+        SCOPED_TRACE(nThreads);
+        fs.m_files["clean"] = "\xE3\x81\x82\n";
+        fs.m_files["emoji"] = "a\xF0\x9F\x98\x80" "b\n";
+        fs.m_files["broken"] = "x\ny\xFF\n";
+        fs.m_files["both"] = "\xC3\xA9\n\xFF";
+        CConvertCommandLineInfo info = Files({"clean", "emoji", "broken", "both"});
+        info.m_nInputCharset = Charset::Utf8;
+        info.m_nOutputCharset = Charset::ShiftJis;
+        strSubstitute = "\xE3\x80\x93\xE3\x80\x93"; // 〓〓: its first character is written
+        run.m_nThreads = nThreads;
+        run.Run(info);
+        EXPECT_TRUE(run.AllWritten());
+        EXPECT_EQ(run.Notices(),
+                  (std::vector<std::string>{
+                      "mojiro: emoji: 1 character has no form in Shift_JIS and became \"〓\" (the first, U+1F600, at "
+                      "line 1, column 2)",
+                      "mojiro: broken: 1 ill-formed sequence replaced by \"〓\" (the first, byte 0xFF, at line 2, "
+                      "column 2)",
+                      "mojiro: both: 1 character has no form in Shift_JIS and became \"〓\" (the first, U+00E9, at "
+                      "line 1, column 1); 1 ill-formed sequence replaced by \"〓\" (the first, byte 0xFF, at line 2)",
+                  }));
+        EXPECT_EQ(fs.m_files["emoji.sjis"], "a\x81\xAC" "b\r\n");
+    }
+    strSubstitute = "";
+    fs.m_files["emoji"] = "a\xF0\x9F\x98\x80" "b";
+    CConvertCommandLineInfo info = Files({"emoji"});
+    info.m_nInputCharset = Charset::Utf8;
+    info.m_nOutputCharset = Charset::Unicode;
+    run.Run(info);
+    EXPECT_TRUE(run.Notices().empty()); // Unicode holds every character
+    info.m_nOutputCharset = Charset::EucJp;
+    run.Run(info);
+    EXPECT_EQ(run.Notices(), (std::vector<std::string>{"mojiro: emoji: 1 character has no form in EUC-JP and was "
+                                                       "dropped (the first, U+1F600, at line 1, column 2)"}));
 }
 
 } // namespace

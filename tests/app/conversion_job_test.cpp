@@ -6,12 +6,16 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <iterator>
+#include <thread>
 
 #include "engine_harness.h"
 #include "random_text.h"
+#include "tests/support/real_disk.h"
 
 namespace {
 
@@ -115,43 +119,40 @@ TEST_F(ConversionJob, ThreadsGiveTheOneThreadBytes)
     }
 }
 
-// A disk whose input fails after its first block.
-class CFailingReads : public IFileSystem {
+// The real disk, but after the first block of an input comes what
+// m_afterFirst does: a failed read, or another process changing the file.
+class CChangingReads : public CRealDisk {
 public:
-    CByteBuffer ReadWholeFile(const std::string& s, FileStamp* p) override { return RealFileSystem().ReadWholeFile(s, p); }
-    bool TryReadWholeFile(const std::string& s, CByteBuffer* p) override { return RealFileSystem().TryReadWholeFile(s, p); }
-    bool GetFileStamp(const std::string& s, FileStamp* p) override { return RealFileSystem().GetFileStamp(s, p); }
-    bool WriteWholeFile(const std::string& s, const std::vector<Part>& parts, std::string* pe, const FileStamp* pu) override
-    {
-        return RealFileSystem().WriteWholeFile(s, parts, pe, pu);
-    }
-    std::unique_ptr<IInputFile> OpenInput(const std::string& s, FileStamp* p) override
+    std::function<void(const std::string& strPath)> m_afterFirst;
+    std::unique_ptr<IInputFile> OpenInput(const std::string& strPath, FileStamp* pStamp) override
     {
         class CInput : public IInputFile {
         public:
-            explicit CInput(std::unique_ptr<IInputFile> real) : m_real(std::move(real)) {}
+            CInput(std::unique_ptr<IInputFile> real, std::function<void()> afterFirst)
+                : m_real(std::move(real)), m_afterFirst(std::move(afterFirst))
+            {
+            }
             std::int64_t Read(std::uint8_t* p, std::int64_t n) override
             {
-                if (m_nCalls++ > 0)
-                    throw CFileException("in", "Input/output error");
+                if (m_nCalls++ == 1)
+                    m_afterFirst();
                 return m_real->Read(p, n);
             }
             bool Rewind() override { return m_real->Rewind(); }
+            bool ChangedSinceOpen() const override { return m_real->ChangedSinceOpen(); }
             std::unique_ptr<IInputFile> m_real;
+            std::function<void()> m_afterFirst;
             int m_nCalls = 0;
         };
-        return std::make_unique<CInput>(RealFileSystem().OpenInput(s, p));
-    }
-    std::unique_ptr<IOutputFile> CreateOutput(const std::string& s, const FileStamp* p, std::string* pe) override
-    {
-        return RealFileSystem().CreateOutput(s, p, pe);
+        return std::make_unique<CInput>(CRealDisk::OpenInput(strPath, pStamp), [this, strPath] { m_afterFirst(strPath); });
     }
 };
 
 TEST_F(ConversionJob, AFailedReadOrACancelLeavesTheOutputAsItWas)
 {
     Write(Path("in"), Bytes(3 << 20, 'a'));
-    CFailingReads failing;
+    CChangingReads failing;
+    failing.m_afterFirst = [](const std::string&) { throw CFileException("in", "Input/output error"); };
     for (const bool bCancel : {false, true}) {
         Write(Path("out"), Bytes{'o', 'l', 'd'});
         CConversionJob::Request request;
@@ -168,6 +169,49 @@ TEST_F(ConversionJob, AFailedReadOrACancelLeavesTheOutputAsItWas)
         EXPECT_EQ(result, bCancel ? CConversionJob::Result::Cancelled : CConversionJob::Result::InputFailed);
         EXPECT_EQ(Read(Path("out")), (Bytes{'o', 'l', 'd'}));
         EXPECT_EQ(Listing(), (std::vector<std::string>{"in", "out"}));
+    }
+}
+
+// A file truncated, grown or rewritten while it is read gives no output at
+// all, as a new file or in place, and says why.
+TEST_F(ConversionJob, AnInputChangedWhileItIsReadIsWrittenNowhere)
+{
+    const struct {
+        const char* pszChange;
+        std::function<void(const std::string&)> change;
+    } cases[] = {
+        {"truncated", [](const std::string& strPath) { fs::resize_file(strPath, 1 << 20); }},
+        {"grown", [](const std::string& strPath) { std::ofstream(strPath, std::ios::app) << "more"; }},
+        {"rewritten at its end",
+         [](const std::string& strPath) {
+             std::this_thread::sleep_for(std::chrono::milliseconds(20)); // past the clock's tick
+             std::fstream file(strPath, std::ios::in | std::ios::out | std::ios::binary);
+             file.seekp((3 << 20) - 1);
+             file.put('z');
+         }},
+    };
+    for (const auto& c : cases) {
+        for (const char* pszOutput : {"out", "in"}) {
+            SCOPED_TRACE(std::string(c.pszChange) + " -> " + pszOutput);
+            Write(Path("in"), Bytes(3 << 20, 'a'));
+            fs::remove(Path("out"));
+            CChangingReads changing;
+            changing.m_afterFirst = c.change;
+            CConversionJob::Request request;
+            request.strInput = Path("in");
+            request.strOutput = Path(pszOutput);
+            request.nSource = Charset::ShiftJis;
+            request.nTarget = Charset::Utf8;
+            request.checkOutput = [&](const IFileSystem::FileStamp&, bool* pbInPlace, std::string*) {
+                *pbInPlace = std::string(pszOutput) == "in";
+                return true;
+            };
+            CharsetId used = Charset::None;
+            std::string strReason;
+            EXPECT_EQ(CConversionJob(changing).Run(request, &used, &strReason), CConversionJob::Result::InputFailed);
+            EXPECT_EQ(strReason, "changed while it was read");
+            EXPECT_EQ(Listing(), (std::vector<std::string>{"in"}));
+        }
     }
 }
 

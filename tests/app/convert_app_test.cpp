@@ -16,6 +16,8 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <map>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -68,9 +70,11 @@ void WriteFile(const fs::path& path, const Bytes& content)
 struct Limits {
     rlim_t nFileSize = RLIM_INFINITY;
     rlim_t nAddressSpace = RLIM_INFINITY;
-    std::vector<std::string> extraEnv; // NAME=value, added to the program's environment
+    std::vector<std::string> extraEnv{}; // NAME=value, added to the program's environment
     int nStdoutFd = -1;                 // standard output instead of the capture file
     int nStdinFd = -1;                  // standard input, when given
+    int nStderrFd = -1;                 // standard error instead of the capture file
+    std::vector<int> closedFds{};       // closed before the program starts
 };
 
 struct Result {
@@ -160,9 +164,12 @@ protected:
                 ::dup2(limits.nStdinFd, 0);
                 ::close(limits.nStdinFd);
             }
-            const int fdErr = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            const int fdErr = limits.nStderrFd >= 0 ? limits.nStderrFd
+                                                    : ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
             ::dup2(fdErr, 2);
             ::close(fdErr);
+            for (const int fdClosed : limits.closedFds)
+                ::close(fdClosed);
             if (::chdir(m_dir.c_str()) != 0)
                 ::_exit(127);
             const rlimit fsize = {limits.nFileSize, limits.nFileSize};
@@ -666,6 +673,8 @@ TEST_F(ConvertApp, HelpAndVersionNeedNoDisplayAndNoToolkit)
         {{"/?"}, "Usage: mojiro "},
         {{"/AUTO", "/OUTF-8", "-h", "in"}, "Usage: mojiro "},
         {{"--version"}, "Mojiro " MOJIRO_PROJECT_VERSION " "},
+        {{"-V"}, "Mojiro " MOJIRO_PROJECT_VERSION " "},
+        {{"/AUTO", "-v", "in"}, "Mojiro " MOJIRO_PROJECT_VERSION " "},
     };
     WriteFile(Path("in"), "x");
     const fs::path logDir = Path("ld");
@@ -704,10 +713,15 @@ TEST_F(ConvertApp, WarningsOnStandardErrorLeaveTheRunAsItWas)
         const char* pszLine;
         int nExit;
     };
+    const std::string strFolderWarning = "folder but is taken as a switch; put -- before file names: mojiro /AUTO -- " +
+                                         m_dir.string() + "/*\n";
     const WarningCase cases[] = {
         {{"/OUTF8", "--", "in"}, "\"UTF8\" names no encoding; Shift_JIS is used", "in <sjis> -> in.sjis <sjis|CRLF> 成功", 0},
         {{strAbsolute}, "put -- before file names", "(0/0)", 2},
         {{"--", strAbsolute}, nullptr, " 成功", 0},
+        {{"-", "--", "in"}, "\"-\" before -- is taken as a switch, not as standard input; put -- first", " 成功", 0},
+        // A folder is not converted: the suggestion names its files.
+        {{m_dir.string(), "--", "in"}, strFolderWarning.c_str(), " 成功", 0},
     };
     for (const WarningCase& c : cases) {
         std::vector<std::string> args = {"/AUTO"};
@@ -805,6 +819,188 @@ TEST_F(ConvertApp, ExitStatusAfterBoxesAndPickersOnARealDisplay)
     }
     EXPECT_EQ(ReadFile(Path("a.txt.utf8")), "\xe3\x81\x82");
     fs::remove(m_dir / "lsan.supp");
+}
+
+// Clashes through a folder link or a dangling link are found whatever the
+// threads: one rule, and one report, byte for byte.
+TEST_F(ConvertApp, ClashesThroughLinksAreTheSameOnEveryThreadCount)
+{
+    struct LinkCase {
+        const char* pszCase;
+        std::function<void()> make;
+        std::vector<std::string> args;
+        const char* pszRefused; // the line that must say 出力失敗
+        const char* pszOutput;  // the file the first input wrote, whole
+        Bytes expected;
+    };
+    const LinkCase cases[] = {
+        {"a folder link",
+         [this] {
+             fs::create_directories(Path("x"));
+             fs::create_directories(Path("y"));
+             fs::create_directories(Path("out/y"));
+             fs::create_directory_symlink("y", Path("out/x"));
+             WriteFile(Path("x/f"), "XXXX\n");
+             WriteFile(Path("y/f"), "YYYY\n");
+             WriteFile(Path("g1"), "1\n");
+             WriteFile(Path("g2"), "2\n");
+         },
+         {"/AUTO", "/OUTF-8", "/NLF", "/Fout/%SOURCE%", "--", "x/f", "y/f", "g1", "g2"},
+         "y/f <sjis> -> out/y/f <utf8|LF> 出力失敗", "out/y/f", "XXXX\n"},
+        {"a dangling link",
+         [this] {
+             fs::create_symlink("a.utf8", Path("b.utf8"));
+             for (const char* pszName : {"a", "b", "p1", "p2", "p3"})
+                 WriteFile(Path(pszName), pszName);
+         },
+         {"/AUTO", "/OUTF-8", "--", "a", "b", "p1", "p2", "p3"}, "b <sjis> -> b.utf8 <utf8|CRLF> 出力失敗", "a.utf8",
+         "a"},
+    };
+    for (const LinkCase& c : cases) {
+        std::vector<Result> results;
+        for (const char* pszThreads : {"MOJIRO_THREADS=1", "MOJIRO_THREADS=4"}) {
+            for (const std::string& strName : Listing())
+                fs::remove_all(Path(strName));
+            c.make();
+            results.push_back(Run(c.args, Limits{.extraEnv = {pszThreads}}));
+            EXPECT_EQ(ReadFile(Path(c.pszOutput)), c.expected) << c.pszCase << " " << pszThreads;
+        }
+        EXPECT_EQ(results[0].nExit, 1) << c.pszCase;
+        EXPECT_NE(results[0].strOut.find(c.pszRefused), std::string::npos) << c.pszCase << "\n" << results[0].strOut;
+        EXPECT_EQ(results[1].strOut, results[0].strOut) << c.pszCase;
+        EXPECT_EQ(results[1].strErr, results[0].strErr) << c.pszCase;
+        EXPECT_EQ(results[1].nExit, results[0].nExit) << c.pszCase;
+    }
+}
+
+// Only a pattern that names the input replaces it: a symbolic or hard link
+// to it as the output is refused and the input stays as it was.
+TEST_F(ConvertApp, AnOutputLinkedToItsInputLeavesTheInput)
+{
+    const Bytes emoji = "\xf0\x9f\x98\x80\n"; // no Shift_JIS form: it would be lost
+    const struct {
+        const char* pszLink;
+        bool bSymbolic;
+        std::vector<std::string> args;
+    } cases[] = {
+        {"a.sjis", true, {"/AUTO", "/OShift_JIS", "--", "a"}},
+        {"hard", false, {"/AUTO", "/OShift_JIS", "/Fhard", "--", "a"}},
+        {"./a", false, {"/AUTO", "/OShift_JIS", "/F./a.sjis", "--", "a"}}, // a.sjis, as another text
+    };
+    for (const auto& c : cases) {
+        for (const std::string& strName : Listing())
+            fs::remove(Path(strName));
+        WriteFile(Path("a"), emoji);
+        if (c.bSymbolic)
+            fs::create_symlink("a", Path(c.pszLink));
+        else if (std::string(c.pszLink) == "hard")
+            fs::create_hard_link(Path("a"), Path(c.pszLink));
+        else
+            fs::create_symlink("a", Path("a.sjis"));
+        const Result r = Run(c.args);
+        EXPECT_EQ(r.nExit, 1) << c.pszLink;
+        EXPECT_NE(r.strOut.find(" 出力失敗"), std::string::npos) << c.pszLink << "\n" << r.strOut;
+        EXPECT_NE(r.strErr.find("input under another name"), std::string::npos) << r.strErr;
+        EXPECT_EQ(ReadFile(Path("a")), emoji) << c.pszLink;
+    }
+    fs::remove(Path("a.sjis"));
+    const Result inPlace = Run({"/AUTO", "/OShift_JIS", "/F%SOURCE%", "--", "a"});
+    EXPECT_NE(inPlace.strOut.find("a <utf8> -> a <sjis|CRLF> 成功"), std::string::npos) << inPlace.strOut;
+}
+
+// Where standard output was to carry converted text, the report goes to
+// standard error whatever became of the conversion.
+TEST_F(ConvertApp, TheReportNeverJoinsTheConvertedText)
+{
+    WriteFile(Path("in"), "x");
+    const int fdFolder = ::open(m_dir.c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(fdFolder, 0);
+    const struct {
+        const char* pszCase;
+        std::vector<std::string> args;
+        int nStdin;     // -1: closed
+        const char* pszLine;
+    } cases[] = {
+        {"standard input closed", {"/AUTO", "/OUTF-8", "--", "-"}, -1, "- <sjis> -> - <utf8|CRLF> 成功"},
+        {"a folder as standard input", {"/AUTO", "/OUTF-8", "--", "-"}, fdFolder, "- <sjis> -> - <utf8|CRLF> 入力失敗"},
+        {"a folder with /F-", {"/AUTO", "/OUTF-8", "/F-", "--", "-", "in"}, fdFolder, "- <sjis> -> - <utf8|CRLF> 入力失敗"},
+        {"a missing file with /F-", {"/AUTO", "/OUTF-8", "/F-", "--", "missing"}, fdFolder,
+         "missing <sjis> -> - <utf8|CRLF> 入力失敗"},
+    };
+    for (const auto& c : cases) {
+        Limits limits;
+        if (c.nStdin >= 0)
+            limits.nStdinFd = ::dup(c.nStdin);
+        else
+            limits.closedFds = {0};
+        const pid_t pid = Start(c.args, limits);
+        if (limits.nStdinFd >= 0)
+            ::close(limits.nStdinFd);
+        const Result r = Wait(pid, 20);
+        EXPECT_EQ(r.strOut.find(kHeading), std::string::npos) << c.pszCase << "\n" << r.strOut;
+        EXPECT_NE(r.strErr.find(kHeading), std::string::npos) << c.pszCase << "\n" << r.strErr;
+        EXPECT_NE(r.strErr.find(c.pszLine), std::string::npos) << c.pszCase << "\n" << r.strErr;
+    }
+    ::close(fdFolder);
+}
+
+// With descriptors 0-2 closed, the output is not one of them: it holds the
+// conversion and nothing else, and the report that no one can read is not a
+// failure.
+TEST_F(ConvertApp, ClosedStandardStreamsReachNoFile)
+{
+    WriteFile(Path("in"), "\x82\xa0\r\n");
+    const struct {
+        std::vector<int> closed;
+        std::vector<std::string> args;
+        int nExit;
+    } cases[] = {
+        {{0, 1, 2}, {"/AUTO", "/OUTF-8", "--", "in"}, 0},
+        {{0, 1, 2}, {"/AUTO", "/OUTF-8", "--", "in", "missing"}, 1},
+        {{1}, {"/AUTO", "/OUTF-8", "--", "in"}, 0},
+        {{2}, {"/AUTO", "/OUTF-8", "--", "missing", "in"}, 1},
+    };
+    for (const auto& c : cases) {
+        const std::string strWhat = ::testing::PrintToString(c.closed) + ::testing::PrintToString(c.args);
+        fs::remove(Path("in.utf8"));
+        const Result r = Run(c.args, Limits{.closedFds = c.closed});
+        EXPECT_EQ(r.nExit, c.nExit) << strWhat;
+        EXPECT_EQ(ReadFile(Path("in.utf8")), "\xe3\x81\x82\r\n") << strWhat;
+        EXPECT_EQ(Listing(), (std::vector<std::string>{"in", "in.utf8"})) << strWhat;
+    }
+}
+
+// A run from a terminal prints its report there, even with a display: a box
+// would hold up every script until someone answered it.
+TEST_F(ConvertApp, ARunFromATerminalPrintsItsReportThere)
+{
+    if (!xtest::ProgramsExist({"Xvfb"}))
+        GTEST_SKIP() << "needs Xvfb (tools/install-deps.sh installs it)";
+    const xtest::XvfbServer server;
+    ASSERT_FALSE(server.Display().empty()) << "Xvfb did not start";
+    WriteFile(Path("a.txt"), "\x82\xa0");
+    for (const bool bStdout : {true, false}) {
+        const int fdMaster = ::posix_openpt(O_RDWR | O_NOCTTY);
+        ASSERT_GE(fdMaster, 0);
+        ASSERT_EQ(::grantpt(fdMaster), 0);
+        ASSERT_EQ(::unlockpt(fdMaster), 0);
+        const int fdTerminal = ::open(::ptsname(fdMaster), O_RDWR | O_NOCTTY);
+        ASSERT_GE(fdTerminal, 0);
+        Limits limits;
+        limits.extraEnv = {"DISPLAY=" + server.Display(), "XDG_RUNTIME_DIR=" + m_dir.string()};
+        (bStdout ? limits.nStdoutFd : limits.nStderrFd) = fdTerminal;
+        const pid_t pid = Start({"/AUTO", "/OUTF-8", "--", "a.txt"}, limits);
+        ::close(fdTerminal);
+        const Result r = Wait(pid, 20);
+        Bytes shown;
+        char buffer[4096];
+        for (ssize_t n; (n = ::read(fdMaster, buffer, sizeof buffer)) > 0;)
+            shown.append(buffer, static_cast<std::size_t>(n));
+        ::close(fdMaster);
+        EXPECT_EQ(r.nExit, 0) << "on standard " << (bStdout ? "output" : "error") << " (-2: it waited on a box)";
+        EXPECT_NE(shown.find(std::string(kHeading) + "(1/1)"), std::string::npos) << shown;
+        EXPECT_NE(shown.find("a.txt <sjis> -> a.txt.utf8 <utf8|CRLF> 成功"), std::string::npos) << shown;
+    }
 }
 
 // The input each source gets: the same text, with every kind of line ending.

@@ -31,15 +31,12 @@ class CPieceReads : public IFileSystem {
 public:
     CPieceReads(const Bytes& text, std::int64_t nPiece) : m_text(text), m_nPiece(nPiece) {}
 
-    CByteBuffer ReadWholeFile(const std::string& s, FileStamp*) override { throw CFileException(s, "not read whole"); }
-    bool TryReadWholeFile(const std::string&, CByteBuffer*) override { return false; }
     bool GetFileStamp(const std::string&, FileStamp*) override { return false; }
-    bool WriteWholeFile(const std::string&, const std::vector<Part>& parts, std::string*, const FileStamp*) override
+    std::string FileKey(const std::string& strPath) override { return strPath; }
+    std::unique_ptr<IOutputFile> CreateOutput(const std::string&, const FileStamp*, std::string*) override
     {
         m_written.clear();
-        for (const Part& part : parts)
-            m_written.insert(m_written.end(), part.pData, part.pData + part.nLength);
-        return true;
+        return std::make_unique<COutput>(*this);
     }
     std::unique_ptr<IInputFile> OpenInput(const std::string&, FileStamp* pStamp) override
     {
@@ -72,11 +69,26 @@ private:
             m_nAt = 0;
             return true;
         }
+        bool ChangedSinceOpen() const override { return false; }
 
     private:
         CPieceReads& m_owner;
         bool m_bRewindable;
         std::int64_t m_nAt = 0;
+    };
+    class COutput : public IOutputFile {
+    public:
+        explicit COutput(CPieceReads& owner) : m_owner(owner) {}
+        bool Write(const std::uint8_t* p, std::int64_t n) override
+        {
+            m_owner.m_written.insert(m_owner.m_written.end(), p, p + n);
+            return true;
+        }
+        bool Commit() override { return true; }
+        std::string Error() const override { return {}; }
+
+    private:
+        CPieceReads& m_owner;
     };
 
     const Bytes m_text;

@@ -14,10 +14,12 @@
 #include <csignal>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <thread>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 namespace {
 
@@ -60,14 +62,38 @@ protected:
         std::sort(names.begin(), names.end());
         return names;
     }
+    // Each part through one Write, then Commit: the whole new content.
+    static bool WriteParts(const std::string& strPath, const std::vector<Bytes>& parts, std::string* pstrError,
+                           const IFileSystem::FileStamp* pUnchangedSince = nullptr)
+    {
+        std::unique_ptr<IFileSystem::IOutputFile> output =
+            RealFileSystem().CreateOutput(strPath, pUnchangedSince, pstrError);
+        if (output == nullptr)
+            return false;
+        bool bOk = true;
+        for (const Bytes& part : parts)
+            bOk = bOk && output->Write(reinterpret_cast<const std::uint8_t*>(part.data()),
+                                       static_cast<std::int64_t>(part.size()));
+        bOk = bOk && output->Commit();
+        if (!bOk)
+            *pstrError = output->Error();
+        return bOk;
+    }
     bool Write(const std::string& strName, const Bytes& content, std::string* pstrError = nullptr,
                const IFileSystem::FileStamp* pUnchangedSince = nullptr)
     {
         std::string strError;
-        const IFileSystem::Part part{reinterpret_cast<const std::uint8_t*>(content.data()),
-                                     static_cast<std::int64_t>(content.size())};
-        return RealFileSystem().WriteWholeFile(Path(strName), {part}, pstrError ? pstrError : &strError,
-                                               pUnchangedSince);
+        return WriteParts(Path(strName), {content}, pstrError ? pstrError : &strError, pUnchangedSince);
+    }
+    // Read to the end through the input stream; throws CFileException.
+    static Bytes ReadAll(const std::string& strPath, IFileSystem::FileStamp* pStamp = nullptr)
+    {
+        std::unique_ptr<IFileSystem::IInputFile> input = RealFileSystem().OpenInput(strPath, pStamp);
+        Bytes content;
+        std::uint8_t block[1000];
+        while (const std::int64_t n = input->Read(block, sizeof block))
+            content.append(reinterpret_cast<const char*>(block), static_cast<std::size_t>(n));
+        return content;
     }
     static Bytes Attribute(const std::string& strPath, const char* pszName)
     {
@@ -86,25 +112,23 @@ TEST_F(RealFileSystemTest, ReadsWholeFilesAndRefusesWhatIsNoFile)
     fs::create_directory(Path("dir"));
     ASSERT_EQ(::mkfifo(Path("fifo").c_str(), 0600), 0);
 
-    CByteBuffer a = RealFileSystem().ReadWholeFile(Path("a"));
-    EXPECT_EQ(Bytes(reinterpret_cast<const char*>(a.Data()), static_cast<std::size_t>(a.Size())), Bytes("a\0b\xff", 4));
-    EXPECT_EQ(RealFileSystem().ReadWholeFile(Path("empty")).Size(), 0);
+    EXPECT_EQ(ReadAll(Path("a")), Bytes("a\0b\xff", 4));
+    std::string strText;
+    EXPECT_TRUE(RealFileSystem().TryReadText(Path("a"), &strText));
+    EXPECT_EQ(strText, Bytes("a\0b\xff", 4));
+    EXPECT_EQ(ReadAll(Path("empty")), "");
     for (const char* pszName : {"missing", "dir", "fifo"}) {
-        EXPECT_THROW(RealFileSystem().ReadWholeFile(Path(pszName)), CFileException) << pszName;
-        CByteBuffer contents;
-        EXPECT_FALSE(RealFileSystem().TryReadWholeFile(Path(pszName), &contents)) << pszName;
+        EXPECT_THROW(ReadAll(Path(pszName)), CFileException) << pszName;
+        EXPECT_FALSE(RealFileSystem().TryReadText(Path(pszName), &strText)) << pszName;
     }
 }
 
 TEST_F(RealFileSystemTest, WritesPartsInOrderAndLeavesNoTemporary)
 {
-    const std::uint8_t mark[2] = {0xFF, 0xFE};
-    const Bytes body = "body";
     std::string strError;
-    ASSERT_TRUE(RealFileSystem().WriteWholeFile(
-        Path("out"), {{mark, 2}, {reinterpret_cast<const std::uint8_t*>(body.data()), 4}, {mark, 0}}, &strError));
+    ASSERT_TRUE(WriteParts(Path("out"), {"\xff\xfe", "body", ""}, &strError));
     EXPECT_EQ(Get(Path("out")), "\xff\xfe" "body");
-    ASSERT_TRUE(RealFileSystem().WriteWholeFile(Path("empty"), {}, &strError));
+    ASSERT_TRUE(WriteParts(Path("empty"), {}, &strError));
     EXPECT_EQ(Get(Path("empty")), "");
     EXPECT_EQ(Listing(), (std::vector<std::string>{"empty", "out"}));
 }
@@ -165,7 +189,7 @@ TEST_F(RealFileSystemTest, FailuresLeaveEverythingAsItWas)
     EXPECT_FALSE(Write("dir", "x", &strError));
     EXPECT_FALSE(strError.empty());
     EXPECT_FALSE(Write("missing/out", "x"));
-    EXPECT_FALSE(RealFileSystem().WriteWholeFile("/dev/null", {}, &strError)); // never replaces a device
+    EXPECT_FALSE(WriteParts("/dev/null", {}, &strError)); // never replaces a device
     EXPECT_EQ(Listing(), (std::vector<std::string>{"dir"}));
 
     if (::geteuid() != 0) {
@@ -220,11 +244,10 @@ TEST_F(RealFileSystemTest, ReadsPseudoFilesToTheirEnd)
     for (const char* pszPath : {"/proc/self/cmdline", "/proc/cpuinfo"}) {
         if (::access(pszPath, R_OK) != 0)
             continue;
-        const CByteBuffer contents = RealFileSystem().ReadWholeFile(pszPath);
-        EXPECT_GT(contents.Size(), 0) << pszPath;
+        const Bytes contents = ReadAll(pszPath);
+        EXPECT_GT(contents.size(), 0u) << pszPath;
         if (std::strcmp(pszPath, "/proc/self/cmdline") == 0) {
-            EXPECT_EQ(Bytes(reinterpret_cast<const char*>(contents.Data()), static_cast<std::size_t>(contents.Size())),
-                      Get(pszPath));
+            EXPECT_EQ(contents, Get(pszPath));
         }
     }
 }
@@ -257,13 +280,87 @@ TEST_F(RealFileSystemTest, ReplacesOnlyAFileUnchangedSinceItsStamp)
     for (const ChangeCase& c : cases) {
         Put(Path("in"), "old");
         IFileSystem::FileStamp stamp;
-        RealFileSystem().ReadWholeFile(Path("in"), &stamp);
+        ReadAll(Path("in"), &stamp);
         c.change(Path("in"));
         const Bytes before = Get(Path("in"));
         EXPECT_EQ(Write("in", "new", nullptr, &stamp), c.bReplaced) << c.pszChange;
         EXPECT_EQ(Get(Path("in")), c.bReplaced ? "new" : before) << c.pszChange;
         EXPECT_EQ(Listing(), (std::vector<std::string>{"in"})) << c.pszChange;
     }
+}
+
+// Names meet by what they reach or would create, not by their text.
+TEST_F(RealFileSystemTest, KeysOfNamesThatReachOrWouldCreateOneFile)
+{
+    fs::create_directories(Path("d/sub"));
+    fs::create_directory_symlink("d", Path("dl"));
+    Put(Path("d/f"), "f");
+    fs::create_hard_link(Path("d/f"), Path("hard"));
+    fs::create_symlink("d/new", Path("dangling"));
+    fs::create_symlink("dangling", Path("chain"));
+    fs::create_symlink("loop2", Path("loop1"));
+    fs::create_symlink("loop1", Path("loop2"));
+    const struct {
+        const char* pszA;
+        const char* pszB;
+        bool bSame;
+    } cases[] = {
+        {"d/f", "dl/f", true},            // through a folder link
+        {"d/f", "hard", true},            // a hard link
+        {"d/f", "d/sub/../f", true},      // ".." of an existing folder
+        {"d/f", "d//f", true},            // doubled slash
+        {"d/new", "dl/new", true},        // not there yet, through a folder link
+        {"d/new", "dangling", true},      // a dangling link is what it would create
+        {"d/new", "chain", true},         // even at the end of a chain
+        {"d/new", "d/sub/../new", true},  // not there yet, beside ".."
+        {"d/new", "d/other", false},
+        {"d/f", "d/new", false},
+        {"loop1", "loop2", false},        // a loop creates nothing: its names stay apart
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(RealFileSystem().FileKey(Path(c.pszA)) == RealFileSystem().FileKey(Path(c.pszB)), c.bSame)
+            << c.pszA << " / " << c.pszB;
+    }
+    // Relative and absolute names of one file meet.
+    const fs::path previous = fs::current_path();
+    fs::current_path(m_dir);
+    EXPECT_EQ(RealFileSystem().FileKey("dl/new"), RealFileSystem().FileKey(Path("d/new")));
+    EXPECT_EQ(RealFileSystem().FileKey("./d/f"), RealFileSystem().FileKey(Path("hard")));
+    fs::current_path(previous);
+}
+
+TEST_F(RealFileSystemTest, AnInputKnowsWhenItChangedSinceItWasOpened)
+{
+    const struct {
+        const char* pszChange;
+        std::function<void(const std::string&)> change;
+        bool bChanged;
+    } cases[] = {
+        {"unchanged", [](const std::string&) {}, false},
+        {"truncated", [](const std::string& strPath) { fs::resize_file(strPath, 1); }, true},
+        {"appended", [](const std::string& strPath) { std::ofstream(strPath, std::ios::app) << "+"; }, true},
+        {"touched",
+         [](const std::string& strPath) {
+             const timespec times[2] = {{0, UTIME_OMIT}, {1000000000, 123}};
+             ::utimensat(AT_FDCWD, strPath.c_str(), times, 0);
+         },
+         true},
+        // The open file is still the one read whole: a new file in its place
+        // tears nothing.
+        {"replaced by rename",
+         [](const std::string& strPath) {
+             Put(strPath + ".new", "other");
+             fs::rename(strPath + ".new", strPath);
+         },
+         false},
+    };
+    for (const auto& c : cases) {
+        Put(Path("in"), "content");
+        std::unique_ptr<IFileSystem::IInputFile> input = RealFileSystem().OpenInput(Path("in"));
+        c.change(Path("in"));
+        EXPECT_EQ(input->ChangedSinceOpen(), c.bChanged) << c.pszChange;
+    }
+    EXPECT_FALSE(RealFileSystem().OpenStandardInput()->ChangedSinceOpen());
 }
 
 TEST_F(RealFileSystemTest, FollowsALinkOnlyWhereTheKernelLetsThisUser)

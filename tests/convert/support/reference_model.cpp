@@ -668,10 +668,15 @@ Bytes WriteEucJp(const Units& units, const std::string& strSubstitute)
     return out;
 }
 
-// An escape only where the mode changes; the text ends in ASCII.
-Bytes WriteJis(const Units& units, const std::string& strSubstitute)
+// An escape only where the mode changes; the text ends in ASCII. ESC, SO
+// and SI of another encoding's text would read as shifts: they have no form.
+Bytes WriteJis(const Units& given, const std::string& strSubstitute)
 {
     constexpr std::string_view kEscapes[] = {"(B", "$B", "(I", "$(D"}; // by Mode
+    Units units = given;
+    for (Unit& unit : units)
+        if (unit.kind == Unit::kByte && (unit.b1 == 0x1B || unit.b1 == 0x0E || unit.b1 == 0x0F))
+            unit.kind = Unit::kNoForm;
     Bytes out;
     Mode mode = kAscii;
     auto to = [&](Mode next) {

@@ -37,13 +37,8 @@ bool IsIso2022Jp(const std::uint8_t* p, std::int64_t n)
     std::int64_t i = 0;
     while (i < n) {
         const std::uint8_t b = p[i];
-        if (b >= 0x80)
+        if (b >= 0x80 || b == 0x0E || b == 0x0F)
             return false;
-        if (b == 0x1B || b == 0x0E || b == 0x0F) {
-            // Control bytes of the source text pass through in ASCII mode.
-            if (mode != Mode::Ascii && b != 0x1B)
-                return false;
-        }
         if (b == 0x1B) {
             const std::int64_t left = n - i;
             if (left >= 3 && p[i + 1] == 0x28 && (p[i + 2] == 0x42 || p[i + 2] == 0x49)) {
@@ -55,8 +50,6 @@ bool IsIso2022Jp(const std::uint8_t* p, std::int64_t n)
             } else if (left >= 4 && p[i + 1] == 0x24 && p[i + 2] == 0x28 && p[i + 3] == 0x44) {
                 mode = Mode::Kanji; // JIS X 0212 pairs have the same shape
                 i += 4;
-            } else if (mode == Mode::Ascii) {
-                i += 1;
             } else {
                 return false;
             }

@@ -11,8 +11,7 @@ bool IsEucJp(const std::uint8_t* p, std::int64_t n);
 
 // Seven-bit bytes; the escapes ESC ( B, ESC ( I, ESC $ B and ESC $ ( D;
 // pairs of 21-7E in the two-byte modes and 21-5F in katakana mode, with
-// nothing else inside them; the text ends in ASCII. ESC, SO and SI of the
-// source text may stand in ASCII mode as the control bytes they are.
+// nothing else inside them; the text ends in ASCII.
 bool IsIso2022Jp(const std::uint8_t* p, std::int64_t n);
 
 } // namespace target_forms

@@ -4,36 +4,24 @@
 #include <set>
 #include <string>
 
-#include "framework/file_system.h"
+#include "tests/support/real_disk.h"
 
 // The real disk, except that reading a path named in m_tooLarge runs out of
 // memory, as a file larger than the memory would.
-class CFaultFileSystem : public IFileSystem {
+class CFaultFileSystem : public CRealDisk {
 public:
-    CByteBuffer ReadWholeFile(const std::string& strPath, FileStamp* pStamp = nullptr) override
+    std::unique_ptr<IInputFile> OpenInput(const std::string& strPath, FileStamp* pStamp = nullptr) override
     {
         if (m_tooLarge.count(strPath) != 0)
             throw std::bad_alloc();
-        return RealFileSystem().ReadWholeFile(strPath, pStamp);
+        return CRealDisk::OpenInput(strPath, pStamp);
     }
 
-    bool TryReadWholeFile(const std::string& strPath, CByteBuffer* pContents) override
-    {
-        if (m_tooLarge.count(strPath) != 0)
-            throw std::bad_alloc();
-        return RealFileSystem().TryReadWholeFile(strPath, pContents);
-    }
-
-    bool GetFileStamp(const std::string& strPath, FileStamp* pStamp) override
-    {
-        return RealFileSystem().GetFileStamp(strPath, pStamp);
-    }
-
-    bool WriteWholeFile(const std::string& strPath, const std::vector<Part>& parts, std::string* pstrError,
-                        const FileStamp* pUnchangedSince = nullptr) override
+    std::unique_ptr<IOutputFile> CreateOutput(const std::string& strPath, const FileStamp* pUnchangedSince,
+                                              std::string* pstrError) override
     {
         ++m_nWrites;
-        return RealFileSystem().WriteWholeFile(strPath, parts, pstrError, pUnchangedSince);
+        return CRealDisk::CreateOutput(strPath, pUnchangedSince, pstrError);
     }
 
     std::set<std::string> m_tooLarge;
