@@ -2,6 +2,7 @@
 // the searches and ASCII copies one by one, and every conversion whole.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -85,7 +86,7 @@ std::int64_t Expected(const Search& s, const std::uint8_t* p, std::int64_t n)
 std::int64_t FindAt(const Search& s, const Bytes& text, int alignment)
 {
     const auto block = std::make_unique<std::uint8_t[]>(text.size() + alignment);
-    std::memcpy(block.get() + alignment, text.data(), text.size());
+    std::copy(text.begin(), text.end(), block.get() + alignment);
     return s.find(block.get() + alignment, static_cast<std::int64_t>(text.size()));
 }
 
@@ -167,7 +168,7 @@ TEST(ByteSearch, AsciiCopiesTakeTheRunInWholeBlocksOnEveryPath)
                 const std::int64_t want = run / c.block * c.block;
                 for (const Path path : RunnablePaths()) {
                     const auto block = std::make_unique<std::uint8_t[]>(in.size() + 1);
-                    std::memcpy(block.get() + 1, in.data(), in.size());
+                    std::copy(in.begin(), in.end(), block.get() + 1);
                     Bytes out(static_cast<std::size_t>(chars) * c.outUnit, 0xCC);
                     const std::int64_t taken = c.copy(block.get() + 1, chars, out.data(), path);
                     ASSERT_EQ(taken, want) << c.name << " on " << kPathNames[static_cast<int>(path)] << ", " << chars
