@@ -3,14 +3,11 @@
 #include <bit>
 #include <cstring>
 
+#include "byte_search.h"
 #include "cp932_table.h"
 #include "replacement_tally.h"
 #include "text_constants.h"
 #include "utf8_forms.h"
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace cp932 {
 namespace {
@@ -155,16 +152,6 @@ const Utf8PairForms& PairForms()
     return s_forms;
 }
 
-// Sixteen bytes below 0x80 at p? (A plain test where SSE2 is missing.)
-inline bool Ascii16(const std::uint8_t* p)
-{
-#if defined(__SSE2__)
-    return _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))) == 0;
-#else
-    return ((Load64(p) | Load64(p + 8)) & 0x8080808080808080ULL) == 0;
-#endif
-}
-
 // Writes the CP932 form of a non-ASCII unit, or the substitute, after
 // onSubstitute(unit) has had its say (a high surrogate followed by a low one
 // is one character, which it consumes).
@@ -192,25 +179,19 @@ inline std::uint8_t* EncodeUnit(std::uint8_t* out, std::uint16_t unit, const std
 
 namespace {
 
-// Sixteen ASCII bytes as they are, or widened to sixteen UTF-16 units.
+// The ASCII at p in whole blocks of 16, as it is or widened to UTF-16
+// units; returns the bytes taken.
 template <bool ToUtf8>
-inline std::uint8_t* PutAscii16(const std::uint8_t* p, std::uint8_t* out)
+inline std::int64_t PutAscii(const std::uint8_t* p, std::int64_t n, std::uint8_t** pOut, byte_search::Path path)
 {
     if constexpr (ToUtf8) {
-        std::memcpy(out, p, 16);
-        return out + 16;
+        const std::int64_t nAscii = byte_search::CopyAscii(p, n, *pOut, path);
+        *pOut += nAscii;
+        return nAscii;
     } else {
-#if defined(__SSE2__)
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi8(v, _mm_setzero_si128()));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16), _mm_unpackhi_epi8(v, _mm_setzero_si128()));
-#else
-        for (int k = 0; k < 16; ++k) {
-            out[2 * k] = p[k];
-            out[2 * k + 1] = 0;
-        }
-#endif
-        return out + 32;
+        const std::int64_t nAscii = byte_search::WidenAscii(p, n, *pOut, path);
+        *pOut += 2 * nAscii;
+        return nAscii;
     }
 }
 
@@ -234,11 +215,9 @@ std::uint8_t* DecodeSlice(const std::uint8_t* p, std::int64_t n, bool bFinal, st
     constexpr bool kFormTable = ToUtf8 && utf8_forms::kPackedFormsFit;
     const std::uint32_t(*forms)[256] = kFormTable ? PairForms().forms : nullptr;
     std::int64_t i = 0;
+    const byte_search::Path path = byte_search::KernelPath();
     while (i < end) {
-        while (i + 16 <= end && Ascii16(p + i)) {
-            out = PutAscii16<ToUtf8>(p + i, out);
-            i += 16;
-        }
+        i += PutAscii<ToUtf8>(p + i, end - i, &out, path);
         // Then one character at a time. Only an ASCII byte can begin a
         // stretch of sixteen, so only after one is that looked for again.
         // Two small lookups (lead row, then trail) beat one flat table here:
@@ -325,6 +304,15 @@ std::int64_t EncodeUnits(const std::uint8_t* pUtf16le, std::int64_t nUnits, std:
     std::int64_t i = start;
     while (i < limit) {
         while (limit - i >= 4 && (Load64(pUtf16le + 2 * i) & kNonAsciiUnits) == 0) {
+            // Eight ASCII units in a row likely begin a long stretch: that
+            // goes 8 units or more at a time. Asked only here, the kernel
+            // path costs Japanese text nothing.
+            if (limit - i >= 32 && (Load64(pUtf16le + 2 * i + 8) & kNonAsciiUnits) == 0) {
+                const std::int64_t nAscii = byte_search::NarrowAscii(pUtf16le + 2 * i, limit - i, out);
+                i += nAscii;
+                out += nAscii;
+                continue;
+            }
             const std::uint8_t* in = pUtf16le + 2 * i;
             out[0] = in[0];
             out[1] = in[2];
@@ -383,12 +371,11 @@ std::int64_t EncodeUtf8Forms(const std::uint8_t* pUtf8, std::int64_t nLength, st
     const std::int64_t pairEnd = limit - 3 < nLength - 7 ? limit - 3 : nLength - 7;
     std::uint8_t* out = pBytes;
     std::int64_t i = start;
+    const byte_search::Path path = byte_search::KernelPath();
     while (i < limit) {
-        while (i + 16 <= limit && Ascii16(pUtf8 + i)) {
-            std::memcpy(out, pUtf8 + i, 16);
-            i += 16;
-            out += 16;
-        }
+        const std::int64_t nAscii = byte_search::CopyAscii(pUtf8 + i, limit - i, out, path);
+        out += nAscii;
+        i += nAscii;
         const std::int64_t stop = i + 16 < limit ? i + 16 : limit;
         while (i < stop) {
             // ASCII and three-byte forms, nearly all of Japanese text, take

@@ -39,19 +39,12 @@ std::int64_t Utf16ToUtf8(const std::uint8_t* p, std::int64_t n, std::uint8_t* pO
     const std::int64_t nUnits = n / 2;
     std::uint8_t* q = pOut;
     std::int64_t k = 0;
+    const byte_search::Path path = byte_search::KernelPath();
     while (k < nUnits) {
-#if defined(__SSE2__)
         // Eight units below 0x80 at a time.
-        while (k + 8 <= nUnits) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 2 * k));
-            if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(v, _mm_set1_epi16(-128)), _mm_setzero_si128())) !=
-                0xFFFF)
-                break;
-            _mm_storel_epi64(reinterpret_cast<__m128i*>(q), _mm_packus_epi16(v, v));
-            q += 8;
-            k += 8;
-        }
-#endif
+        const std::int64_t nAscii = byte_search::NarrowAscii(p + 2 * k, nUnits - k, q, path);
+        q += nAscii;
+        k += nAscii;
         // Then one unit at a time up to the next stretch of eight; only a
         // unit that would make a three-byte form is looked at once more, in
         // case it is a surrogate.
@@ -80,19 +73,12 @@ std::int64_t Utf8ToUtf16(const std::uint8_t* p, std::int64_t n, std::uint8_t* pO
 {
     std::uint8_t* q = pOut;
     std::int64_t i = 0;
+    const byte_search::Path path = byte_search::KernelPath();
     while (i < n) {
-#if defined(__SSE2__)
         // Sixteen ASCII bytes widen to sixteen units at once.
-        while (i + 16 <= n) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-            if (_mm_movemask_epi8(v) != 0)
-                break;
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(q), _mm_unpacklo_epi8(v, _mm_setzero_si128()));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(q + 16), _mm_unpackhi_epi8(v, _mm_setzero_si128()));
-            q += 32;
-            i += 16;
-        }
-#endif
+        const std::int64_t nAscii = byte_search::WidenAscii(p + i, n - i, q, path);
+        q += 2 * nAscii;
+        i += nAscii;
         const std::int64_t stop = i + 16 < n ? i + 16 : n;
         while (i < stop) {
             // ASCII and three-byte forms, nearly all of Japanese text, take

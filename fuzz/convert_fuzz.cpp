@@ -7,6 +7,9 @@
 // fast walks against the plain ones, the forms of EUC-JP and ISO-2022-JP
 // output, round trips the arithmetic guarantees, repeatability of Convert,
 // and the stream and the threaded stream over splits drawn from the text.
+// The checks run on the kernel path MOJIRO_KERNELS names (plain, sse2,
+// avx2; the widest the processor runs by default), and Convert on every
+// other path must give the same bytes.
 
 #include <algorithm>
 #include <cstdio>
@@ -14,6 +17,7 @@
 #include <cstring>
 #include <string>
 
+#include "byte_search.h"
 #include "charset_detector.h"
 #include "line_endings.h"
 #include "parallel_text_stream.h"
@@ -131,6 +135,26 @@ void CheckRoundTrips(const std::uint8_t* p, std::int64_t n, CTextConverter* pCon
     UnicodeToUtf8(back.Data(), back.Size(), &there, pConverter);
     if (!Same(there, utf8))
         Fail("UTF-8 written by the encoder is not well-formed", 4, 3, -1);
+}
+
+// The same bytes from the line-ending pass and Convert on every kernel path
+// the processor runs; the path the run chose is set again after.
+void CheckKernelPaths(CTextConverter* pConverter, const std::uint8_t* p, std::int64_t n, CharsetId source,
+                      CharsetId target, NLCode nl, const CByteBuffer& normalized, const CByteBuffer& output)
+{
+    const byte_search::Path chosen = byte_search::KernelPath();
+    for (int k = 0; k <= static_cast<int>(byte_search::BestPath()); ++k) {
+        byte_search::SetKernelPath(static_cast<byte_search::Path>(k));
+        CByteBuffer lines;
+        CByteBuffer converted;
+        pConverter->NormalizeLineEndings(p, n, source, &lines);
+        const bool bConverted = pConverter->Convert(&converted);
+        byte_search::SetKernelPath(chosen);
+        if (!Same(lines, normalized) || !bConverted || !Same(converted, output)) {
+            std::fprintf(stderr, "on kernel path %d:\n", k);
+            Fail("the line-ending pass or Convert differs on another kernel path", source, target, nl);
+        }
+    }
 }
 
 class CCollect : public IByteSink {
@@ -252,6 +276,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSi
     if (!fresh.Convert(&other) || !Same(output, other))
         Fail("a fresh converter gave other bytes", source, target, nl);
 
+    CheckKernelPaths(&converter, pText, n, source, target, nl, normalized, output);
     CheckRoundTrips(normalized.Data(), nNorm, &converter);
     CheckPieces(pText, n, source, target, nl, substitute, output);
     return 0;
