@@ -198,6 +198,13 @@ struct EucJpWriter {
             q = PutTwo(q, static_cast<std::uint16_t>((a << 8 | b) | 0x8080));
         return i;
     }
+    // UTF-16 units below 0x80 at p, eight at a time; returns the units taken.
+    std::int64_t PutAsciiUnits(std::uint8_t*& q, const std::uint8_t* p, std::int64_t nUnits) const
+    {
+        const std::int64_t k = byte_search::NarrowAscii(p, nUnits, q);
+        q += k;
+        return k;
+    }
     std::int64_t SjisPairs(const std::uint8_t* p, std::int64_t i, std::int64_t n, std::uint8_t*& q) const
     {
         const std::uint16_t* const table = m_tables.pairRowCell.data();
@@ -311,6 +318,22 @@ struct JisWriter {
             q = PutTwo(q, static_cast<std::uint16_t>(a << 8 | b));
         return i;
     }
+    // UTF-16 units below 0x80 at p, eight at a time, up to a shift byte;
+    // returns the units taken. Room for the escape is kept in front.
+    std::int64_t PutAsciiUnits(std::uint8_t*& q, const std::uint8_t* p, std::int64_t nUnits)
+    {
+        std::uint8_t* const text = q + 3;
+        const std::int64_t k = byte_search::AsciiRunWithoutShifts(text, byte_search::NarrowAscii(p, nUnits, text));
+        if (k == 0)
+            return 0;
+        if (mode != Mode::Ascii)
+            jis_arithmetic::EnterMode(q, mode, Mode::Ascii); // three bytes, right before the text
+        else
+            std::memmove(q, text, static_cast<std::size_t>(k));
+        q += k;
+        return k;
+    }
+
     // Runs of pairs and runs of katakana, each in one escape.
     std::int64_t SjisPairs(const std::uint8_t* p, std::int64_t i, std::int64_t n, std::uint8_t*& q)
     {
@@ -362,7 +385,9 @@ struct UnicodeWriter {
             std::memcpy(q, p, static_cast<std::size_t>(n));
             return q + n;
         } else {
-            for (std::int64_t k = 0; k < n; ++k)
+            std::int64_t k = byte_search::WidenAscii(p, n, q);
+            q += 2 * k;
+            for (; k < n; ++k)
                 q = utf16_units::PutUtf16Unit(q, p[k]);
             return q;
         }
@@ -643,6 +668,12 @@ std::uint8_t* PutCharacters(const std::uint8_t* p, std::int64_t n, bool bFromUtf
     const std::int64_t nUnits = n / 2;
     for (std::int64_t k = 0; k < nUnits; ++k) {
         const unsigned u = utf16_units::UnitAt(p, k);
+        if (u < 0x80) {
+            if (const std::int64_t nTaken = writer.PutAsciiUnits(q, p + 2 * k, nUnits - k)) {
+                k += nTaken - 1;
+                continue;
+            }
+        }
         if (u >= 0x80 && !utf16_units::IsSurrogate(u)) {
             if (std::uint8_t* const next = PutPairOf(writer, q, u)) {
                 q = next;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "line_endings.h"
 #include "text_stream.h"
 
 // The whole-text entry points are the stream fed in one piece: the program,
@@ -45,6 +46,15 @@ private:
 CByteBuffer RunStream(CharsetId nSource, CharsetId nTarget, NLCode nNLCode, const std::string& strSubstitute,
                       const std::uint8_t* p, std::int64_t n, bool bLineEndingPass)
 {
+    // A copy is the line-ending stage alone, whose walk over one piece is
+    // the walk over the whole text: it writes straight into the result.
+    if (nSource == nTarget && bLineEndingPass && Charset::IsValid(nSource)) {
+        if (line_endings::IsUnchanged(p, n, nSource, nNLCode))
+            return CByteBuffer::CopyOf(p, n);
+        CByteBuffer result = CByteBuffer::Allocate(2 * n); // no step writes more than twice what it takes
+        result.Trim(line_endings::FastWalk(nSource)(p, n, result.Data(), nNLCode) - result.Data());
+        return result;
+    }
     // Most conversions write about as many bytes as they read.
     CBufferSink sink(n + n / 2 + 64);
     CTextStream stream(nSource, nTarget, nNLCode, strSubstitute, sink, bLineEndingPass);
