@@ -6,10 +6,12 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <new>
 #include <vector>
 
+#include "../convert/byte_buffer.h"
 #include "../convert/parallel_text_stream.h"
 #include "../convert/text_constants.h"
 #include "../convert/text_stream.h"
@@ -21,27 +23,38 @@ constexpr std::int64_t kBlock = 1 << 20;
 constexpr std::int64_t kThreadedFrom = 16 << 20;
 
 // Gathers the converter's output into large writes; the first failed write
-// stops the rest.
+// stops the rest. The last stage writes straight into the block.
 class COutputSink : public IByteSink {
 public:
-    COutputSink(IFileSystem::IOutputFile& output, std::int64_t nBlock) : m_output(output), m_nBlock(nBlock)
+    COutputSink(IFileSystem::IOutputFile& output, std::int64_t nBlock)
+        : m_output(output), m_nBlock(nBlock), m_buffer(CByteBuffer::Allocate(nBlock))
     {
-        m_buffer.reserve(static_cast<std::size_t>(nBlock));
     }
     void Put(const std::uint8_t* p, std::int64_t n) override
     {
-        if (static_cast<std::int64_t>(m_buffer.size()) + n > m_nBlock)
+        if (m_nUsed + n > m_nBlock)
             Flush();
-        if (n >= m_nBlock)
+        if (n >= m_nBlock) {
             m_bOk = m_bOk && m_output.Write(p, n);
-        else
-            m_buffer.insert(m_buffer.end(), p, p + n);
+        } else {
+            std::memcpy(m_buffer.Data() + m_nUsed, p, static_cast<std::size_t>(n));
+            m_nUsed += n;
+        }
     }
+    std::uint8_t* Room(std::int64_t n) override
+    {
+        if (n > m_nBlock)
+            return nullptr;
+        if (m_nUsed + n > m_nBlock)
+            Flush();
+        return m_buffer.Data() + m_nUsed;
+    }
+    void Wrote(std::int64_t n) override { m_nUsed += n; }
     bool Flush()
     {
-        if (!m_buffer.empty())
-            m_bOk = m_bOk && m_output.Write(m_buffer.data(), static_cast<std::int64_t>(m_buffer.size()));
-        m_buffer.clear();
+        if (m_nUsed > 0)
+            m_bOk = m_bOk && m_output.Write(m_buffer.Data(), m_nUsed);
+        m_nUsed = 0;
         return m_bOk;
     }
     bool Ok() const { return m_bOk; }
@@ -49,7 +62,8 @@ public:
 private:
     IFileSystem::IOutputFile& m_output;
     std::int64_t m_nBlock;
-    std::vector<std::uint8_t> m_buffer;
+    CByteBuffer m_buffer;
+    std::int64_t m_nUsed = 0;
     bool m_bOk = true;
 };
 

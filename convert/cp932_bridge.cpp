@@ -230,6 +230,12 @@ std::uint8_t* DecodeSlice(const std::uint8_t* p, std::int64_t n, bool bFinal, st
                 break;
             }
             const std::uint8_t row = table::kLeadRow[b];
+            if (row == 0) {
+                // A byte that stands alone: half-width katakana, or 80, A0, FD-FF.
+                put(table::kSingleByte[b]);
+                i += 1;
+                continue;
+            }
             const std::uint8_t trail = i + 1 < n ? p[i + 1] : 0;
             if constexpr (kFormTable) {
                 // A pair gives three bytes at most for its two, and no form
@@ -252,9 +258,9 @@ std::uint8_t* DecodeSlice(const std::uint8_t* p, std::int64_t n, bool bFinal, st
                 }
                 i += 2;
             } else {
-                if (row != 0 && pTally != nullptr)
+                if (pTally != nullptr)
                     pTally->IllFormed(p + i, b);
-                put(row != 0 ? kReplacement : table::kSingleByte[b]);
+                put(kReplacement);
                 i += 1;
             }
         }

@@ -608,13 +608,16 @@ std::int64_t JisToUnicode(const std::uint8_t* p, std::int64_t n, bool bFinal, bo
 namespace {
 
 // The quick way for a character of the BMP whose code-page-932 form is a
-// pair inside the 94 rows; null for every other.
+// pair inside the 94 rows or a half-width katakana; null for every other.
 template <class Writer>
 inline std::uint8_t* PutPairOf(Writer& writer, std::uint8_t* q, std::uint32_t c)
 {
     const std::uint16_t code = cp932::table::kEncode[c >> 8][c & 0xFF];
-    return code > 0xFF ? writer.PutSjisPair(q, static_cast<std::uint8_t>(code >> 8), static_cast<std::uint8_t>(code))
-                       : nullptr;
+    if (code > 0xFF)
+        return writer.PutSjisPair(q, static_cast<std::uint8_t>(code >> 8), static_cast<std::uint8_t>(code));
+    if (jis_units::IsHalfWidthKatakana(static_cast<std::uint8_t>(code)))
+        return writer.Put(q, {Kind::Kana, static_cast<std::uint8_t>(code)});
+    return nullptr;
 }
 
 // Every character of UTF-16LE or UTF-8 text cut between characters, through

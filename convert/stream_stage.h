@@ -50,6 +50,10 @@ protected:
             m_pSink->Put(p, n);
     }
 
+    // The last stage writes into the sink's own memory where it offers it.
+    std::uint8_t* DirectRoom(std::int64_t nBytes) { return m_pNextStage == nullptr ? m_pSink->Room(nBytes) : nullptr; }
+    void Wrote(std::int64_t n) { m_pSink->Wrote(n); }
+
     // An output buffer of at least nBytes. Buffers grow to what the pieces
     // need, at most a block's worth: a small file never pays for a large one.
     static std::uint8_t* Room(CByteBuffer& buffer, std::int64_t nBytes)
@@ -88,10 +92,15 @@ public:
 private:
     std::int64_t Run(const std::uint8_t* p, std::int64_t n, bool bFinal) override
     {
-        std::uint8_t* out = Room(m_out, m_nPerByte * n + m_nExtra);
+        const std::int64_t nBound = m_nPerByte * n + m_nExtra;
+        std::uint8_t* const direct = DirectRoom(nBound);
+        std::uint8_t* const out = direct != nullptr ? direct : Room(m_out, nBound);
         std::int64_t written = 0;
         const std::int64_t used = m_kernel(p, n, bFinal, out, &written);
-        Emit(out, written);
+        if (direct != nullptr)
+            Wrote(written);
+        else
+            Emit(out, written);
         return used;
     }
 

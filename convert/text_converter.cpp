@@ -25,6 +25,14 @@ public:
         m_nSize += n;
     }
 
+    std::uint8_t* Room(std::int64_t n) override
+    {
+        if (m_nSize + n > m_buffer.Size())
+            Grow(m_nSize + n);
+        return m_buffer.Data() + m_nSize;
+    }
+    void Wrote(std::int64_t n) override { m_nSize += n; }
+
     CByteBuffer Take()
     {
         m_buffer.Trim(m_nSize);
@@ -55,8 +63,10 @@ CByteBuffer RunStream(CharsetId nSource, CharsetId nTarget, NLCode nNLCode, cons
         result.Trim(line_endings::FastWalk(nSource)(p, n, result.Data(), nNLCode) - result.Data());
         return result;
     }
-    // Most conversions write about as many bytes as they read.
-    CBufferSink sink(n + n / 2 + 64);
+    // Room for what nearly every text becomes (UTF-16 of single bytes is
+    // twice as long): pages never written are never touched, and a grown
+    // buffer would copy and clear everything once more.
+    CBufferSink sink(3 * n + 64);
     CTextStream stream(nSource, nTarget, nNLCode, strSubstitute, sink, bLineEndingPass);
     stream.Write(p, n);
     stream.Finish();
