@@ -282,12 +282,6 @@ std::int64_t Decode(const std::uint8_t* pBytes, std::int64_t nLength, std::uint8
     return (DecodeSlice<false>(pBytes, nLength, true, pUtf16le, &consumed, nullptr) - pUtf16le) / 2;
 }
 
-std::int64_t DecodeToUtf8(const std::uint8_t* pBytes, std::int64_t nLength, std::uint8_t* pUtf8)
-{
-    std::int64_t consumed;
-    return DecodeSlice<true>(pBytes, nLength, true, pUtf8, &consumed, nullptr) - pUtf8;
-}
-
 std::int64_t DecodePart(const std::uint8_t* pBytes, std::int64_t nLength, bool bFinal, bool bToUtf8,
                         std::uint8_t* pOut, std::int64_t* pConsumed, CReplacementTally* pTally)
 {
@@ -440,14 +434,6 @@ std::int64_t EncodeFromUtf8(const std::uint8_t* pUtf8, std::int64_t nLength, con
     std::int64_t written = 0;
     EncodeUtf8Forms(pUtf8, nLength, 0, nLength, substitute, pBytes, &written, pTally);
     return written;
-}
-
-std::int64_t EncodePart(const std::uint8_t* pSource, std::int64_t nLength, bool bFromUtf8, std::int64_t start,
-                        std::int64_t limit, const Substitute& substitute, std::uint8_t* pBytes, std::int64_t* pWritten)
-{
-    if (bFromUtf8)
-        return EncodeUtf8Forms(pSource, nLength, start, limit, substitute, pBytes, pWritten, nullptr);
-    return EncodeUnits(pSource, nLength, start, limit, substitute, pBytes, pWritten, nullptr);
 }
 
 } // namespace cp932

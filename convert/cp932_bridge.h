@@ -52,10 +52,6 @@ std::string SubstituteText(std::string_view strUtf8);
 std::int64_t Encode(const std::uint8_t* pUtf16le, std::int64_t nUnits, const Substitute& substitute,
                     std::uint8_t* pBytes, CReplacementTally* pTally = nullptr);
 
-// The same units Decode gives, each written as UTF-8 (room for 3 * nLength
-// bytes). Returns the number of bytes written.
-std::int64_t DecodeToUtf8(const std::uint8_t* pBytes, std::int64_t nLength, std::uint8_t* pUtf8);
-
 // Decodes one slice of a longer text, to UTF-16LE or to UTF-8. Unless
 // bFinal, a lead byte at the very end is left for the next slice; *pConsumed
 // says how many bytes were decoded. Returns the number of bytes written.
@@ -68,15 +64,6 @@ std::int64_t DecodePart(const std::uint8_t* pBytes, std::int64_t nLength, bool b
 // be a sequence of its own that gets a two-byte substitute.
 std::int64_t EncodeFromUtf8(const std::uint8_t* pUtf8, std::int64_t nLength, const Substitute& substitute,
                             std::uint8_t* pBytes, CReplacementTally* pTally = nullptr);
-
-// Encode (bFromUtf8 false: nLength counts UTF-16LE units) or EncodeFromUtf8
-// (nLength counts bytes) over the units or forms that begin in [start,
-// limit) of a longer text, reading ahead up to nLength where a form or a
-// surrogate pair crosses limit. Returns the position after the last one
-// taken; *pWritten gets the number of bytes written.
-std::int64_t EncodePart(const std::uint8_t* pSource, std::int64_t nLength, bool bFromUtf8, std::int64_t start,
-                        std::int64_t limit, const Substitute& substitute, std::uint8_t* pBytes,
-                        std::int64_t* pWritten);
 
 // Single-code-point lookups (0 bytes: not mappable), for tests and tools.
 int EncodeOne(std::uint32_t codePoint, std::uint8_t out[2]);
