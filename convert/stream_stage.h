@@ -52,7 +52,7 @@ protected:
 
     // The last stage writes into the sink's own memory where it offers it.
     std::uint8_t* DirectRoom(std::int64_t nBytes) { return m_pNextStage == nullptr ? m_pSink->Room(nBytes) : nullptr; }
-    void Wrote(std::int64_t n) { m_pSink->Wrote(n); }
+    void EmitDirect(std::int64_t n) { m_pSink->Wrote(n); }
 
     // An output buffer of at least nBytes. Buffers grow to what the pieces
     // need, at most a block's worth: a small file never pays for a large one.
@@ -98,7 +98,7 @@ private:
         std::int64_t written = 0;
         const std::int64_t used = m_kernel(p, n, bFinal, out, &written);
         if (direct != nullptr)
-            Wrote(written);
+            EmitDirect(written);
         else
             Emit(out, written);
         return used;
