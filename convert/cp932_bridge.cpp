@@ -195,6 +195,35 @@ inline std::int64_t PutAscii(const std::uint8_t* p, std::int64_t n, std::uint8_t
     }
 }
 
+// The character of the lead at p[i] (lead row row) and the byte after it,
+// or U+FFFD for the lead alone; returns the bytes taken. A pair gives three
+// bytes at most for its two, and no form more than three for one: the
+// fourth byte a store may write is room.
+template <bool ToUtf8>
+inline int PutPairAt(const std::uint8_t* p, std::int64_t i, std::int64_t n, std::uint8_t row,
+                     const std::uint32_t (*forms)[256], std::uint8_t*& out, CReplacementTally* pTally)
+{
+    const std::uint8_t trail = i + 1 < n ? p[i + 1] : 0;
+    if constexpr (ToUtf8 && utf8_forms::kPackedFormsFit) {
+        const std::uint32_t form = forms[row][trail];
+        if (form != 0) {
+            out = utf8_forms::PutPackedForm(out, form);
+            return 2;
+        }
+    }
+    const std::uint16_t cp = table::kDoubleByte[row][trail];
+    if (cp == 0 && pTally != nullptr)
+        pTally->IllFormed(p + i, p[i]);
+    const std::uint16_t unit = cp != 0 ? cp : kReplacement;
+    if constexpr (ToUtf8) {
+        out = utf8_forms::PutWideUnit(out, unit);
+    } else {
+        StoreUnit(out, unit);
+        out += 2;
+    }
+    return cp != 0 ? 2 : 1;
+}
+
 // Decodes p[0, n). Unless bFinal, a lead byte that is the last byte is left
 // for the next slice: *pConsumed tells where decoding stopped.
 template <bool ToUtf8>
@@ -236,33 +265,7 @@ std::uint8_t* DecodeSlice(const std::uint8_t* p, std::int64_t n, bool bFinal, st
                 i += 1;
                 continue;
             }
-            const std::uint8_t trail = i + 1 < n ? p[i + 1] : 0;
-            if constexpr (kFormTable) {
-                // A pair gives three bytes at most for its two, and no form
-                // more than three for one: the fourth byte is room.
-                const std::uint32_t form = forms[row][trail];
-                if (form != 0) {
-                    out = utf8_forms::PutPackedForm(out, form);
-                    i += 2;
-                    continue;
-                }
-            }
-            const std::uint16_t cp = table::kDoubleByte[row][trail];
-            if (cp != 0) {
-                if constexpr (ToUtf8) {
-                    // A pair gives three bytes at most for its two, and no
-                    // form more than three for one: the fourth byte is room.
-                    out = utf8_forms::PutWideUnit(out, cp);
-                } else {
-                    put(cp);
-                }
-                i += 2;
-            } else {
-                if (pTally != nullptr)
-                    pTally->IllFormed(p + i, b);
-                put(kReplacement);
-                i += 1;
-            }
+            i += PutPairAt<ToUtf8>(p, i, n, row, forms, out, pTally);
         }
     }
     if (i == n - 1 && !bFinal && table::kLeadRow[p[i]] == 0) {
@@ -398,7 +401,7 @@ std::int64_t EncodeUtf8Forms(const std::uint8_t* pUtf8, std::int64_t nLength, st
             } else {
                 const std::uint8_t* const at = pUtf8 + i;
                 i = utf8_forms::DecodeRareForm(pUtf8, i, nLength, &c);
-                if (c == utf8_forms::kReplacement && !(pUtf8 + i - at == 3 && at[0] == 0xEF)) {
+                if (utf8_forms::IsIllFormed(at, pUtf8 + i - at, c)) {
                     if (pTally != nullptr)
                         pTally->IllFormed(at, at[0]);
                     for (int k = 0; k < nSub; ++k)

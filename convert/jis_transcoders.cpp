@@ -620,42 +620,26 @@ inline std::uint8_t* PutPairOf(Writer& writer, std::uint8_t* q, std::uint32_t c)
     return nullptr;
 }
 
-// Every character of UTF-16LE or UTF-8 text cut between characters, through
-// the writer: a surrogate pair is one character (none of the family's), a
-// lone surrogate, an odd last byte and every ill-formed UTF-8 sequence one
-// without a form.
 template <class Writer>
-std::uint8_t* PutCharacters(const std::uint8_t* p, std::int64_t n, bool bFromUtf8, Writer& writer, std::uint8_t* q,
-                            CReplacementTally* pTally)
-{
-    // A character the family has no form for, or an ill-formed sequence.
-    const auto put = [&](const std::uint8_t* pAt, std::uint32_t c, bool bIllFormed) {
-        const Unit unit = bIllFormed ? Unit{Kind::Bad} : UnitOfCodePoint(c);
-        q = writer.Put(q, unit);
-        if (pTally != nullptr && unit.kind == Kind::Bad) {
-            if (bIllFormed)
-                pTally->IllFormed(pAt, *pAt);
-            else
-                pTally->NoForm(pAt, c);
-        } else if (pTally != nullptr && writer.m_bReplaced) {
-            pTally->NoForm(pAt, c);
-        }
-        writer.m_bReplaced = false;
-    };
-    std::int64_t i = 0;
-    if (bFromUtf8) {
+class CCharacterWriter {
+public:
+    CCharacterWriter(Writer& writer, std::uint8_t* q, CReplacementTally* pTally) : m_writer(writer), m_q(q), m_pTally(pTally) {}
+
+    std::uint8_t* FromUtf8(const std::uint8_t* p, std::int64_t n)
+    {
+        std::int64_t i = 0;
         while (i < n) {
             const std::int64_t run = AsciiRunFor<Writer>(p + i, n - i);
             if (run > 0)
-                q = writer.PutAscii(q, p + i, run);
+                m_q = m_writer.PutAscii(m_q, p + i, run);
             i += run;
             // Kana and kanji, three-byte forms with a pair of their own.
             std::uint32_t c = 0;
             while (i + 4 <= n && utf8_forms::WholeThreeByteForm(p + i, &c)) {
-                std::uint8_t* const next = PutPairOf(writer, q, c);
+                std::uint8_t* const next = PutPairOf(m_writer, m_q, c);
                 if (next == nullptr)
                     break;
-                q = next;
+                m_q = next;
                 i += 3;
             }
             if (i >= n)
@@ -664,37 +648,71 @@ std::uint8_t* PutCharacters(const std::uint8_t* p, std::int64_t n, bool bFromUtf
                 continue; // ASCII after the forms; a shift byte goes on below
             const std::int64_t at = i;
             i = utf8_forms::DecodeForm(p, i, n, &c);
-            put(p + at, c, c == utf8_forms::kReplacement && !(i - at == 3 && p[at] == 0xEF));
+            Put(p + at, c, utf8_forms::IsIllFormed(p + at, i - at, c));
         }
-        return q;
+        return m_q;
     }
-    const std::int64_t nUnits = n / 2;
-    for (std::int64_t k = 0; k < nUnits; ++k) {
-        const unsigned u = utf16_units::UnitAt(p, k);
-        if (u < 0x80) {
-            if (const std::int64_t nTaken = writer.PutAsciiUnits(q, p + 2 * k, nUnits - k)) {
-                k += nTaken - 1;
-                continue;
+
+    std::uint8_t* FromUtf16(const std::uint8_t* p, std::int64_t n)
+    {
+        const std::int64_t nUnits = n / 2;
+        for (std::int64_t k = 0; k < nUnits; ++k) {
+            const unsigned u = utf16_units::UnitAt(p, k);
+            if (u < 0x80) {
+                if (const std::int64_t nTaken = m_writer.PutAsciiUnits(m_q, p + 2 * k, nUnits - k)) {
+                    k += nTaken - 1;
+                    continue;
+                }
+            }
+            if (u >= 0x80 && !utf16_units::IsSurrogate(u)) {
+                if (std::uint8_t* const next = PutPairOf(m_writer, m_q, u)) {
+                    m_q = next;
+                    continue;
+                }
+            }
+            if (!utf16_units::IsSurrogate(u)) {
+                Put(p + 2 * k, u, false);
+            } else if (u <= 0xDBFF && k + 1 < nUnits && utf16_units::UnitAt(p, k + 1) - 0xDC00 < 0x400) {
+                Put(p + 2 * k, 0x10000 + ((u - 0xD800) << 10) + (utf16_units::UnitAt(p, k + 1) - 0xDC00), false);
+                ++k;
+            } else {
+                Put(p + 2 * k, 0, true);
             }
         }
-        if (u >= 0x80 && !utf16_units::IsSurrogate(u)) {
-            if (std::uint8_t* const next = PutPairOf(writer, q, u)) {
-                q = next;
-                continue;
-            }
-        }
-        if (!utf16_units::IsSurrogate(u)) {
-            put(p + 2 * k, u, false);
-        } else if (u <= 0xDBFF && k + 1 < nUnits && utf16_units::UnitAt(p, k + 1) - 0xDC00 < 0x400) {
-            put(p + 2 * k, 0x10000 + ((u - 0xD800) << 10) + (utf16_units::UnitAt(p, k + 1) - 0xDC00), false);
-            ++k;
-        } else {
-            put(p + 2 * k, 0, true);
-        }
+        if (n & 1)
+            Put(p + n - 1, 0, true);
+        return m_q;
     }
-    if (n & 1)
-        put(p + n - 1, 0, true);
-    return q;
+
+private:
+    // A character by the careful way, the tally told what had no form or
+    // was ill-formed.
+    void Put(const std::uint8_t* pAt, std::uint32_t c, bool bIllFormed)
+    {
+        const Unit unit = bIllFormed ? Unit{Kind::Bad} : UnitOfCodePoint(c);
+        m_q = m_writer.Put(m_q, unit);
+        if (m_pTally != nullptr && bIllFormed)
+            m_pTally->IllFormed(pAt, *pAt);
+        else if (m_pTally != nullptr && (unit.kind == Kind::Bad || m_writer.m_bReplaced))
+            m_pTally->NoForm(pAt, c);
+        m_writer.m_bReplaced = false;
+    }
+
+    Writer& m_writer;
+    std::uint8_t* m_q;
+    CReplacementTally* m_pTally;
+};
+
+// Every character of UTF-16LE or UTF-8 text cut between characters, through
+// the writer: a surrogate pair is one character (none of the family's), a
+// lone surrogate, an odd last byte and every ill-formed UTF-8 sequence one
+// without a form.
+template <class Writer>
+std::uint8_t* PutCharacters(const std::uint8_t* p, std::int64_t n, bool bFromUtf8, Writer& writer, std::uint8_t* q,
+                            CReplacementTally* pTally)
+{
+    CCharacterWriter<Writer> characters(writer, q, pTally);
+    return bFromUtf8 ? characters.FromUtf8(p, n) : characters.FromUtf16(p, n);
 }
 
 } // namespace

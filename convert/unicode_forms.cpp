@@ -99,7 +99,7 @@ std::int64_t Utf8ToUtf16(const std::uint8_t* p, std::int64_t n, std::uint8_t* pO
             } else {
                 const std::int64_t at = i;
                 i = utf8_forms::DecodeRareForm(p, i, n, &c);
-                if (pTally != nullptr && c == utf8_forms::kReplacement && !(i - at == 3 && p[at] == 0xEF))
+                if (pTally != nullptr && utf8_forms::IsIllFormed(p + at, i - at, c))
                     pTally->IllFormed(p + at, p[at]);
                 q = PutUtf16(q, c);
             }

@@ -98,6 +98,13 @@ constexpr LeadRule RuleOfLead(unsigned b)
             static_cast<std::uint8_t>(b == 0xED ? 0x9F : b == 0xF4 ? 0x8F : 0xBF)};
 }
 
+// Whether the U+FFFD decoded from the nLength bytes at p stands for an
+// ill-formed sequence, not for the character itself (EF BF BD).
+inline bool IsIllFormed(const std::uint8_t* p, std::int64_t nLength, std::uint32_t c)
+{
+    return c == kReplacement && !(nLength == 3 && p[0] == 0xEF);
+}
+
 // The careful half of DecodeForm: every form but ASCII and a three-byte one
 // with a byte after it, and every ill-formed sequence. Out of line, so that
 // the common forms stay a few instructions.
