@@ -195,8 +195,10 @@ inline std::int64_t PutAscii(const std::uint8_t* p, std::int64_t n, std::uint8_t
     }
 }
 
-// The character of the lead at p[i] (lead row row) and the byte after it,
-// or U+FFFD for the lead alone; returns the bytes taken. A pair gives three
+// The character of the pair at p[i] (lead row row), or of the byte alone:
+// U+FFFD for a lead without its pair, the table's character for a byte that
+// stands alone (row 0: half-width katakana, 80, A0, FD-FF); returns the
+// bytes taken. Pairs are looked up first: they are most of the text. A pair gives three
 // bytes at most for its two, and no form more than three for one: the
 // fourth byte a store may write is room.
 template <bool ToUtf8>
@@ -212,9 +214,9 @@ inline int PutPairAt(const std::uint8_t* p, std::int64_t i, std::int64_t n, std:
         }
     }
     const std::uint16_t cp = table::kDoubleByte[row][trail];
-    if (cp == 0 && pTally != nullptr)
+    if (cp == 0 && row != 0 && pTally != nullptr)
         pTally->IllFormed(p + i, p[i]);
-    const std::uint16_t unit = cp != 0 ? cp : kReplacement;
+    const std::uint16_t unit = cp != 0 ? cp : row != 0 ? kReplacement : table::kSingleByte[p[i]];
     if constexpr (ToUtf8) {
         out = utf8_forms::PutWideUnit(out, unit);
     } else {
@@ -259,12 +261,6 @@ std::uint8_t* DecodeSlice(const std::uint8_t* p, std::int64_t n, bool bFinal, st
                 break;
             }
             const std::uint8_t row = table::kLeadRow[b];
-            if (row == 0) {
-                // A byte that stands alone: half-width katakana, or 80, A0, FD-FF.
-                put(table::kSingleByte[b]);
-                i += 1;
-                continue;
-            }
             i += PutPairAt<ToUtf8>(p, i, n, row, forms, out, pTally);
         }
     }
