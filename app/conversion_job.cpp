@@ -5,6 +5,7 @@
 #include <sched.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -23,7 +24,9 @@ constexpr std::int64_t kBlock = 1 << 20;
 constexpr std::int64_t kThreadedFrom = 16 << 20;
 
 // Gathers the converter's output into large writes; the first failed write
-// stops the rest. The last stage writes straight into the block.
+// stops the rest. The last stage writes straight into the block. A threaded
+// converter writes from its threads, one at a time, while the reader asks
+// Ok().
 class COutputSink : public IByteSink {
 public:
     COutputSink(IFileSystem::IOutputFile& output, std::int64_t nBlock)
@@ -64,14 +67,16 @@ private:
     std::int64_t m_nBlock;
     CByteBuffer m_buffer;
     std::int64_t m_nUsed = 0;
-    bool m_bOk = true;
+    std::atomic<bool> m_bOk = true;
 };
 
-// One stream interface over the one-thread and the threaded converter.
+// One stream interface over the one-thread and the threaded converter. The
+// input is read straight into the converter's room: the threaded one reads
+// into its pieces, and the one-thread one into a block it converts at once.
 class CConverter {
 public:
     CConverter(CharsetId nSource, CharsetId nTarget, NLCode nNLCode, const std::string& strSubstitute, IByteSink& sink,
-               int nThreads, CThreadPool* pPool, CReplacementTally* pTally)
+               int nThreads, CThreadPool* pPool, CReplacementTally* pTally, std::int64_t nBlock)
     {
         if (nThreads > 1) {
             m_pParallel = pPool != nullptr ? std::make_unique<CParallelTextStream>(nSource, nTarget, nNLCode,
@@ -81,7 +86,22 @@ public:
             m_pParallel->SetTally(pTally);
         } else {
             m_pStream = std::make_unique<CTextStream>(nSource, nTarget, nNLCode, strSubstitute, sink, true, pTally);
+            m_block = CByteBuffer::Allocate(nBlock);
         }
+    }
+    std::uint8_t* Room(std::int64_t* pnRoom)
+    {
+        if (m_pParallel)
+            return m_pParallel->Room(pnRoom);
+        *pnRoom = m_block.Size();
+        return m_block.Data();
+    }
+    void Wrote(std::int64_t n)
+    {
+        if (m_pParallel)
+            m_pParallel->Wrote(n);
+        else
+            m_pStream->Write(m_block.Data(), n);
     }
     void Write(const std::uint8_t* p, std::int64_t n)
     {
@@ -100,6 +120,7 @@ public:
 
 private:
     std::unique_ptr<CTextStream> m_pStream;
+    CByteBuffer m_block;
     std::unique_ptr<CParallelTextStream> m_pParallel;
 };
 
@@ -211,7 +232,7 @@ bool ConvertInto(IFileSystem::IInputFile& input, IFileSystem::IOutputFile& outpu
     // A copy with new line endings is bound by the disk, not the cores.
     const bool bWorthThreads = (nTotal >= kThreadedFrom || nTotal < 0) && nSource != request.nTarget;
     CConverter converter(nSource, request.nTarget, request.nNLCode, strSubstitute, sink,
-                         bWorthThreads ? request.nThreads : 1, request.pPool, request.pTally);
+                         bWorthThreads ? request.nThreads : 1, request.pPool, request.pTally, nBlock);
     const std::int64_t nMark =
         Charset::InputMarkLength(nSource, request.nTarget, held.data(), static_cast<std::int64_t>(held.size()));
     std::int64_t nDone = static_cast<std::int64_t>(held.size());
@@ -229,13 +250,14 @@ bool ConvertInto(IFileSystem::IInputFile& input, IFileSystem::IOutputFile& outpu
     };
     if (cancelled())
         return false;
-    std::vector<std::uint8_t> block(static_cast<std::size_t>(nBlock));
     try {
         while (!bAtEnd && sink.Ok()) {
-            const std::int64_t n = input.Read(block.data(), nBlock);
+            std::int64_t nRoom = 0;
+            std::uint8_t* const p = converter.Room(&nRoom);
+            const std::int64_t n = input.Read(p, std::min(nRoom, nBlock));
             if (n == 0)
                 break;
-            converter.Write(block.data(), n);
+            converter.Wrote(n);
             nDone += n;
             if (cancelled())
                 return false;

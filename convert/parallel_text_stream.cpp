@@ -2,12 +2,78 @@
 
 #include <algorithm>
 #include <cstring>
-#include <vector>
 
 #include "cp932_bridge.h"
 #include "text_cuts.h"
 #include "text_stream.h"
 #include "thread_pool.h"
+
+namespace {
+
+// The memory the pieces in flight may take for their input; their output
+// is about as much again for most cells.
+constexpr std::int64_t kPieceBudget = 8 << 20;
+
+// The last cut of p[0, n), 0 when there is none: what follows it waits for
+// the next piece. A piece without a line end in its second half is rare and
+// still cut at its first.
+std::int64_t LastCut(CharsetId nSource, const std::uint8_t* p, std::int64_t n)
+{
+    std::vector<std::int64_t> targets{1};
+    if (n / 2 > targets.back())
+        targets.push_back(n / 2);
+    if (n - n / 8 > targets.back())
+        targets.push_back(n - n / 8);
+    const std::vector<std::int64_t> cuts = text_cuts::FindCuts(nSource, p, n, targets);
+    return cuts.empty() ? 0 : cuts.back();
+}
+
+} // namespace
+
+// A piece of the text and what it became. Its output buffer is kept from one
+// use of the slot to the next, so that after the first round no page is new.
+struct CParallelTextStream::CPiece {
+    class COutput final : public IByteSink {
+    public:
+        void Put(const std::uint8_t* p, std::int64_t n) override
+        {
+            std::memcpy(Room(n), p, static_cast<std::size_t>(n));
+            m_nSize += n;
+        }
+        std::uint8_t* Room(std::int64_t n) override
+        {
+            if (m_nSize + n > m_buffer.Size()) {
+                CByteBuffer bigger = CByteBuffer::Allocate(std::max(m_nSize + n, 2 * m_buffer.Size()));
+                std::memcpy(bigger.Data(), m_buffer.Data(), static_cast<std::size_t>(m_nSize));
+                m_buffer = std::move(bigger);
+            }
+            return m_buffer.Data() + m_nSize;
+        }
+        void Wrote(std::int64_t n) override { m_nSize += n; }
+        void Clear() { m_nSize = 0; }
+        const std::uint8_t* Data() const { return m_buffer.Data(); }
+        std::int64_t Size() const { return m_nSize; }
+
+    private:
+        CByteBuffer m_buffer;
+        std::int64_t m_nSize = 0;
+    };
+
+    explicit CPiece(std::int64_t nBytes) : input(CByteBuffer::Allocate(nBytes)) {}
+
+    CByteBuffer input;
+    std::int64_t nFilled = 0; // of input
+    std::int64_t nCut = 0;    // converted here; the rest starts the next piece
+    COutput output;
+    CReplacementTally tally;
+    std::int64_t nLines = 0;
+    bool bConverted = false;
+};
+
+std::int64_t CParallelTextStream::PieceBytesFor(int nThreads)
+{
+    return std::clamp<std::int64_t>(kPieceBudget / (std::max(nThreads, 1) + 2), 256 << 10, 1 << 20);
+}
 
 CParallelTextStream::CParallelTextStream(CharsetId nSource, CharsetId nTarget, NLCode nNLCode,
                                          std::string strUnmappableDefaultChar, IByteSink& sink, int nThreads,
@@ -31,12 +97,27 @@ CParallelTextStream::CParallelTextStream(CharsetId nSource, CharsetId nTarget, N
                                          CThreadPool* pPool)
     : m_nSource(nSource), m_nTarget(nTarget), m_nNLCode(nNLCode), m_strSubstitute(std::move(strUnmappableDefaultChar)),
       m_sink(sink), m_pOwnPool(std::move(pOwnPool)), m_pool(pPool != nullptr ? *pPool : *m_pOwnPool),
-      m_nThreads(m_pool.Threads()), m_nPieceBytes(std::max<std::int64_t>(nPieceBytes, 64)),
-      m_window(CByteBuffer::Allocate(m_nThreads * m_nPieceBytes))
+      m_nPieceBytes(nPieceBytes > 0 ? std::max<std::int64_t>(nPieceBytes, 64) : PieceBytesFor(m_pool.Threads()))
 {
+    // Two pieces more than threads: one being filled, one being written.
+    const int nPieces = m_pool.Threads() + 2;
+    for (int k = 0; k < nPieces; ++k)
+        m_pieces.push_back(std::make_unique<CPiece>(m_nPieceBytes));
+    m_helper = [this](std::size_t) {
+        std::unique_lock<std::mutex> lock(m_lock);
+        while (!m_bStopping && !m_failure)
+            if (!Step(lock))
+                m_changed.wait(lock);
+    };
 }
 
-CParallelTextStream::~CParallelTextStream() = default;
+CParallelTextStream::~CParallelTextStream()
+{
+    try {
+        StopHelpers();
+    } catch (...) { // NOLINT(bugprone-empty-catch): nothing is left to hear of it
+    }
+}
 
 void CParallelTextStream::SetTally(CReplacementTally* pTally)
 {
@@ -45,98 +126,198 @@ void CParallelTextStream::SetTally(CReplacementTally* pTally)
         pTally->m_strSubstitute = cp932::SubstituteText(m_strSubstitute);
 }
 
-void CParallelTextStream::StartSequential()
+CParallelTextStream::CPiece& CParallelTextStream::At(std::uint64_t nPiece)
 {
-    m_nSequentialFrom = m_nLines;
-    m_pSequential = std::make_unique<CTextStream>(m_nSource, m_nTarget, m_nNLCode, m_strSubstitute, m_sink, true,
-                                                  m_pTally != nullptr ? &m_sequentialTally : nullptr);
+    return *m_pieces[nPiece % m_pieces.size()];
+}
+
+std::uint8_t* CParallelTextStream::Room(std::int64_t* pnRoom)
+{
+    if (m_pSequential == nullptr && !m_bHelping) {
+        if (!text_cuts::Possible(m_nSource, m_nNLCode) || !m_pool.CanStart()) {
+            StartSequential(nullptr, 0);
+        } else {
+            m_bHelping = true;
+            m_pool.Start(static_cast<std::size_t>(m_pool.Threads() - 1), m_helper);
+        }
+    }
+    if (m_pSequential != nullptr) {
+        // The one-thread stream takes the bytes at once: one piece serves.
+        *pnRoom = m_pieces.front()->input.Size();
+        return m_pieces.front()->input.Data();
+    }
+    CPiece& piece = At(m_nHanded);
+    *pnRoom = piece.input.Size() - piece.nFilled;
+    return piece.input.Data() + piece.nFilled;
+}
+
+void CParallelTextStream::Wrote(std::int64_t nLength)
+{
+    if (m_pSequential != nullptr) {
+        m_pSequential->Write(m_pieces.front()->input.Data(), nLength);
+        return;
+    }
+    CPiece& piece = At(m_nHanded);
+    piece.nFilled += nLength;
+    if (piece.nFilled == piece.input.Size())
+        Hand(false);
 }
 
 void CParallelTextStream::Write(const std::uint8_t* pData, std::int64_t nLength)
 {
-    if (m_pSequential == nullptr && !text_cuts::Possible(m_nSource, m_nNLCode))
-        StartSequential();
     while (nLength > 0) {
-        if (m_pSequential != nullptr) {
-            m_pSequential->Write(pData, nLength);
-            return;
-        }
-        const std::int64_t take = std::min(nLength, m_window.Size() - m_nFilled);
-        std::memcpy(m_window.Data() + m_nFilled, pData, static_cast<std::size_t>(take));
-        m_nFilled += take;
+        std::int64_t nRoom = 0;
+        std::uint8_t* const p = Room(&nRoom);
+        const std::int64_t take = std::min(nLength, nRoom);
+        std::memcpy(p, pData, static_cast<std::size_t>(take));
+        Wrote(take);
         pData += take;
         nLength -= take;
-        if (m_nFilled == m_window.Size())
-            Flush(false);
     }
 }
 
 void CParallelTextStream::Finish()
 {
-    if (m_pSequential == nullptr && !text_cuts::Possible(m_nSource, m_nNLCode))
-        StartSequential();
-    if (m_pSequential == nullptr)
-        Flush(true);
-    if (m_pSequential != nullptr) {
-        m_pSequential->Finish();
-        m_pSequential.reset();
-        if (m_pTally != nullptr)
-            m_pTally->Add(m_sequentialTally, m_nSequentialFrom);
+    if (m_pSequential == nullptr) {
+        std::int64_t nRoom = 0;
+        Room(&nRoom); // decides, for a text with no bytes at all
     }
-}
-
-void CParallelTextStream::Flush(bool bFinal)
-{
-    const std::uint8_t* p = m_window.Data();
-    const std::int64_t n = m_nFilled;
-    // One piece per thread, cut after the first line end past each share;
-    // the last cut is looked for in the last quarter of a share, and what
-    // follows it waits for the next window.
-    std::vector<std::int64_t> targets;
-    const std::int64_t share = std::max<std::int64_t>(n / m_nThreads, 1);
-    for (int k = 1; k < m_nThreads; ++k)
-        targets.push_back(k * share);
-    targets.push_back(std::max<std::int64_t>(n - share / 4, targets.empty() ? 1 : targets.back() + 1));
-    std::vector<std::int64_t> cuts = text_cuts::FindCuts(m_nSource, p, n, targets);
-    if (bFinal && (cuts.empty() || cuts.back() != n))
-        cuts.push_back(n);
-    if (cuts.empty()) {
-        // A whole window without a cut cannot wait for one: from here on the
-        // text goes through one thread, which needs no cuts.
-        StartSequential();
-        m_pSequential->Write(p, n);
-        m_nFilled = 0;
+    if (m_pSequential == nullptr) {
+        if (At(m_nHanded).nFilled > 0)
+            Hand(true);
+        HelpWhile([this] { return m_nWritten < m_nHanded; });
+        RethrowFailure();
+        StopHelpers();
         return;
     }
-    ConvertPieces(p, cuts.data(), cuts.size());
-    const std::int64_t used = cuts.back();
-    std::memmove(m_window.Data(), p + used, static_cast<std::size_t>(n - used));
-    m_nFilled = n - used;
+    m_pSequential->Finish();
+    m_pSequential.reset();
+    if (m_pTally != nullptr)
+        m_pTally->Add(m_sequentialTally, m_nLines);
 }
 
-void CParallelTextStream::ConvertPieces(const std::uint8_t* p, const std::int64_t* pCuts, std::size_t nPieces)
+// Hands the piece being filled to the threads, cut after its last cut; what
+// follows the cut starts the next piece, once that one's slot is free.
+void CParallelTextStream::Hand(bool bFinal)
 {
-    // Each piece through a stream of its own into a buffer kept from one
-    // window to the next, so that after the first window no page is new.
-    if (m_outputs.size() < nPieces)
-        m_outputs.resize(nPieces);
-    m_pool.Run(nPieces, [&](std::size_t k) {
-        const std::int64_t from = k == 0 ? 0 : pCuts[k - 1];
-        CPieceSink& sink = m_outputs[k];
-        sink.m_bytes.clear();
-        sink.m_tally = CReplacementTally();
-        CTextStream stream(m_nSource, m_nTarget, m_nNLCode, m_strSubstitute, sink, true,
-                           m_pTally != nullptr ? &sink.m_tally : nullptr);
-        stream.Write(p + from, pCuts[k] - from);
-        stream.Finish();
-        sink.m_nLines = stream.Lines();
-    });
-    for (std::size_t k = 0; k < nPieces; ++k) {
-        if (m_pTally != nullptr)
-            m_pTally->Add(m_outputs[k].m_tally, m_nLines);
-        m_nLines += m_outputs[k].m_nLines;
-        const std::vector<std::uint8_t>& bytes = m_outputs[k].m_bytes;
-        if (!bytes.empty())
-            m_sink.Put(bytes.data(), static_cast<std::int64_t>(bytes.size()));
+    CPiece& piece = At(m_nHanded);
+    const std::int64_t n = piece.nFilled;
+    const std::int64_t nCut = bFinal ? n : LastCut(m_nSource, piece.input.Data(), n);
+    if (nCut == 0) {
+        // A whole piece without a cut cannot wait for one: from here on the
+        // text goes through one thread, which needs no cuts.
+        piece.nFilled = 0;
+        StartSequential(piece.input.Data(), n);
+        return;
     }
+    piece.nCut = nCut;
+    {
+        const std::lock_guard<std::mutex> lock(m_lock);
+        ++m_nHanded;
+    }
+    m_changed.notify_all();
+    if (bFinal)
+        return;
+    const std::uint64_t nNext = m_nHanded;
+    HelpWhile([&] { return nNext - m_nWritten >= m_pieces.size(); });
+    RethrowFailure();
+    CPiece& next = At(nNext);
+    std::memcpy(next.input.Data(), piece.input.Data() + nCut, static_cast<std::size_t>(n - nCut));
+    next.nFilled = n - nCut;
+}
+
+void CParallelTextStream::StartSequential(const std::uint8_t* p, std::int64_t n)
+{
+    HelpWhile([this] { return m_nWritten < m_nHanded; });
+    RethrowFailure();
+    StopHelpers();
+    m_pSequential = std::make_unique<CTextStream>(m_nSource, m_nTarget, m_nNLCode, m_strSubstitute, m_sink, true,
+                                                  m_pTally != nullptr ? &m_sequentialTally : nullptr);
+    if (n > 0)
+        m_pSequential->Write(p, n);
+}
+
+// One step of the work, the oldest first: the next piece in order to the
+// sink, else a piece to convert. False when there is nothing to do now.
+bool CParallelTextStream::Step(std::unique_lock<std::mutex>& lock)
+{
+    const auto attempt = [&](CPiece& piece, auto work) {
+        lock.unlock();
+        std::exception_ptr failure;
+        try {
+            (this->*work)(piece);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        lock.lock();
+        if (failure && !m_failure)
+            m_failure = failure;
+    };
+    if (m_failure)
+        return false;
+    if (!m_bWriting && m_nWritten < m_nHanded && At(m_nWritten).bConverted) {
+        CPiece& piece = At(m_nWritten);
+        m_bWriting = true;
+        attempt(piece, &CParallelTextStream::Emit);
+        piece.bConverted = false;
+        m_bWriting = false;
+        ++m_nWritten;
+    } else if (m_nClaimed < m_nHanded) {
+        CPiece& piece = At(m_nClaimed++);
+        attempt(piece, &CParallelTextStream::Convert);
+        piece.bConverted = true;
+    } else {
+        return false;
+    }
+    m_changed.notify_all();
+    return true;
+}
+
+// The caller works while it waits.
+void CParallelTextStream::HelpWhile(const std::function<bool()>& busy)
+{
+    std::unique_lock<std::mutex> lock(m_lock);
+    while (!m_failure && busy())
+        if (!Step(lock))
+            m_changed.wait(lock);
+}
+
+void CParallelTextStream::Convert(CPiece& piece)
+{
+    piece.output.Clear();
+    piece.tally = CReplacementTally();
+    CTextStream stream(m_nSource, m_nTarget, m_nNLCode, m_strSubstitute, piece.output, true,
+                       m_pTally != nullptr ? &piece.tally : nullptr);
+    stream.Write(piece.input.Data(), piece.nCut);
+    stream.Finish();
+    piece.nLines = stream.Lines();
+}
+
+void CParallelTextStream::Emit(CPiece& piece)
+{
+    if (m_pTally != nullptr)
+        m_pTally->Add(piece.tally, m_nLines);
+    m_nLines += piece.nLines;
+    if (piece.output.Size() > 0)
+        m_sink.Put(piece.output.Data(), piece.output.Size());
+}
+
+void CParallelTextStream::StopHelpers()
+{
+    if (!m_bHelping)
+        return;
+    {
+        const std::lock_guard<std::mutex> lock(m_lock);
+        m_bStopping = true;
+    }
+    m_changed.notify_all();
+    m_bHelping = false;
+    m_pool.Join();
+}
+
+void CParallelTextStream::RethrowFailure()
+{
+    const std::lock_guard<std::mutex> lock(m_lock);
+    if (m_failure)
+        std::rethrow_exception(m_failure);
 }

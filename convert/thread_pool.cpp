@@ -31,6 +31,35 @@ void CThreadPool::Run(std::size_t nTasks, const std::function<void(std::size_t)>
         return;
     }
     const std::lock_guard<std::mutex> turn(m_runLock);
+    Begin(nTasks, task);
+    t_bInsidePool = true;
+    TakeTasks();
+    t_bInsidePool = false;
+    Wait();
+}
+
+bool CThreadPool::CanStart() const
+{
+    return !t_bInsidePool && !m_workers.empty();
+}
+
+void CThreadPool::Start(std::size_t nTasks, const std::function<void(std::size_t)>& task)
+{
+    std::unique_lock<std::mutex> turn(m_runLock);
+    Begin(nTasks, task);
+    m_started = std::move(turn);
+}
+
+void CThreadPool::Join()
+{
+    if (!m_started.owns_lock())
+        return;
+    const std::unique_lock<std::mutex> turn = std::move(m_started);
+    Wait();
+}
+
+void CThreadPool::Begin(std::size_t nTasks, const std::function<void(std::size_t)>& task)
+{
     {
         const std::lock_guard<std::mutex> lock(m_lock);
         m_pTask = &task;
@@ -40,9 +69,10 @@ void CThreadPool::Run(std::size_t nTasks, const std::function<void(std::size_t)>
         ++m_nGeneration;
     }
     m_wake.notify_all();
-    t_bInsidePool = true;
-    TakeTasks();
-    t_bInsidePool = false;
+}
+
+void CThreadPool::Wait()
+{
     std::unique_lock<std::mutex> lock(m_lock);
     m_done.wait(lock, [this] { return m_nBusy == 0 && m_nNext >= m_nTasks; });
     m_pTask = nullptr;

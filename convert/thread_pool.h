@@ -28,12 +28,25 @@ public:
     // again runs that batch itself. Calls from several threads take turns.
     void Run(std::size_t nTasks, const std::function<void(std::size_t)>& task);
 
+    // Whether Start would give the tasks threads of their own: not from
+    // inside a task of this pool, nor without workers.
+    bool CanStart() const;
+    // Starts task(k) for every k in [0, nTasks) on the workers alone and
+    // returns at once, so the caller can feed them; task must live until
+    // Join, which waits for every task and rethrows the first exception.
+    // The pool runs no other batch in between.
+    void Start(std::size_t nTasks, const std::function<void(std::size_t)>& task);
+    void Join();
+
 private:
+    void Begin(std::size_t nTasks, const std::function<void(std::size_t)>& task);
+    void Wait();
     void Work();
     void TakeTasks();
 
     std::vector<std::thread> m_workers;
     std::mutex m_runLock; // one batch at a time
+    std::unique_lock<std::mutex> m_started; // held from Start to Join
     std::mutex m_lock;
     std::condition_variable m_wake;
     std::condition_variable m_done;
