@@ -189,6 +189,30 @@ inline std::int64_t FindEscSoSi(const std::uint8_t* p, std::int64_t n)
         MOJIRO_WIDE(FindEscSoSiAvx2));
 }
 
+// Offset of the first ESC in p[0, n) followed within two bytes by CR, LF,
+// ESC, SO or SI, or n: no escape holds such a byte, so the line-ending pass
+// and the decoders may read the text there apart.
+inline std::int64_t FindEscBeforeSpecial(const std::uint8_t* p, std::int64_t n)
+{
+    const auto special = [](std::uint8_t b) { return b == 0x0D || b == 0x0A || b == 0x1B || b == 0x0E || b == 0x0F; };
+    std::int64_t i = 0;
+#if defined(MOJIRO_X86_KERNELS)
+    if (KernelPath() != Path::Plain) {
+        const auto specials = [](__m128i v) { return _mm_or_si128(detail::CrLfHits(v), detail::EscSoSiHits(v)); };
+        for (; i + 18 <= n; i += 16) {
+            const __m128i esc = _mm_cmpeq_epi8(detail::Load16(p + i), _mm_set1_epi8(0x1B));
+            const __m128i next = _mm_or_si128(specials(detail::Load16(p + i + 1)), specials(detail::Load16(p + i + 2)));
+            if (const int m = detail::Mask(_mm_and_si128(esc, next)); m != 0)
+                return i + __builtin_ctz(static_cast<unsigned>(m));
+        }
+    }
+#endif
+    for (; i < n; ++i)
+        if (p[i] == 0x1B && ((i + 1 < n && special(p[i + 1])) || (i + 2 < n && special(p[i + 2]))))
+            return i;
+    return n;
+}
+
 // Length of the run of bytes below 0x80 at p.
 inline std::int64_t AsciiRun(const std::uint8_t* p, std::int64_t n)
 {

@@ -120,6 +120,17 @@ std::int64_t Utf16Cut(const std::uint8_t* p, std::int64_t n)
 
 std::int64_t ByteCut(const std::uint8_t* p, std::int64_t n) { return n > 0 && p[n - 1] == CR ? n - 1 : n; }
 
+// Nor before an escape its piece cuts off: the walk leaves that to the next
+// piece too.
+std::int64_t JisCut(const std::uint8_t* p, std::int64_t n)
+{
+    const std::int64_t c = ByteCut(p, n);
+    for (std::int64_t k = c - 1; k >= 0 && k >= c - 2; --k)
+        if (p[k] == ESC)
+            return k;
+    return c;
+}
+
 // Whether the recognised line ending at c already has the requested form;
 // sets *pNext past it.
 inline bool EndingKept(const std::uint8_t* pIn, std::int64_t c, std::int64_t n, NLCode nCode, std::int64_t* pNext)
@@ -230,8 +241,8 @@ Walk FastWalk(CharsetId nCharset) { return Charset::IsValid(nCharset) ? kUncount
 std::int64_t PartLength(CharsetId nCharset, const std::uint8_t* pIn, std::int64_t n, bool bFinal)
 {
     using Cut = std::int64_t (*)(const std::uint8_t*, std::int64_t);
-    constexpr Cut kCuts[Charset::Count] = {ByteCut, ByteCut, nullptr, Utf16Cut, ByteCut};
-    return bFinal || !Charset::IsValid(nCharset) || kCuts[nCharset] == nullptr ? n : kCuts[nCharset](pIn, n);
+    constexpr Cut kCuts[Charset::Count] = {ByteCut, ByteCut, JisCut, Utf16Cut, ByteCut};
+    return bFinal || !Charset::IsValid(nCharset) ? n : kCuts[nCharset](pIn, n);
 }
 
 std::int64_t WalkPart(CharsetId nCharset, const std::uint8_t* pIn, std::int64_t n, bool bFinal,

@@ -24,8 +24,8 @@ Walk FastWalk(CharsetId nCharset);
 std::int64_t WalkPart(CharsetId nCharset, const std::uint8_t* pIn, std::int64_t n, bool bFinal, std::uint8_t** ppOut,
                       NLCode nCode, std::int64_t* pnLines = nullptr);
 
-// The bytes of a piece WalkPart takes, for every charset but ISO-2022-JP,
-// whose walk decides as it goes.
+// Bytes of a piece that a walk over it writes as the walk over the whole
+// text would (ISO-2022-JP's walk may take more, as it decides as it goes).
 std::int64_t PartLength(CharsetId nCharset, const std::uint8_t* pIn, std::int64_t n, bool bFinal);
 
 // True when the pass would write exactly its input (every line ending

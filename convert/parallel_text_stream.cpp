@@ -14,20 +14,6 @@ namespace {
 // is about as much again for most cells.
 constexpr std::int64_t kPieceBudget = 8 << 20;
 
-// The last cut of p[0, n), 0 when there is none: what follows it waits for
-// the next piece. A piece without a line end in its second half is rare and
-// still cut at its first.
-std::int64_t LastCut(CharsetId nSource, const std::uint8_t* p, std::int64_t n)
-{
-    std::vector<std::int64_t> targets{1};
-    if (n / 2 > targets.back())
-        targets.push_back(n / 2);
-    if (n - n / 8 > targets.back())
-        targets.push_back(n - n / 8);
-    const std::vector<std::int64_t> cuts = text_cuts::FindCuts(nSource, p, n, targets);
-    return cuts.empty() ? 0 : cuts.back();
-}
-
 } // namespace
 
 // A piece of the text and what it became. Its output buffer is kept from one
@@ -202,7 +188,7 @@ void CParallelTextStream::Hand(bool bFinal)
 {
     CPiece& piece = At(m_nHanded);
     const std::int64_t n = piece.nFilled;
-    const std::int64_t nCut = bFinal ? n : LastCut(m_nSource, piece.input.Data(), n);
+    const std::int64_t nCut = bFinal ? n : text_cuts::LastCut(m_nSource, piece.input.Data(), n);
     if (nCut == 0) {
         // A whole piece without a cut cannot wait for one: from here on the
         // text goes through one thread, which needs no cuts.

@@ -1,5 +1,6 @@
 #include "text_cuts.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "byte_search.h"
@@ -77,14 +78,8 @@ std::vector<std::int64_t> JisCuts(const std::uint8_t* p, std::int64_t n, const s
         if (i >= n)
             break;
         const std::uint8_t b = p[i];
-        if (b == ESC) {
-            const std::uint8_t c1 = n - i >= 3 ? p[i + 1] : 0;
-            const std::uint8_t c2 = n - i >= 3 ? p[i + 2] : 0;
-            const bool known = jis_escapes::SelectsDoubleByte(c1, c2) || jis_escapes::SelectsSingleByte(c1, c2);
-            const auto special = [](std::uint8_t c) { return c == CR || c == LF || c == ESC || c == SO || c == SI; };
-            if (n - i < 3 || (!known && (special(c1) || special(c2))))
-                break;
-        }
+        if (b == ESC && (n - i < 3 || byte_search::FindEscBeforeSpecial(p + i, 3) == 0))
+            break;
         if (b == LF && reader.mode == jis_escapes::Mode::Ascii && i + 1 >= targets[next]) {
             cuts.push_back(i + 1);
             while (next < targets.size() && targets[next] <= i + 1)
@@ -99,7 +94,71 @@ std::vector<std::int64_t> JisCuts(const std::uint8_t* p, std::int64_t n, const s
     return cuts;
 }
 
+std::int64_t LastByteCut(const std::uint8_t* p, std::int64_t n)
+{
+    for (std::int64_t q = n - 1; q >= 0; --q)
+        if (p[q] == LF)
+            return q + 1;
+    return 0;
+}
+
+std::int64_t LastUtf16Cut(const std::uint8_t* p, std::int64_t n)
+{
+    for (std::int64_t q = (n & ~std::int64_t{1}) - 2; q >= 0; q -= 2)
+        if (p[q] == LF && p[q + 1] == 0)
+            return q + 2;
+    return 0;
+}
+
+// Read backwards: the mode at an LF is the one the last shift or escape
+// before it chose (each sets its mode whatever came before), as long as no
+// escape before it stops the scan; that one is found with a vector scan.
+// An escape in the last three bytes may be cut off and stops it too.
+std::int64_t LastJisCut(const std::uint8_t* p, std::int64_t n)
+{
+    std::int64_t limit = byte_search::FindEscBeforeSpecial(p, n);
+    for (std::int64_t k = std::max<std::int64_t>(n - 3, 0); k < limit; ++k)
+        if (p[k] == ESC)
+            limit = k;
+    std::int64_t q = limit;
+    while (true) {
+        do
+            --q;
+        while (q >= 0 && p[q] != LF);
+        if (q < 0)
+            return 0;
+        std::int64_t e = q;
+        do
+            --e;
+        while (e >= 0 && p[e] != ESC && p[e] != SO && p[e] != SI);
+        if (e < 0)
+            return q + 1; // the start state is ASCII
+        jis_family::JisReader reader;
+        jis_family::Unit unit{jis_family::Kind::Nothing};
+        reader.Read(p, e, limit, false, &unit);
+        if (reader.mode == jis_escapes::Mode::Ascii)
+            return q + 1;
+        q = e;
+    }
+}
+
 } // namespace
+
+std::int64_t LastCut(CharsetId nSource, const std::uint8_t* p, std::int64_t n)
+{
+    switch (nSource) {
+    case Charset::ShiftJis:
+    case Charset::EucJp:
+    case Charset::Utf8:
+        return LastByteCut(p, n);
+    case Charset::Jis:
+        return LastJisCut(p, n);
+    case Charset::Unicode:
+        return LastUtf16Cut(p, n);
+    default:
+        return 0;
+    }
+}
 
 std::vector<std::int64_t> FindCuts(CharsetId nSource, const std::uint8_t* p, std::int64_t n,
                                    const std::vector<std::int64_t>& targets)

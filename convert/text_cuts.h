@@ -26,4 +26,8 @@ constexpr bool Possible(CharsetId nSource, NLCode nCode)
 std::vector<std::int64_t> FindCuts(CharsetId nSource, const std::uint8_t* p, std::int64_t n,
                                    const std::vector<std::int64_t>& targets);
 
+// The last cut of p[0, n), which starts in the start state: the piece a
+// pipeline converts while the rest waits for more text. 0 when there is none.
+std::int64_t LastCut(CharsetId nSource, const std::uint8_t* p, std::int64_t n);
+
 } // namespace text_cuts

@@ -78,18 +78,16 @@ private:
     {
         // Most text already has the line endings asked for: then the piece
         // goes on as it is, uncopied.
-        if (m_nCharset != Charset::Jis) {
-            const std::int64_t c = line_endings::PartLength(m_nCharset, p, n, bFinal);
-            std::int64_t nLines = 0;
-            if (line_endings::IsUnchanged(p, c, m_nCharset, m_nCode, &nLines)) {
-                Hand(p, c, nLines);
-                return c;
-            }
+        const std::int64_t c = line_endings::PartLength(m_nCharset, p, n, bFinal);
+        std::int64_t nLines = 0;
+        if (line_endings::IsUnchanged(p, c, m_nCharset, m_nCode, &nLines)) {
+            Hand(p, c, nLines);
+            return c;
         }
         // No step writes more than twice what it takes.
         std::uint8_t* const pOut = Room(m_out, 2 * n);
         std::uint8_t* q = pOut;
-        std::int64_t nLines = 0;
+        nLines = 0;
         const std::int64_t used = line_endings::WalkPart(m_nCharset, p, n, bFinal, &q, m_nCode, &nLines);
         Hand(pOut, q - pOut, nLines);
         return used;
