@@ -85,7 +85,7 @@ public:
             const std::lock_guard<std::mutex> lock(m_lock);
             m_bClosed = true;
         }
-        m_changed.notify_all();
+        m_work.notify_all();
         m_threads.clear();
     }
     CCommitQueue(const CCommitQueue&) = delete;
@@ -93,11 +93,13 @@ public:
 
     void Add(std::unique_ptr<IFileSystem::IOutputFile> pOutput, Done done)
     {
-        std::unique_lock<std::mutex> lock(m_lock);
-        m_changed.wait(lock, [this] { return m_nInFlight < kCommitsInFlight; });
-        ++m_nInFlight;
-        m_pending.push_back({std::move(pOutput), std::move(done)});
-        m_changed.notify_all();
+        {
+            std::unique_lock<std::mutex> lock(m_lock);
+            m_room.wait(lock, [this] { return m_nInFlight < kCommitsInFlight; });
+            ++m_nInFlight;
+            m_pending.push_back({std::move(pOutput), std::move(done)});
+        }
+        m_work.notify_one();
     }
 
 private:
@@ -112,7 +114,7 @@ private:
             CItem item;
             {
                 std::unique_lock<std::mutex> lock(m_lock);
-                m_changed.wait(lock, [this] { return m_bClosed || !m_pending.empty(); });
+                m_work.wait(lock, [this] { return m_bClosed || !m_pending.empty(); });
                 if (m_pending.empty())
                     return;
                 item = std::move(m_pending.front());
@@ -125,12 +127,13 @@ private:
                 const std::lock_guard<std::mutex> lock(m_lock);
                 --m_nInFlight;
             }
-            m_changed.notify_all();
+            m_room.notify_one();
         }
     }
 
     std::mutex m_lock;
-    std::condition_variable m_changed;
+    std::condition_variable m_work; // for the threads: an output is pending
+    std::condition_variable m_room; // for the workers: one fewer in flight
     std::deque<CItem> m_pending;
     std::size_t m_nInFlight = 0;
     bool m_bClosed = false;
@@ -273,6 +276,9 @@ void CBatchRun::RunInParallel(std::vector<CFile>& files)
     std::atomic<std::size_t> next{0};
     std::atomic<int> nDone{0};
     std::atomic<std::int64_t> nBytes{0};
+    std::mutex doneLock;
+    std::condition_variable allDone;
+    std::size_t nWorkersLeft = 0;
     std::mutex substituteLock;
     const auto readSubstitute = m_readSubstitute;
     m_readSubstitute = [&] {
@@ -297,16 +303,19 @@ void CBatchRun::RunInParallel(std::vector<CFile>& files)
                     file.pszResult = pszResult;
                 ++nDone;
             }
+            const std::lock_guard<std::mutex> lock(doneLock);
+            if (--nWorkersLeft == 0)
+                allDone.notify_one();
         };
         std::vector<std::jthread> workers;
-        const std::size_t nWorkers = std::min<std::size_t>(static_cast<std::size_t>(m_nThreads), files.size());
-        for (std::size_t t = 0; t < nWorkers; ++t)
+        nWorkersLeft = std::min<std::size_t>(static_cast<std::size_t>(m_nThreads), files.size());
+        for (std::size_t t = nWorkersLeft; t > 0; --t)
             workers.emplace_back(work);
-        while (nDone.load() < static_cast<int>(files.size())) {
+        // Progress now and then, and not a moment's wait after the last file.
+        std::unique_lock<std::mutex> lock(doneLock);
+        while (!allDone.wait_for(lock, std::chrono::milliseconds(50), [&] { return nWorkersLeft == 0; }))
             if (m_progress)
                 m_progress(nDone.load(), m_nFiles, nBytes.load());
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
     }
     m_readSubstitute = readSubstitute;
     // The report and the reasons in the order the files were given.
