@@ -35,9 +35,11 @@ public:
     }
     void Put(const std::uint8_t* p, std::int64_t n) override
     {
-        if (m_nUsed + n > m_nBlock)
+        // A threaded converter's piece is already a large write.
+        const bool bLarge = n >= m_nBlock / 4;
+        if (m_nUsed + n > m_nBlock || bLarge)
             Flush();
-        if (n >= m_nBlock) {
+        if (bLarge) {
             m_bOk = m_bOk && m_output.Write(p, n);
         } else {
             std::memcpy(m_buffer.Data() + m_nUsed, p, static_cast<std::size_t>(n));

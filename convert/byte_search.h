@@ -189,6 +189,31 @@ inline std::int64_t FindEscSoSi(const std::uint8_t* p, std::int64_t n)
         MOJIRO_WIDE(FindEscSoSiAvx2));
 }
 
+// Copies p[0, n) to q. The stretches of ASCII between kanji are a few bytes
+// long, for which a call to memcpy costs more than the copy.
+inline void CopyBytes(std::uint8_t* q, const std::uint8_t* p, std::int64_t n)
+{
+    if (n > 16) {
+        std::memcpy(q, p, static_cast<std::size_t>(n));
+    } else if (n >= 8) { // two words that may overlap
+        std::uint64_t a, b;
+        std::memcpy(&a, p, 8);
+        std::memcpy(&b, p + n - 8, 8);
+        std::memcpy(q, &a, 8);
+        std::memcpy(q + n - 8, &b, 8);
+    } else if (n >= 4) {
+        std::uint32_t a, b;
+        std::memcpy(&a, p, 4);
+        std::memcpy(&b, p + n - 4, 4);
+        std::memcpy(q, &a, 4);
+        std::memcpy(q + n - 4, &b, 4);
+    } else if (n > 0) {
+        q[0] = p[0];
+        q[n / 2] = p[n / 2];
+        q[n - 1] = p[n - 1];
+    }
+}
+
 // Offset of the first ESC in p[0, n) followed within two bytes by CR, LF,
 // ESC, SO or SI, or n: no escape holds such a byte, so the line-ending pass
 // and the decoders may read the text there apart.

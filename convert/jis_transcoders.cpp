@@ -83,7 +83,7 @@ struct ShiftJisWriter {
 
     std::uint8_t* PutAscii(std::uint8_t* q, const std::uint8_t* p, std::int64_t n) const
     {
-        std::memcpy(q, p, static_cast<std::size_t>(n));
+        byte_search::CopyBytes(q, p, n);
         return q + n;
     }
 
@@ -149,7 +149,7 @@ struct EucJpWriter {
 
     std::uint8_t* PutAscii(std::uint8_t* q, const std::uint8_t* p, std::int64_t n) const
     {
-        std::memcpy(q, p, static_cast<std::size_t>(n));
+        byte_search::CopyBytes(q, p, n);
         return q + n;
     }
 
@@ -241,7 +241,7 @@ struct JisWriter {
     std::uint8_t* PutAscii(std::uint8_t* q, const std::uint8_t* p, std::int64_t n)
     {
         jis_arithmetic::EnterMode(q, mode, Mode::Ascii);
-        std::memcpy(q, p, static_cast<std::size_t>(n));
+        byte_search::CopyBytes(q, p, n);
         return q + n;
     }
 
@@ -382,7 +382,7 @@ struct UnicodeWriter {
     std::uint8_t* PutAscii(std::uint8_t* q, const std::uint8_t* p, std::int64_t n) const
     {
         if constexpr (ToUtf8) {
-            std::memcpy(q, p, static_cast<std::size_t>(n));
+            byte_search::CopyBytes(q, p, n);
             return q + n;
         } else {
             std::int64_t k = byte_search::WidenAscii(p, n, q);
