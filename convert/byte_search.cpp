@@ -1,5 +1,6 @@
 #include "byte_search.h"
 
+#include <bit>
 #include <cstdlib>
 #include <cstring>
 
@@ -212,8 +213,93 @@ MOJIRO_AVX2 std::int64_t NarrowAsciiAvx2(const std::uint8_t* p, std::int64_t nUn
     return k;
 }
 
+// The blocks of p[0, n) before the last byte: *pi gets where they ended.
+MOJIRO_AVX2 bool LineEndsAreAvx2(const std::uint8_t* p, std::int64_t n, EndForm form, std::int64_t* pi,
+                                 std::int64_t* pnLines)
+{
+    std::int64_t i = 0;
+    for (; i + 33 <= n; i += 32) {
+        const __m256i v = Load32(p + i);
+        const auto cr = static_cast<unsigned>(_mm256_movemask_epi8(Is(v, 0x0D)));
+        if (form == EndForm::CrLf) {
+            if (cr != static_cast<unsigned>(_mm256_movemask_epi8(Is(Load32(p + i + 1), 0x0A))))
+                return false;
+            *pnLines += std::popcount(cr);
+            continue;
+        }
+        const auto lf = static_cast<unsigned>(_mm256_movemask_epi8(Is(v, 0x0A)));
+        if ((form == EndForm::Lf ? cr : lf) != 0)
+            return false;
+        *pnLines += std::popcount(form == EndForm::Lf ? lf : cr);
+    }
+    *pi = i;
+    return true;
+}
+
 #undef MOJIRO_AVX2
 #endif
 
+namespace {
+
+#if defined(MOJIRO_X86_KERNELS)
+bool LineEndsAreSse2(const std::uint8_t* p, std::int64_t n, EndForm form, std::int64_t* pi, std::int64_t* pnLines)
+{
+    const auto is = [](__m128i v, char b) {
+        return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(b))));
+    };
+    std::int64_t i = 0;
+    for (; i + 17 <= n; i += 16) {
+        const __m128i v = Load16(p + i);
+        const unsigned cr = is(v, 0x0D);
+        if (form == EndForm::CrLf) {
+            if (cr != is(Load16(p + i + 1), 0x0A))
+                return false;
+            *pnLines += std::popcount(cr);
+            continue;
+        }
+        const unsigned lf = is(v, 0x0A);
+        if ((form == EndForm::Lf ? cr : lf) != 0)
+            return false;
+        *pnLines += std::popcount(form == EndForm::Lf ? lf : cr);
+    }
+    *pi = i;
+    return true;
+}
+#endif
+
+} // namespace
 } // namespace detail
+
+bool LineEndsAre(const std::uint8_t* p, std::int64_t n, EndForm form, std::int64_t* pnLines)
+{
+    // An LF that opens the text has no CR before it here; the blocks see
+    // every later LF with the byte before it.
+    if (form == EndForm::CrLf && n > 0 && p[0] == 0x0A)
+        return false;
+    std::int64_t i = 0;
+    std::int64_t nLines = 0;
+#if defined(MOJIRO_X86_KERNELS)
+    const Path path = KernelPath();
+    if (path != Path::Plain &&
+        !(path == Path::Avx2 ? detail::LineEndsAreAvx2 : detail::LineEndsAreSse2)(p, n, form, &i, &nLines))
+        return false;
+    if (form == EndForm::CrLf && i > 0 && p[i - 1] == 0x0D)
+        ++i; // its LF, which the blocks saw
+#endif
+    for (; i < n; ++i) {
+        const std::uint8_t b = p[i];
+        if (b == 0x0D) {
+            if (form == EndForm::Lf || (form == EndForm::CrLf && (i + 1 >= n || p[++i] != 0x0A)))
+                return false;
+            ++nLines;
+        } else if (b == 0x0A) {
+            if (form != EndForm::Lf)
+                return false;
+            ++nLines;
+        }
+    }
+    *pnLines += nLines;
+    return true;
+}
+
 } // namespace byte_search

@@ -20,6 +20,9 @@ namespace byte_search {
 // In order: a path runs every kernel a lower one does, or a wider one.
 enum class Path : std::uint8_t { Plain, Sse2, Avx2 };
 
+// How the line ends of a text are written.
+enum class EndForm : std::uint8_t { CrLf, Lf, Cr };
+
 // The widest path this processor runs.
 Path BestPath();
 
@@ -52,6 +55,7 @@ std::int64_t AsciiRunAvx2(const std::uint8_t* p, std::int64_t n);
 std::int64_t CopyAsciiAvx2(const std::uint8_t* p, std::int64_t n, std::uint8_t* out);
 std::int64_t WidenAsciiAvx2(const std::uint8_t* p, std::int64_t n, std::uint8_t* out);
 std::int64_t NarrowAsciiAvx2(const std::uint8_t* p, std::int64_t nUnits, std::uint8_t* out);
+bool LineEndsAreAvx2(const std::uint8_t* p, std::int64_t n, EndForm form, std::int64_t* pi, std::int64_t* pnLines);
 #endif
 
 inline std::uint64_t Load64(const std::uint8_t* p)
@@ -213,6 +217,12 @@ inline void CopyBytes(std::uint8_t* q, const std::uint8_t* p, std::int64_t n)
         q[n - 1] = p[n - 1];
     }
 }
+
+// Whether every CR and LF byte of p[0, n) is in a line end of form (CR LF
+// pairs, LFs alone or CRs alone); if so *pnLines grows by the line ends. A
+// text whose bytes are never CR or LF inside a character, cut after whole
+// line ends.
+bool LineEndsAre(const std::uint8_t* p, std::int64_t n, EndForm form, std::int64_t* pnLines);
 
 // Offset of the first ESC in p[0, n) followed within two bytes by CR, LF,
 // ESC, SO or SI, or n: no escape holds such a byte, so the line-ending pass

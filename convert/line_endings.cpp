@@ -131,41 +131,23 @@ std::int64_t JisCut(const std::uint8_t* p, std::int64_t n)
     return c;
 }
 
-// Whether the recognised line ending at c already has the requested form;
-// sets *pNext past it.
-inline bool EndingKept(const std::uint8_t* pIn, std::int64_t c, std::int64_t n, NLCode nCode, std::int64_t* pNext)
-{
-    const bool crlf = pIn[c] == CR && c + 1 < n && pIn[c + 1] == LF;
-    *pNext = c + (crlf ? 2 : 1);
-    switch (nCode) {
-    case NewLine::CrLf:
-        return crlf;
-    case NewLine::Lf:
-        return pIn[c] == LF;
-    case NewLine::Cr:
-        return pIn[c] == CR && !crlf;
-    default:
-        return false;
-    }
-}
-
-
+// Whether the walk would give the text back as it is. No unit of Shift_JIS,
+// EUC-JP or UTF-8 holds a CR or LF byte, nor does an escape the ISO-2022-JP
+// walk copies whole; that walk only drops what follows an escape the text's
+// end cuts off.
 bool Unchanged(const std::uint8_t* pIn, std::int64_t n, CharsetId nCharset, NLCode nCode, std::int64_t* pnLines)
 {
+    if (nCode != NewLine::CrLf && nCode != NewLine::Lf && nCode != NewLine::Cr)
+        return false;
+    const byte_search::EndForm form = nCode == NewLine::CrLf ? byte_search::EndForm::CrLf
+                                      : nCode == NewLine::Lf  ? byte_search::EndForm::Lf
+                                                              : byte_search::EndForm::Cr;
     std::int64_t i = 0;
     switch (nCharset) {
     case Charset::ShiftJis:
     case Charset::EucJp:
     case Charset::Utf8:
-        while (i < n) {
-            const std::int64_t c = i + byte_search::FindCrLf(pIn + i, n - i);
-            if (c >= n)
-                return true;
-            if (!EndingKept(pIn, c, n, nCode, &i))
-                return false;
-            ++*pnLines;
-        }
-        return true;
+        return byte_search::LineEndsAre(pIn, n, form, pnLines);
     case Charset::Unicode:
         while (i + 1 < n) {
             const std::int64_t c = i + byte_search::FindCrLfUnit(pIn + i, n - i);
@@ -183,27 +165,9 @@ bool Unchanged(const std::uint8_t* pIn, std::int64_t n, CharsetId nCharset, NLCo
         }
         return true;
     case Charset::Jis:
-        while (i < n) {
-            i += byte_search::FindJisSpecial(pIn + i, n - i);
-            if (i >= n)
-                return true;
-            const std::uint8_t b = pIn[i];
-            if (b == ESC) {
-                if (n - i - 1 < 2)
-                    return false; // the pass drops what follows a cut-off escape
-                i += jis_escapes::SelectsDoubleByte(pIn[i + 1], pIn[i + 2]) ||
-                             jis_escapes::SelectsSingleByte(pIn[i + 1], pIn[i + 2])
-                         ? 3
-                         : 1;
-            } else if (b == SO || b == SI) {
-                i += 1;
-            } else if (!EndingKept(pIn, i, n, nCode, &i)) {
-                return false;
-            } else {
-                ++*pnLines;
-            }
-        }
-        return true;
+        if ((n >= 1 && pIn[n - 1] == ESC) || (n >= 2 && pIn[n - 2] == ESC))
+            return false;
+        return byte_search::LineEndsAre(pIn, n, form, pnLines);
     default:
         return false;
     }

@@ -222,6 +222,56 @@ TEST(ByteSearch, EveryConversionGivesTheSameBytesOnEveryPath)
             }
 }
 
+// Line ends already in the form asked for: what the line-ending pass hands
+// on uncopied. Texts of few kinds of byte, so that every CR and LF lands on
+// every position of a block and by a block's edge.
+TEST(ByteSearch, LineEndsAreKeptOnlyWhereEveryOneHasTheFormOnEveryPath)
+{
+    using byte_search::EndForm;
+    const auto oracle = [](const Bytes& t, EndForm form, std::int64_t* pnLines) {
+        std::int64_t nLines = 0;
+        for (std::size_t i = 0; i < t.size(); ++i) {
+            const bool cr = t[i] == 0x0D;
+            const bool lf = t[i] == 0x0A;
+            const bool pairCr = cr && i + 1 < t.size() && t[i + 1] == 0x0A;
+            const bool pairLf = lf && i > 0 && t[i - 1] == 0x0D;
+            const bool kept = form == EndForm::CrLf ? (!cr || pairCr) && (!lf || pairLf)
+                              : form == EndForm::Lf ? !cr
+                                                    : !lf;
+            if (!kept)
+                return false;
+            nLines += (form == EndForm::Cr ? cr : lf) ? 1 : 0;
+        }
+        *pnLines = nLines;
+        return true;
+    };
+    CRandomText random(3141);
+    for (int round = 0; round < 3000; ++round) {
+        const EndForm form = static_cast<EndForm>(round % 3);
+        Bytes text = random.FromAlphabet(random.Below(140), {'a', 0x82});
+        // Mostly line ends of the form, now and then a stray CR or LF.
+        for (std::size_t at = random.Below(40); at < text.size(); at += 1 + random.Below(40)) {
+            const int pick = static_cast<int>(random.Below(12));
+            text[at] = pick == 0 ? 0x0D : pick == 1 ? 0x0A : form == EndForm::Lf ? 0x0A : 0x0D;
+            if (form == EndForm::CrLf && pick > 1 && at + 1 < text.size())
+                text[++at] = 0x0A;
+        }
+        std::int64_t nWant = -1;
+        const bool bWant = oracle(text, form, &nWant);
+        for (const Path path : RunnablePaths()) {
+            const CPathScope scope(path);
+            std::int64_t nLines = 0;
+            ASSERT_EQ(byte_search::LineEndsAre(text.data(), static_cast<std::int64_t>(text.size()), form, &nLines),
+                      bWant)
+                << kPathNames[static_cast<int>(path)] << " form " << static_cast<int>(form) << " "
+                << model::ToHex(text);
+            if (bWant) {
+                ASSERT_EQ(nLines, nWant) << kPathNames[static_cast<int>(path)] << " " << model::ToHex(text);
+            }
+        }
+    }
+}
+
 TEST(ByteSearch, APathIsClampedToWhatTheProcessorRuns)
 {
     const struct {
