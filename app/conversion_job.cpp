@@ -231,8 +231,8 @@ bool ConvertInto(IFileSystem::IInputFile& input, IFileSystem::IOutputFile& outpu
     COutputSink sink(output, BlockFor(nTotal < 0 ? -1 : 3 * nTotal)); // UTF-8 of Shift_JIS: up to 3 bytes a byte
     if (request.nTarget == Charset::Unicode)
         output.Write(Charset::kUnicodeMark, 2); // a failure shows at Commit
-    // A copy with new line endings is bound by the disk, not the cores.
-    const bool bWorthThreads = (nTotal >= kThreadedFrom || nTotal < 0) && nSource != request.nTarget;
+    // Even a copy with new line endings gains: its reads and writes overlap.
+    const bool bWorthThreads = nTotal >= kThreadedFrom || nTotal < 0;
     CConverter converter(nSource, request.nTarget, request.nNLCode, strSubstitute, sink,
                          bWorthThreads ? request.nThreads : 1, request.pPool, request.pTally, nBlock);
     const std::int64_t nMark =
