@@ -104,7 +104,7 @@ TEST_F(ConversionJob, ThreadsGiveTheOneThreadBytes)
     CRandomText random(2802);
     const Bytes text = random.JapaneseText(Charset::ShiftJis, 20 << 20);
     Write(Path("in"), text);
-    for (CharsetId target : {Charset::EucJp, Charset::Jis, Charset::Utf8}) {
+    for (CharsetId target : {Charset::ShiftJis, Charset::EucJp, Charset::Jis, Charset::Unicode, Charset::Utf8}) {
         CConversionJob::Request request;
         request.strInput = Path("in");
         request.strOutput = Path("out");

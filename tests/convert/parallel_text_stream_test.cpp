@@ -3,6 +3,9 @@
 // end, and the escapes that stop the ISO-2022-JP scan.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <stdexcept>
+
 #include "engine_harness.h"
 #include "parallel_text_stream.h"
 #include "random_text.h"
@@ -14,14 +17,25 @@ using harness::RunConvert;
 using harness::SameBytes;
 using model::Bytes;
 
+// Fed nWrite bytes at a time; with bRoom, read into the stream's own room as
+// the job does, which may take fewer.
 Bytes RunParallel(const Bytes& text, CharsetId source, CharsetId target, NLCode code, int nThreads,
-                  std::int64_t nPiece, std::size_t nWrite)
+                  std::int64_t nPiece, std::size_t nWrite, bool bRoom = false)
 {
     harness::CCollectSink sink;
     CParallelTextStream stream(source, target, code, "#", sink, nThreads, nPiece);
-    for (std::size_t at = 0; at < text.size(); at += nWrite) {
-        const std::size_t n = std::min(nWrite, text.size() - at);
-        stream.Write(text.data() + at, static_cast<std::int64_t>(n));
+    for (std::size_t at = 0; at < text.size();) {
+        auto n = static_cast<std::int64_t>(std::min(nWrite, text.size() - at));
+        if (bRoom) {
+            std::int64_t nRoom = 0;
+            std::uint8_t* const p = stream.Room(&nRoom);
+            n = std::min(n, nRoom);
+            std::copy_n(text.data() + at, n, p);
+            stream.Wrote(n);
+        } else {
+            stream.Write(text.data() + at, n);
+        }
+        at += static_cast<std::size_t>(n);
     }
     stream.Finish();
     return sink.m_bytes;
@@ -44,7 +58,7 @@ TEST(ParallelTextStream, MatchesTheWholeConversion)
                     const int nThreads = 2 + round % 3;
                     const std::int64_t nPiece = 64 + random.Below(400);
                     ASSERT_TRUE(SameBytes(RunParallel(text, source, target, code, nThreads, nPiece,
-                                                      1 + random.Below(700)),
+                                                      1 + random.Below(700), round % 2 == 1),
                                           whole))
                         << "input " << model::ToHex(text);
                 }
@@ -111,6 +125,57 @@ TEST(ParallelTextStream, CutsAfterBrokenUnitsKeepTheOneThreadBytes)
         for (std::int64_t nPiece = 64; nPiece < 160; nPiece += 7)
             ASSERT_TRUE(SameBytes(RunParallel(text, Charset::EucJp, Charset::Jis, code, 2, nPiece, 13), whole))
                 << "NL" << code << " piece " << nPiece;
+    }
+}
+
+} // namespace
+
+namespace {
+
+// Fails after a number of pieces, as a full disk would.
+class CFailingSink : public IByteSink {
+public:
+    explicit CFailingSink(int nPuts) : m_nLeft(nPuts) {}
+    void Put(const std::uint8_t*, std::int64_t) override
+    {
+        if (m_nLeft-- == 0)
+            throw std::runtime_error("sink failed");
+    }
+
+private:
+    int m_nLeft;
+};
+
+// What a thread of the pool or the sink throws reaches the caller, and a
+// stream left part-way (a cancelled job) waits for its threads and goes:
+// no piece is written after it, nothing is left running (the sanitizers
+// see to the rest).
+TEST(ParallelTextStream, AFailureOnAThreadReachesTheCallerAndStopsTheRest)
+{
+    CRandomText random(77);
+    const Bytes text = random.JapaneseText(Charset::ShiftJis, 200000);
+    for (int nPuts = 0; nPuts < 6; ++nPuts) {
+        CFailingSink sink(nPuts);
+        bool bThrown = false;
+        try {
+            CParallelTextStream stream(Charset::ShiftJis, Charset::Utf8, NewLine::Lf, "#", sink, 3, 4096);
+            for (std::size_t at = 0; at < text.size(); at += 1000)
+                stream.Write(text.data() + at, static_cast<std::int64_t>(std::min<std::size_t>(1000, text.size() - at)));
+            stream.Finish();
+        } catch (const std::runtime_error&) {
+            bThrown = true;
+        }
+        EXPECT_TRUE(bThrown) << nPuts;
+    }
+    for (std::size_t nStop : {0, 1, 5000, 100000}) {
+        harness::CCollectSink sink;
+        {
+            CParallelTextStream stream(Charset::ShiftJis, Charset::Utf8, NewLine::Lf, "#", sink, 3, 4096);
+            stream.Write(text.data(), static_cast<std::int64_t>(nStop));
+        }
+        const Bytes whole = RunConvert(text, Charset::ShiftJis, Charset::Utf8, NewLine::Lf, "#");
+        ASSERT_LE(sink.m_bytes.size(), whole.size());
+        EXPECT_TRUE(std::equal(sink.m_bytes.begin(), sink.m_bytes.end(), whole.begin())) << nStop;
     }
 }
 
