@@ -382,8 +382,15 @@ const char* CBatchRun::ConvertOne(CFile& file, bool bCheckClashes, std::atomic<s
     // share the run's threads.
     request.nThreads = bCheckClashes ? m_nThreads : 1;
     if (bCheckClashes && m_nThreads > 1) {
-        if (m_pPool == nullptr)
+        if (m_pPool == nullptr) {
+            // Its threads write outputs: they start with the signals blocked
+            // (and inherit that), as every worker of a run does.
+            sigset_t saved;
+            ::pthread_sigmask(SIG_SETMASK, nullptr, &saved);
+            BlockTerminatingSignals();
             m_pPool = std::make_unique<CThreadPool>(m_nThreads);
+            ::pthread_sigmask(SIG_SETMASK, &saved, nullptr);
+        }
         request.pPool = m_pPool.get();
     }
     std::int64_t nRead = 0;
