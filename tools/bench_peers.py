@@ -189,6 +189,7 @@ def main():
         print("| cell | tool | median s | MB/s | peak RSS MiB | output | vs mojiro |")
         print("|---|---|---:|---:|---:|---|---:|")
         mine_bytes = {}
+        summary = []
         for src, dst, nl in cells:
             infile = inputs[src]
             nbytes = os.path.getsize(infile)
@@ -230,6 +231,17 @@ def main():
                 med = statistics.median(times[name])
                 print(f"| {label} | {name} | {med:.3f} | {nbytes / med / 1e6:.0f} | {rss.get(name, 0) / 1024:.0f} | "
                       f"{same.get(name, '') if name != 'mojiro' else ''} | {med / base:.1f}× |")
+            peers = [statistics.median(times[name]) for name, *_ in tools if not name.startswith("mojiro")
+                     and name != "cp"]
+            summary.append((label, base, statistics.median(times["mojiro 1 thread"]),
+                            min(peers) if peers else float("nan"), statistics.median(times["cp"])))
+
+        print("\nPer cell: the fastest peer's time over mojiro's, mojiro's over cp's, and the default "
+              "threads' over one thread's:\n")
+        print("| cell | × fastest peer | × cp | threads / one |")
+        print("|---|---:|---:|---:|")
+        for label, mine, one, peer, cp in summary:
+            print(f"| {label} | {peer / mine:.1f} | {mine / cp:.1f} | {mine / one:.2f} |")
 
         cores = len(os.sched_getaffinity(0))
         print(f"\nScaling, sjis→utf8, {args.size_mib} MiB, median of {args.rounds}:\n")
