@@ -9,6 +9,10 @@
 #include "text_constants.h"
 #include "utf8_forms.h"
 
+#if defined(MOJIRO_X86_KERNELS)
+#include <immintrin.h>
+#endif
+
 namespace cp932 {
 namespace {
 
@@ -226,6 +230,51 @@ inline int PutPairAt(const std::uint8_t* p, std::int64_t i, std::int64_t n, std:
     return cp != 0 ? 2 : 1;
 }
 
+#if defined(MOJIRO_X86_KERNELS)
+// Eight pairs at a time, while all eight are pairs whose characters take
+// three bytes in UTF-8 (kana and kanji: most of Japanese text): their rows
+// follow from the leads (81-9F are rows 1-31, E0-FC rows 32-60), one gather
+// fetches the packed forms, and a shuffle drops their length bytes. Returns
+// the bytes taken, up to the first unit that is no such pair, which goes the
+// careful way. The stores write at most 28 bytes for 16 still to read: within
+// the room of three bytes a byte.
+__attribute__((target("avx2"))) inline __m256i Between(__m256i v, int lo, int hi)
+{
+    return _mm256_and_si256(_mm256_cmpgt_epi32(v, _mm256_set1_epi32(lo - 1)),
+                            _mm256_cmpgt_epi32(_mm256_set1_epi32(hi + 1), v));
+}
+
+__attribute__((target("avx2"))) std::int64_t ThreeBytePairsAvx2(const std::uint8_t* p, std::int64_t n,
+                                                                 const std::uint32_t* forms, std::uint8_t*& out)
+{
+    const __m256i drop = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1, //
+                                          0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+    std::int64_t i = 0;
+    for (; i + 16 <= n; i += 16) {
+        const __m256i units = _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)));
+        const __m256i lead = _mm256_and_si256(units, _mm256_set1_epi32(0xFF));
+        const __m256i high = Between(lead, 0xE0, 0xFC);
+        const __m256i valid = _mm256_or_si256(Between(lead, 0x81, 0x9F), high);
+        const __m256i row =
+            _mm256_sub_epi32(lead, _mm256_blendv_epi8(_mm256_set1_epi32(0x80), _mm256_set1_epi32(0xC0), high));
+        // A lane that holds no lead reads the empty row 0.
+        const __m256i at = _mm256_and_si256(_mm256_add_epi32(_mm256_slli_epi32(row, 8), _mm256_srli_epi32(units, 8)), valid);
+        const __m256i f = _mm256_i32gather_epi32(reinterpret_cast<const int*>(forms), at, 4);
+        const auto whole = static_cast<unsigned>(
+            _mm256_movemask_epi8(_mm256_cmpeq_epi32(_mm256_srli_epi32(f, 24), _mm256_set1_epi32(3))));
+        // The pairs before the first that is not one are kept all the same.
+        const int nPairs = whole == ~0u ? 8 : std::countr_one(whole) / 4;
+        const __m256i packed = _mm256_shuffle_epi8(f, drop);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm256_castsi256_si128(packed));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 12), _mm256_extracti128_si256(packed, 1));
+        out += 3 * nPairs;
+        if (nPairs < 8)
+            return i + 2 * nPairs;
+    }
+    return i;
+}
+#endif
+
 // Decodes p[0, n). Unless bFinal, a lead byte that is the last byte is left
 // for the next slice: *pConsumed tells where decoding stopped.
 template <bool ToUtf8>
@@ -246,6 +295,7 @@ std::uint8_t* DecodeSlice(const std::uint8_t* p, std::int64_t n, bool bFinal, st
     constexpr bool kFormTable = ToUtf8 && utf8_forms::kPackedFormsFit;
     const std::uint32_t(*forms)[256] = kFormTable ? PairForms().forms : nullptr;
     std::int64_t i = 0;
+    [[maybe_unused]] std::int64_t nVectorFrom = 0;
     const byte_search::Path path = byte_search::KernelPath();
     while (i < end) {
         i += PutAscii<ToUtf8>(p + i, end - i, &out, path);
@@ -265,6 +315,20 @@ std::uint8_t* DecodeSlice(const std::uint8_t* p, std::int64_t n, bool bFinal, st
                 continue;
             }
             const std::uint8_t row = table::kLeadRow[b];
+#if defined(MOJIRO_X86_KERNELS)
+            if constexpr (kFormTable) {
+                // From a lead; after eight pairs that were not all of three
+                // bytes, the next sixteen bytes go the careful way before it
+                // is tried again.
+                if (row != 0 && path == byte_search::Path::Avx2 && end - i >= 16 && i >= nVectorFrom) {
+                    const std::int64_t k = ThreeBytePairsAvx2(p + i, end - i, &forms[0][0], out);
+                    i += k;
+                    if (k > 0)
+                        continue;
+                    nVectorFrom = i + 16;
+                }
+            }
+#endif
             i += PutPairAt<ToUtf8>(p, i, n, row, forms, out, pTally);
         }
     }

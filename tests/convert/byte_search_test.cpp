@@ -192,6 +192,8 @@ Bytes MixedText(CRandomText& random, CharsetId charset)
     for (std::uint32_t pieces = 1 + random.Below(6); pieces > 0; --pieces) {
         const Bytes hostile = random.Hostile(charset, random.Below(60));
         text.insert(text.end(), hostile.begin(), hostile.end());
+        const Bytes japanese = random.JapaneseText(charset, random.Below(200));
+        text.insert(text.end(), japanese.begin(), japanese.end());
         for (std::uint32_t n = random.Below(160); n > 0; --n) {
             const std::uint32_t pick = random.Below(40);
             text.push_back(pick == 0 ? 0x0D : pick == 1 ? 0x0A : static_cast<std::uint8_t>(0x20 + pick));
@@ -220,6 +222,39 @@ TEST(ByteSearch, EveryConversionGivesTheSameBytesOnEveryPath)
                         << Charset::kShortNames[source] << "->" << Charset::kShortNames[target] << " NL " << code
                         << " on " << kPathNames[k] << " in " << model::ToHex(in);
             }
+}
+
+// The wide walk over Shift_JIS pairs takes eight at a time while all have
+// three-byte forms: every other unit, at every place of a block and after
+// it, must stop it where the plain walk gives the same bytes.
+TEST(ByteSearch, ShiftJisPairRunsStopAtEveryOtherUnitOnEveryPath)
+{
+    const char* const kOthers[] = {
+        "81 98", // a pair whose form has two bytes
+        "B1",    // half-width katakana
+        "41",    // ASCII
+        "81 20", // a lead without its trail
+        "F0 40", // the user-defined area: the substitute
+        "FA 40", // an IBM extension, three bytes
+        "80", "FD", "A0",
+    };
+    const Bytes kanji = model::FromHex("88 9F");
+    for (const char* other : kOthers) {
+        for (std::size_t at = 0; at <= 40; ++at) {
+            Bytes text;
+            for (int k = 0; k < 30; ++k)
+                text.insert(text.end(), kanji.begin(), kanji.end());
+            const Bytes unit = model::FromHex(other);
+            text.insert(text.begin() + static_cast<std::ptrdiff_t>(at), unit.begin(), unit.end());
+            std::vector<Bytes> outs;
+            for (const Path path : RunnablePaths()) {
+                const CPathScope scope(path);
+                outs.push_back(harness::RunConvert(text, Charset::ShiftJis, Charset::Utf8, NewLine::None));
+            }
+            for (std::size_t k = 1; k < outs.size(); ++k)
+                ASSERT_TRUE(harness::SameBytes(outs[k], outs[0])) << other << " at " << at << " on " << kPathNames[k];
+        }
+    }
 }
 
 // Line ends already in the form asked for: what the line-ending pass hands
