@@ -1,4 +1,5 @@
 #include <array>
+#include <bit>
 #include <cstring>
 
 #include "byte_search.h"
@@ -7,6 +8,10 @@
 #include "replacement_tally.h"
 #include "utf16_units.h"
 #include "utf8_forms.h"
+
+#if defined(MOJIRO_X86_KERNELS)
+#include <immintrin.h>
+#endif
 
 // Conversions among Shift_JIS, EUC-JP and ISO-2022-JP by the arithmetic of
 // JIS X 0208 rows and cells, and from EUC-JP and ISO-2022-JP straight into
@@ -78,6 +83,130 @@ Unit SubstituteUnit(const cp932::Substitute& substitute)
     return unit;
 }
 
+#if defined(MOJIRO_X86_KERNELS)
+// The arithmetic of RowCellToShiftJis on 8 or 16 pairs at once, in 16-bit
+// lanes of lead | trail << 8, while every byte is a row or cell (21-7E, of
+// EUC-JP less 0x80): a pair of JIS X 0208 runs gives its two bytes in place.
+// Returns the bytes taken, up to the first byte that is none. A block is
+// stored whole: the bytes past what it takes are room the output has (no
+// more than the input's, n - i >= a block).
+// Inlined into the path's own function, which gives the wide lanes their
+// instructions (and keeps their values out of any call).
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wpsabi"
+template <class V>
+[[gnu::always_inline]] inline std::int64_t RowCellPairsWide(const std::uint8_t* p, std::int64_t n, std::uint8_t offset, std::uint8_t* q)
+{
+    std::int64_t i = 0;
+    for (; i + V::kBytes <= n; i += V::kBytes) {
+        const auto v = V::Sub8(V::Load(p + i), offset);
+        // The pairs before the first byte that is no row or cell are kept.
+        const std::uint32_t in = V::InMask(v, 0x21, 0x7E);
+        const std::int64_t nTaken = in == V::kAll ? V::kBytes : (std::countr_one(in) & ~1);
+        if (nTaken == 0)
+            break;
+        const auto row = V::And16(v, 0xFF);
+        const auto cell = V::Shr16(v, 8);
+        auto s2 = V::Add16(cell, V::Select16(V::And16(row, 1), 0x1F, 0x7D));
+        s2 = V::Add16(s2, V::Greater16(s2, 0x7E, 1));
+        auto s1 = V::Add16(V::Shr16(V::Sub16(row, 0x21), 1), 0x81);
+        s1 = V::Add16(s1, V::Greater16(s1, 0x9F, 0x40));
+        V::Store(q + i, V::Or16(s1, V::Shl16(s2, 8)));
+        if (nTaken < V::kBytes)
+            return i + nTaken;
+    }
+    return i;
+}
+
+struct Sse2Lanes {
+    static constexpr std::int64_t kBytes = 16;
+    using T = __m128i;
+    static T Load(const std::uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+    static void Store(std::uint8_t* q, T v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(q), v); }
+    static T Sub8(T v, std::uint8_t b) { return _mm_sub_epi8(v, _mm_set1_epi8(static_cast<char>(b))); }
+    static constexpr std::uint32_t kAll = 0xFFFF;
+    static std::uint32_t InMask(T v, char lo, char hi)
+    {
+        const T in = _mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8(lo - 1)), _mm_cmplt_epi8(v, _mm_set1_epi8(hi + 1)));
+        return static_cast<std::uint32_t>(_mm_movemask_epi8(in));
+    }
+    static T And16(T v, short m) { return _mm_and_si128(v, _mm_set1_epi16(m)); }
+    static T Or16(T a, T b) { return _mm_or_si128(a, b); }
+    static T Add16(T a, short b) { return _mm_add_epi16(a, _mm_set1_epi16(b)); }
+    static T Add16(T a, T b) { return _mm_add_epi16(a, b); }
+    static T Sub16(T a, short b) { return _mm_sub_epi16(a, _mm_set1_epi16(b)); }
+    static T Shr16(T v, int k) { return _mm_srli_epi16(v, k); }
+    static T Shl16(T v, int k) { return _mm_slli_epi16(v, k); }
+    // Lanes that are 1 (odd rows) take a, the others b.
+    static T Select16(T odd, short a, short b)
+    {
+        const T mask = _mm_cmpeq_epi16(odd, _mm_set1_epi16(1));
+        return _mm_or_si128(_mm_and_si128(mask, _mm_set1_epi16(a)), _mm_andnot_si128(mask, _mm_set1_epi16(b)));
+    }
+    // add where a lane is above limit, else 0.
+    static T Greater16(T v, short limit, short add)
+    {
+        return _mm_and_si128(_mm_cmpgt_epi16(v, _mm_set1_epi16(limit)), _mm_set1_epi16(add));
+    }
+};
+
+#define MOJIRO_AVX2 __attribute__((target("avx2")))
+struct Avx2Lanes {
+    static constexpr std::int64_t kBytes = 32;
+    using T = __m256i;
+    MOJIRO_AVX2 static T Load(const std::uint8_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
+    MOJIRO_AVX2 static void Store(std::uint8_t* q, T v) { _mm256_storeu_si256(reinterpret_cast<__m256i*>(q), v); }
+    MOJIRO_AVX2 static T Sub8(T v, std::uint8_t b) { return _mm256_sub_epi8(v, _mm256_set1_epi8(static_cast<char>(b))); }
+    static constexpr std::uint32_t kAll = 0xFFFFFFFF;
+    MOJIRO_AVX2 static std::uint32_t InMask(T v, char lo, char hi)
+    {
+        const T in = _mm256_and_si256(_mm256_cmpgt_epi8(v, _mm256_set1_epi8(lo - 1)),
+                                      _mm256_cmpgt_epi8(_mm256_set1_epi8(hi + 1), v));
+        return static_cast<std::uint32_t>(_mm256_movemask_epi8(in));
+    }
+    MOJIRO_AVX2 static T And16(T v, short m) { return _mm256_and_si256(v, _mm256_set1_epi16(m)); }
+    MOJIRO_AVX2 static T Or16(T a, T b) { return _mm256_or_si256(a, b); }
+    MOJIRO_AVX2 static T Add16(T a, short b) { return _mm256_add_epi16(a, _mm256_set1_epi16(b)); }
+    MOJIRO_AVX2 static T Add16(T a, T b) { return _mm256_add_epi16(a, b); }
+    MOJIRO_AVX2 static T Sub16(T a, short b) { return _mm256_sub_epi16(a, _mm256_set1_epi16(b)); }
+    MOJIRO_AVX2 static T Shr16(T v, int k) { return _mm256_srli_epi16(v, k); }
+    MOJIRO_AVX2 static T Shl16(T v, int k) { return _mm256_slli_epi16(v, k); }
+    MOJIRO_AVX2 static T Select16(T odd, short a, short b)
+    {
+        const T mask = _mm256_cmpeq_epi16(odd, _mm256_set1_epi16(1));
+        return _mm256_or_si256(_mm256_and_si256(mask, _mm256_set1_epi16(a)), _mm256_andnot_si256(mask, _mm256_set1_epi16(b)));
+    }
+    MOJIRO_AVX2 static T Greater16(T v, short limit, short add)
+    {
+        return _mm256_and_si256(_mm256_cmpgt_epi16(v, _mm256_set1_epi16(limit)), _mm256_set1_epi16(add));
+    }
+};
+
+MOJIRO_AVX2 std::int64_t RowCellPairsAvx2(const std::uint8_t* p, std::int64_t n, std::uint8_t offset, std::uint8_t* q)
+{
+    return RowCellPairsWide<Avx2Lanes>(p, n, offset, q);
+}
+#pragma GCC diagnostic pop
+#undef MOJIRO_AVX2
+#endif
+
+// The pairs at p[0, n) of rows and cells (bHigh: of EUC-JP) that the wide
+// path takes into Shift_JIS at q; 0 on the plain path.
+template <bool bHigh>
+inline std::int64_t RowCellPairsToShiftJis([[maybe_unused]] const std::uint8_t* p, [[maybe_unused]] std::int64_t n,
+                                           [[maybe_unused]] std::uint8_t* q)
+{
+#if defined(MOJIRO_X86_KERNELS)
+    const byte_search::Path path = byte_search::KernelPath();
+    const std::uint8_t offset = bHigh ? 0x80 : 0;
+    if (path == byte_search::Path::Avx2 && n >= 32)
+        return RowCellPairsAvx2(p, n, offset, q);
+    if (path == byte_search::Path::Sse2 && n >= 16)
+        return RowCellPairsWide<Sse2Lanes>(p, n, offset, q);
+#endif
+    return 0;
+}
+
 struct ShiftJisWriter {
     explicit ShiftJisWriter(const cp932::Substitute& substitute) : m_substitute(substitute) {}
 
@@ -127,6 +256,9 @@ struct ShiftJisWriter {
     {
         std::uint8_t a;
         std::uint8_t b;
+        const std::int64_t nWide = RowCellPairsToShiftJis<bHigh>(p + i, n - i, q);
+        i += nWide;
+        q += nWide;
         for (; i + 1 < n; i += 2) {
             if (RowCellAt<bHigh>(p + i, &a, &b))
                 q = PutTwo(q, m_tables.toShiftJis[a << 8 | b]);

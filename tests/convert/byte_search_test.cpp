@@ -224,35 +224,44 @@ TEST(ByteSearch, EveryConversionGivesTheSameBytesOnEveryPath)
             }
 }
 
-// The wide walk over Shift_JIS pairs takes eight at a time while all have
-// three-byte forms: every other unit, at every place of a block and after
-// it, must stop it where the plain walk gives the same bytes.
-TEST(ByteSearch, ShiftJisPairRunsStopAtEveryOtherUnitOnEveryPath)
+// The wide pair walks take blocks of pairs while every unit is one: Shift_JIS
+// into UTF-8 while all have three-byte forms, EUC-JP and ISO-2022-JP rows and
+// cells into Shift_JIS. Every other unit, at every place of a block and after
+// it, must stop them where the plain walk gives the same bytes.
+TEST(ByteSearch, PairRunsStopAtEveryOtherUnitOnEveryPath)
 {
-    const char* const kOthers[] = {
-        "81 98", // a pair whose form has two bytes
-        "B1",    // half-width katakana
-        "41",    // ASCII
-        "81 20", // a lead without its trail
-        "F0 40", // the user-defined area: the substitute
-        "FA 40", // an IBM extension, three bytes
-        "80", "FD", "A0",
+    const struct {
+        CharsetId source;
+        CharsetId target;
+        const char* pair;   // repeated: the run
+        const char* before; // what comes first
+        std::vector<const char*> others;
+    } kCases[] = {
+        {Charset::ShiftJis, Charset::Utf8, "88 9F", "",
+         {"81 98", "B1", "41", "81 20", "F0 40", "FA 40", "80", "FD", "A0"}},
+        {Charset::EucJp, Charset::ShiftJis, "B0 A1", "", {"8E B1", "8F B0 A1", "41", "A1 41", "FF", "0A", "A1"}},
+        {Charset::Jis, Charset::ShiftJis, "30 21", "1B 24 42",
+         {"1B 28 42 41 1B 24 42", "0A", "0D 0A", "7F", "0E 31 0F", "21 0A", "1B 24 40", "A1 A1"}},
     };
-    const Bytes kanji = model::FromHex("88 9F");
-    for (const char* other : kOthers) {
-        for (std::size_t at = 0; at <= 40; ++at) {
-            Bytes text;
-            for (int k = 0; k < 30; ++k)
-                text.insert(text.end(), kanji.begin(), kanji.end());
-            const Bytes unit = model::FromHex(other);
-            text.insert(text.begin() + static_cast<std::ptrdiff_t>(at), unit.begin(), unit.end());
-            std::vector<Bytes> outs;
-            for (const Path path : RunnablePaths()) {
-                const CPathScope scope(path);
-                outs.push_back(harness::RunConvert(text, Charset::ShiftJis, Charset::Utf8, NewLine::None));
+    for (const auto& c : kCases) {
+        const Bytes pair = model::FromHex(c.pair);
+        const Bytes before = model::FromHex(c.before);
+        for (const char* other : c.others) {
+            for (std::size_t at = 0; at <= 70; ++at) {
+                Bytes text = before;
+                for (int k = 0; k < 40; ++k)
+                    text.insert(text.end(), pair.begin(), pair.end());
+                const Bytes unit = model::FromHex(other);
+                text.insert(text.begin() + static_cast<std::ptrdiff_t>(before.size() + at), unit.begin(), unit.end());
+                std::vector<Bytes> outs;
+                for (const Path path : RunnablePaths()) {
+                    const CPathScope scope(path);
+                    outs.push_back(harness::RunConvert(text, c.source, c.target, NewLine::Lf));
+                }
+                for (std::size_t k = 1; k < outs.size(); ++k)
+                    ASSERT_TRUE(harness::SameBytes(outs[k], outs[0]))
+                        << Charset::kShortNames[c.source] << " " << other << " at " << at << " on " << kPathNames[k];
             }
-            for (std::size_t k = 1; k < outs.size(); ++k)
-                ASSERT_TRUE(harness::SameBytes(outs[k], outs[0])) << other << " at " << at << " on " << kPathNames[k];
         }
     }
 }
