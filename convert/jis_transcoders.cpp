@@ -118,6 +118,41 @@ template <class V>
     return i;
 }
 
+// ShiftJisToRowCell on 8 or 16 lanes of lead | trail << 8 while each is a
+// pair of the 94 rows (leads 81-9F, E0-EF; trails 40-7E, 80-FC), rows and
+// cells plus offset (0x80 for EUC-JP); stored whole like the above.
+template <class V>
+[[gnu::always_inline]] inline std::int64_t SjisPairsWide(const std::uint8_t* p, std::int64_t n, std::uint8_t offset,
+                                                         std::uint8_t* q)
+{
+    std::int64_t i = 0;
+    for (; i + V::kBytes <= n; i += V::kBytes) {
+        const auto v = V::Load(p + i);
+        const auto lead = V::And16(v, 0xFF);
+        auto trail = V::Shr16(v, 8);
+        const auto low = V::Within16(lead, 0x81, 0x9F);
+        const auto leadOk = V::Or16(low, V::Within16(lead, 0xE0, 0xEF));
+        const auto trailOk = V::Or16(V::Within16(trail, 0x40, 0x7E), V::Within16(trail, 0x80, 0xFC));
+        const std::uint32_t in = V::Mask(V::And(leadOk, trailOk));
+        const std::int64_t nTaken = in == V::kAll ? V::kBytes : (std::countr_one(in) & ~1);
+        if (nTaken == 0)
+            break;
+        // j1 = 2 (lead - 0x71 or 0xB1) + 1, and one more in the second half
+        // of a lead's trails, where j2 = trail - 0x7D; else trail - 0x1F
+        // (trails above 7F one less).
+        auto j1 = V::Add16(V::Shl16(V::Sub16(lead, V::Blend(low, 0x71, 0xB1)), 1), 1);
+        trail = V::Sub16(trail, V::Greater16(trail, 0x7F, 1));
+        const auto second = V::Greater16(trail, 0x9D, 1);
+        j1 = V::Add16(j1, second);
+        const auto j2 = V::Sub16(trail, V::Blend(V::Greater16(trail, 0x9D, -1), 0x7D, 0x1F));
+        const auto bytes = V::Or16(j1, V::Shl16(j2, 8));
+        V::Store(q + i, V::Or16(bytes, V::Set16(static_cast<short>(offset * 0x101))));
+        if (nTaken < V::kBytes)
+            return i + nTaken;
+    }
+    return i;
+}
+
 struct Sse2Lanes {
     static constexpr std::int64_t kBytes = 16;
     using T = __m128i;
@@ -147,6 +182,21 @@ struct Sse2Lanes {
     static T Greater16(T v, short limit, short add)
     {
         return _mm_and_si128(_mm_cmpgt_epi16(v, _mm_set1_epi16(limit)), _mm_set1_epi16(add));
+    }
+    static T Sub16(T a, T b) { return _mm_sub_epi16(a, b); }
+    static T Set16(short a) { return _mm_set1_epi16(a); }
+    static T And(T a, T b) { return _mm_and_si128(a, b); }
+    static std::uint32_t Mask(T v) { return static_cast<std::uint32_t>(_mm_movemask_epi8(v)); }
+    // All ones where lo <= v <= hi.
+    static T Within16(T v, short lo, short hi)
+    {
+        return _mm_and_si128(_mm_cmpgt_epi16(v, _mm_set1_epi16(static_cast<short>(lo - 1))),
+                             _mm_cmplt_epi16(v, _mm_set1_epi16(static_cast<short>(hi + 1))));
+    }
+    // a where mask is set, else b.
+    static T Blend(T mask, short a, short b)
+    {
+        return _mm_or_si128(_mm_and_si128(mask, _mm_set1_epi16(a)), _mm_andnot_si128(mask, _mm_set1_epi16(b)));
     }
 };
 
@@ -180,11 +230,29 @@ struct Avx2Lanes {
     {
         return _mm256_and_si256(_mm256_cmpgt_epi16(v, _mm256_set1_epi16(limit)), _mm256_set1_epi16(add));
     }
+    MOJIRO_AVX2 static T Sub16(T a, T b) { return _mm256_sub_epi16(a, b); }
+    MOJIRO_AVX2 static T Set16(short a) { return _mm256_set1_epi16(a); }
+    MOJIRO_AVX2 static T And(T a, T b) { return _mm256_and_si256(a, b); }
+    MOJIRO_AVX2 static std::uint32_t Mask(T v) { return static_cast<std::uint32_t>(_mm256_movemask_epi8(v)); }
+    MOJIRO_AVX2 static T Within16(T v, short lo, short hi)
+    {
+        return _mm256_and_si256(_mm256_cmpgt_epi16(v, _mm256_set1_epi16(static_cast<short>(lo - 1))),
+                                _mm256_cmpgt_epi16(_mm256_set1_epi16(static_cast<short>(hi + 1)), v));
+    }
+    MOJIRO_AVX2 static T Blend(T mask, short a, short b)
+    {
+        return _mm256_or_si256(_mm256_and_si256(mask, _mm256_set1_epi16(a)), _mm256_andnot_si256(mask, _mm256_set1_epi16(b)));
+    }
 };
 
 MOJIRO_AVX2 std::int64_t RowCellPairsAvx2(const std::uint8_t* p, std::int64_t n, std::uint8_t offset, std::uint8_t* q)
 {
     return RowCellPairsWide<Avx2Lanes>(p, n, offset, q);
+}
+
+MOJIRO_AVX2 std::int64_t SjisPairsAvx2(const std::uint8_t* p, std::int64_t n, std::uint8_t offset, std::uint8_t* q)
+{
+    return SjisPairsWide<Avx2Lanes>(p, n, offset, q);
 }
 #pragma GCC diagnostic pop
 #undef MOJIRO_AVX2
@@ -203,6 +271,21 @@ inline std::int64_t RowCellPairsToShiftJis([[maybe_unused]] const std::uint8_t* 
         return RowCellPairsAvx2(p, n, offset, q);
     if (path == byte_search::Path::Sse2 && n >= 16)
         return RowCellPairsWide<Sse2Lanes>(p, n, offset, q);
+#endif
+    return 0;
+}
+
+// The Shift_JIS pairs at p[0, n) the wide path takes into rows and cells
+// (plus offset) at q; 0 on the plain path.
+inline std::int64_t SjisPairsToRowCells([[maybe_unused]] const std::uint8_t* p, [[maybe_unused]] std::int64_t n,
+                                        [[maybe_unused]] std::uint8_t offset, [[maybe_unused]] std::uint8_t* q)
+{
+#if defined(MOJIRO_X86_KERNELS)
+    const byte_search::Path path = byte_search::KernelPath();
+    if (path == byte_search::Path::Avx2 && n >= 32)
+        return SjisPairsAvx2(p, n, offset, q);
+    if (path == byte_search::Path::Sse2 && n >= 16)
+        return SjisPairsWide<Sse2Lanes>(p, n, offset, q);
 #endif
     return 0;
 }
@@ -342,7 +425,10 @@ struct EucJpWriter {
         const std::uint16_t* const table = m_tables.pairRowCell.data();
         while (i + 1 < n) {
             const std::uint16_t v = table[p[i] << 8 | p[i + 1]];
-            if (v != 0) {
+            if (const std::int64_t nWide = v != 0 ? SjisPairsToRowCells(p + i, n - i, 0x80, q) : 0; nWide > 0) {
+                i += nWide;
+                q += nWide;
+            } else if (v != 0) {
                 q = PutTwo(q, static_cast<std::uint16_t>(v | 0x8080));
                 i += 2;
             } else if (jis_units::IsHalfWidthKatakana(p[i])) {
@@ -475,8 +561,13 @@ struct JisWriter {
             if (v != 0) {
                 jis_arithmetic::EnterMode(q, mode, Mode::Kanji);
                 do {
-                    q = PutTwo(q, v);
-                    i += 2;
+                    if (const std::int64_t nWide = SjisPairsToRowCells(p + i, n - i, 0, q); nWide > 0) {
+                        i += nWide;
+                        q += nWide;
+                    } else {
+                        q = PutTwo(q, v);
+                        i += 2;
+                    }
                 } while (i + 1 < n && (v = table[p[i] << 8 | p[i + 1]]) != 0);
             } else if (jis_units::IsHalfWidthKatakana(p[i])) {
                 jis_arithmetic::EnterMode(q, mode, Mode::Katakana);

@@ -225,8 +225,8 @@ TEST(ByteSearch, EveryConversionGivesTheSameBytesOnEveryPath)
 }
 
 // The wide pair walks take blocks of pairs while every unit is one: Shift_JIS
-// into UTF-8 while all have three-byte forms, EUC-JP and ISO-2022-JP rows and
-// cells into Shift_JIS. Every other unit, at every place of a block and after
+// into UTF-8 while all have three-byte forms, Shift_JIS into rows and cells,
+// and EUC-JP and ISO-2022-JP rows and cells into Shift_JIS. Every other unit, at every place of a block and after
 // it, must stop them where the plain walk gives the same bytes.
 TEST(ByteSearch, PairRunsStopAtEveryOtherUnitOnEveryPath)
 {
@@ -239,6 +239,8 @@ TEST(ByteSearch, PairRunsStopAtEveryOtherUnitOnEveryPath)
     } kCases[] = {
         {Charset::ShiftJis, Charset::Utf8, "88 9F", "",
          {"81 98", "B1", "41", "81 20", "F0 40", "FA 40", "80", "FD", "A0"}},
+        {Charset::ShiftJis, Charset::EucJp, "88 9F", "", {"B1", "41", "81 20", "F0 40", "FA 40", "EF FC", "80", "9F 7F"}},
+        {Charset::ShiftJis, Charset::Jis, "E0 80", "", {"B1", "41", "81 20", "F0 40", "FA 40", "88 9F 0A", "1B"}},
         {Charset::EucJp, Charset::ShiftJis, "B0 A1", "", {"8E B1", "8F B0 A1", "41", "A1 41", "FF", "0A", "A1"}},
         {Charset::Jis, Charset::ShiftJis, "30 21", "1B 24 42",
          {"1B 28 42 41 1B 24 42", "0A", "0D 0A", "7F", "0E 31 0F", "21 0A", "1B 24 40", "A1 A1"}},
