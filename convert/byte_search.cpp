@@ -213,6 +213,20 @@ MOJIRO_AVX2 std::int64_t NarrowAsciiAvx2(const std::uint8_t* p, std::int64_t nUn
     return k;
 }
 
+MOJIRO_AVX2 std::int64_t CopyToCrLfAvx2(const std::uint8_t* p, std::int64_t n, std::uint8_t* out)
+{
+    std::int64_t i = 0;
+    for (; i + 32 <= n; i += 32) {
+        const __m256i v = Load32(p + i);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), v);
+        if (const __m256i hits = CrLf::Hits(v); _mm256_movemask_epi8(hits) != 0)
+            return i + FirstBit(hits);
+    }
+    for (; i < n && p[i] != 0x0D && p[i] != 0x0A; ++i)
+        out[i] = p[i];
+    return i;
+}
+
 // The blocks of p[0, n) before the last byte: *pi gets where they ended.
 MOJIRO_AVX2 bool LineEndsAreAvx2(const std::uint8_t* p, std::int64_t n, EndForm form, std::int64_t* pi,
                                  std::int64_t* pnLines)

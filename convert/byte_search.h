@@ -56,6 +56,7 @@ std::int64_t CopyAsciiAvx2(const std::uint8_t* p, std::int64_t n, std::uint8_t* 
 std::int64_t WidenAsciiAvx2(const std::uint8_t* p, std::int64_t n, std::uint8_t* out);
 std::int64_t NarrowAsciiAvx2(const std::uint8_t* p, std::int64_t nUnits, std::uint8_t* out);
 bool LineEndsAreAvx2(const std::uint8_t* p, std::int64_t n, EndForm form, std::int64_t* pi, std::int64_t* pnLines);
+std::int64_t CopyToCrLfAvx2(const std::uint8_t* p, std::int64_t n, std::uint8_t* out);
 #endif
 
 inline std::uint64_t Load64(const std::uint8_t* p)
@@ -170,6 +171,39 @@ inline std::int64_t FindCrLf(const std::uint8_t* p, std::int64_t n)
 {
     return FindByte(
         p, n, [](std::uint8_t b) { return b == 0x0D || b == 0x0A; }, MOJIRO_HITS(CrLfHits), MOJIRO_WIDE(FindCrLfAvx2));
+}
+
+// Copies p[0, c) to out and returns c, the offset of the first CR or LF in
+// p[0, n) (or n): the line-ending walk's copy and search in one pass. It may
+// write anything into out[c, n), which the caller must have as room.
+inline std::int64_t CopyToCrLf(const std::uint8_t* p, std::int64_t n, std::uint8_t* out)
+{
+#if defined(MOJIRO_X86_KERNELS)
+    if (const Path path = KernelPath(); path != Path::Plain) {
+        std::int64_t i = 0;
+        if (n >= 16) {
+            const __m128i v = detail::Load16(p);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out), v);
+            if (const int m = detail::Mask(detail::CrLfHits(v)); m != 0)
+                return __builtin_ctz(static_cast<unsigned>(m));
+            i = 16;
+            if (path == Path::Avx2 && n - i >= detail::kWide)
+                return i + detail::CopyToCrLfAvx2(p + i, n - i, out + i);
+        }
+        for (; i + 16 <= n; i += 16) {
+            const __m128i v = detail::Load16(p + i);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), v);
+            if (const int m = detail::Mask(detail::CrLfHits(v)); m != 0)
+                return i + __builtin_ctz(static_cast<unsigned>(m));
+        }
+        for (; i < n && p[i] != 0x0D && p[i] != 0x0A; ++i)
+            out[i] = p[i];
+        return i;
+    }
+#endif
+    const std::int64_t c = FindCrLf(p, n);
+    std::memcpy(out, p, static_cast<std::size_t>(c));
+    return c;
 }
 
 // Offset of the first byte that is CR, LF, ESC, SO or SI in p[0, n), or n.

@@ -25,10 +25,11 @@ namespace {
 // a line ending.
 std::uint8_t* FastBytes(const std::uint8_t* pIn, std::int64_t n, std::uint8_t* pOut, NLCode nCode, std::int64_t* pnLines)
 {
+    // Each copy may write up to the end of the input past where it stops:
+    // the walk's room, twice the input, holds that.
     std::int64_t i = 0;
     while (i < n) {
-        const std::int64_t c = i + byte_search::FindCrLf(pIn + i, n - i);
-        std::memcpy(pOut, pIn + i, static_cast<std::size_t>(c - i));
+        const std::int64_t c = i + byte_search::CopyToCrLf(pIn + i, n - i, pOut);
         pOut += c - i;
         if (c >= n)
             break;

@@ -58,6 +58,15 @@ const std::vector<Search>& Searches()
     };
     static const std::vector<Search> s_searches = {
         {"FindCrLf", byte_search::FindCrLf, byte({0x0D, 0x0A}), {0x0A, 0x0A}, {0x0B, 0x0B}, 1},
+        // The same search with the copy of what comes before the hit.
+        {"CopyToCrLf",
+         [](const std::uint8_t* p, std::int64_t n) {
+             Bytes out(static_cast<std::size_t>(n) + 1);
+             const std::int64_t c = byte_search::CopyToCrLf(p, n, out.data());
+             EXPECT_TRUE(std::equal(p, p + c, out.begin()));
+             return c;
+         },
+         byte({0x0D, 0x0A}), {0x0D, 0x0D}, {0x82, 0x0B}, 1},
         {"FindJisSpecial", byte_search::FindJisSpecial, byte({0x0D, 0x0A, 0x1B, 0x0E, 0x0F}), {0x0F, 0x0F},
          {0x10, 0x10}, 1},
         {"FindEscSoSi", byte_search::FindEscSoSi, byte({0x1B, 0x0E, 0x0F}), {0x0E, 0x0E}, {0x0D, 0x0A}, 1},
