@@ -84,18 +84,15 @@ Unit SubstituteUnit(const cp932::Substitute& substitute)
 }
 
 #if defined(MOJIRO_X86_KERNELS)
-// The arithmetic of RowCellToShiftJis on 8 or 16 pairs at once, in 16-bit
+// The arithmetic of RowCellToShiftJis on 16 pairs at once, in 16-bit
 // lanes of lead | trail << 8, while every byte is a row or cell (21-7E, of
 // EUC-JP less 0x80): a pair of JIS X 0208 runs gives its two bytes in place.
 // Returns the bytes taken, up to the first byte that is none. A block is
 // stored whole: the bytes past what it takes are room the output has (no
 // more than the input's, n - i >= a block).
-// Inlined into the path's own function, which gives the wide lanes their
-// instructions (and keeps their values out of any call).
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wpsabi"
+#define MOJIRO_AVX2 __attribute__((target("avx2")))
 template <class V>
-[[gnu::always_inline]] inline std::int64_t RowCellPairsWide(const std::uint8_t* p, std::int64_t n, std::uint8_t offset, std::uint8_t* q)
+MOJIRO_AVX2 std::int64_t RowCellPairsWide(const std::uint8_t* p, std::int64_t n, std::uint8_t offset, std::uint8_t* q)
 {
     std::int64_t i = 0;
     for (; i + V::kBytes <= n; i += V::kBytes) {
@@ -118,12 +115,11 @@ template <class V>
     return i;
 }
 
-// ShiftJisToRowCell on 8 or 16 lanes of lead | trail << 8 while each is a
+// ShiftJisToRowCell on 16 lanes of lead | trail << 8 while each is a
 // pair of the 94 rows (leads 81-9F, E0-EF; trails 40-7E, 80-FC), rows and
 // cells plus offset (0x80 for EUC-JP); stored whole like the above.
 template <class V>
-[[gnu::always_inline]] inline std::int64_t SjisPairsWide(const std::uint8_t* p, std::int64_t n, std::uint8_t offset,
-                                                         std::uint8_t* q)
+MOJIRO_AVX2 std::int64_t SjisPairsWide(const std::uint8_t* p, std::int64_t n, std::uint8_t offset, std::uint8_t* q)
 {
     std::int64_t i = 0;
     for (; i + V::kBytes <= n; i += V::kBytes) {
@@ -153,54 +149,6 @@ template <class V>
     return i;
 }
 
-struct Sse2Lanes {
-    static constexpr std::int64_t kBytes = 16;
-    using T = __m128i;
-    static T Load(const std::uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
-    static void Store(std::uint8_t* q, T v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(q), v); }
-    static T Sub8(T v, std::uint8_t b) { return _mm_sub_epi8(v, _mm_set1_epi8(static_cast<char>(b))); }
-    static constexpr std::uint32_t kAll = 0xFFFF;
-    static std::uint32_t InMask(T v, char lo, char hi)
-    {
-        const T in = _mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8(lo - 1)), _mm_cmplt_epi8(v, _mm_set1_epi8(hi + 1)));
-        return static_cast<std::uint32_t>(_mm_movemask_epi8(in));
-    }
-    static T And16(T v, short m) { return _mm_and_si128(v, _mm_set1_epi16(m)); }
-    static T Or16(T a, T b) { return _mm_or_si128(a, b); }
-    static T Add16(T a, short b) { return _mm_add_epi16(a, _mm_set1_epi16(b)); }
-    static T Add16(T a, T b) { return _mm_add_epi16(a, b); }
-    static T Sub16(T a, short b) { return _mm_sub_epi16(a, _mm_set1_epi16(b)); }
-    static T Shr16(T v, int k) { return _mm_srli_epi16(v, k); }
-    static T Shl16(T v, int k) { return _mm_slli_epi16(v, k); }
-    // Lanes that are 1 (odd rows) take a, the others b.
-    static T Select16(T odd, short a, short b)
-    {
-        const T mask = _mm_cmpeq_epi16(odd, _mm_set1_epi16(1));
-        return _mm_or_si128(_mm_and_si128(mask, _mm_set1_epi16(a)), _mm_andnot_si128(mask, _mm_set1_epi16(b)));
-    }
-    // add where a lane is above limit, else 0.
-    static T Greater16(T v, short limit, short add)
-    {
-        return _mm_and_si128(_mm_cmpgt_epi16(v, _mm_set1_epi16(limit)), _mm_set1_epi16(add));
-    }
-    static T Sub16(T a, T b) { return _mm_sub_epi16(a, b); }
-    static T Set16(short a) { return _mm_set1_epi16(a); }
-    static T And(T a, T b) { return _mm_and_si128(a, b); }
-    static std::uint32_t Mask(T v) { return static_cast<std::uint32_t>(_mm_movemask_epi8(v)); }
-    // All ones where lo <= v <= hi.
-    static T Within16(T v, short lo, short hi)
-    {
-        return _mm_and_si128(_mm_cmpgt_epi16(v, _mm_set1_epi16(static_cast<short>(lo - 1))),
-                             _mm_cmplt_epi16(v, _mm_set1_epi16(static_cast<short>(hi + 1))));
-    }
-    // a where mask is set, else b.
-    static T Blend(T mask, short a, short b)
-    {
-        return _mm_or_si128(_mm_and_si128(mask, _mm_set1_epi16(a)), _mm_andnot_si128(mask, _mm_set1_epi16(b)));
-    }
-};
-
-#define MOJIRO_AVX2 __attribute__((target("avx2")))
 struct Avx2Lanes {
     static constexpr std::int64_t kBytes = 32;
     using T = __m256i;
@@ -254,7 +202,6 @@ MOJIRO_AVX2 std::int64_t SjisPairsAvx2(const std::uint8_t* p, std::int64_t n, st
 {
     return SjisPairsWide<Avx2Lanes>(p, n, offset, q);
 }
-#pragma GCC diagnostic pop
 #undef MOJIRO_AVX2
 #endif
 
@@ -269,8 +216,6 @@ inline std::int64_t RowCellPairsToShiftJis([[maybe_unused]] const std::uint8_t* 
     const std::uint8_t offset = bHigh ? 0x80 : 0;
     if (path == byte_search::Path::Avx2 && n >= 32)
         return RowCellPairsAvx2(p, n, offset, q);
-    if (path == byte_search::Path::Sse2 && n >= 16)
-        return RowCellPairsWide<Sse2Lanes>(p, n, offset, q);
 #endif
     return 0;
 }
@@ -284,8 +229,6 @@ inline std::int64_t SjisPairsToRowCells([[maybe_unused]] const std::uint8_t* p, 
     const byte_search::Path path = byte_search::KernelPath();
     if (path == byte_search::Path::Avx2 && n >= 32)
         return SjisPairsAvx2(p, n, offset, q);
-    if (path == byte_search::Path::Sse2 && n >= 16)
-        return SjisPairsWide<Sse2Lanes>(p, n, offset, q);
 #endif
     return 0;
 }

@@ -30,7 +30,8 @@ struct CParallelTextStream::CPiece {
         {
             if (m_nSize + n > m_buffer.Size()) {
                 CByteBuffer bigger = CByteBuffer::Allocate(std::max(m_nSize + n, 2 * m_buffer.Size()));
-                std::memcpy(bigger.Data(), m_buffer.Data(), static_cast<std::size_t>(m_nSize));
+                if (m_nSize > 0)
+                    std::memcpy(bigger.Data(), m_buffer.Data(), static_cast<std::size_t>(m_nSize));
                 m_buffer = std::move(bigger);
             }
             return m_buffer.Data() + m_nSize;
