@@ -136,10 +136,17 @@ MOJIRO_AVX2 std::int64_t WholeForms(const std::uint8_t* p, __m256i v, std::uint3
                               (Bits(_mm256_cmpeq_epi8(v, Set8(0xED))) & nextHigh);
     const std::uint64_t wanted = std::uint64_t{lead2} << 1 | std::uint64_t{lead3} << 2;
     const std::uint64_t faults = ((wanted ^ cont) & 0xFFFFFFFFu) | bad;
-    const int first = faults != 0 ? __builtin_ctzll(faults) : 32;
-    // The last place up to the first fault where no form goes on.
-    const std::uint64_t ends = ~wanted & ((std::uint64_t{2} << first) - 1);
-    const int taken = 63 - __builtin_clzll(ends);
+    int taken;
+    if (faults == 0) {
+        // All but a form that goes on past the window, from one or two
+        // bytes before its end: the next window's start waits on no search.
+        const auto past = static_cast<int>(wanted >> 32 & 1);
+        taken = 32 - past - (past & static_cast<int>(wanted >> 31 & 1));
+    } else {
+        // Up to the last place before the first fault where no form goes on.
+        const std::uint64_t ends = ~wanted & ((std::uint64_t{2} << __builtin_ctzll(faults)) - 1);
+        taken = 63 - __builtin_clzll(ends);
+    }
     *pLeads = ~cont & static_cast<std::uint32_t>((std::uint64_t{1} << taken) - 1);
     return taken;
 }
