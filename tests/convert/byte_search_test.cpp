@@ -20,7 +20,12 @@ using Bytes = model::Bytes;
 using byte_search::Path;
 
 using kernel_paths::CPathScope;
-using kernel_paths::Name;
+constexpr const auto& kPathNames = kernel_paths::kNames;
+
+std::vector<Path> RunnablePaths()
+{
+    return kernel_paths::Runnable();
+}
 
 struct Search {
     const char* name;
@@ -78,7 +83,7 @@ std::int64_t FindAt(const Search& s, const Bytes& text, int alignment)
 
 TEST(ByteSearch, EverySearchFindsTheHitAtEveryOffsetOnEveryPath)
 {
-    for (const Path path : kernel_paths::Runnable()) {
+    for (const Path path : RunnablePaths()) {
         const CPathScope scope(path);
         for (const Search& s : Searches())
             for (int n = 0; n <= 200; ++n)
@@ -91,7 +96,7 @@ TEST(ByteSearch, EverySearchFindsTheHitAtEveryOffsetOnEveryPath)
                     const std::int64_t want = Expected(s, text.data(), n);
                     for (int alignment = 0; alignment < 32; ++alignment)
                         ASSERT_EQ(FindAt(s, text, alignment), want)
-                            << s.name << " on " << Name(path) << ", " << n << " bytes, hit at "
+                            << s.name << " on " << kPathNames[static_cast<int>(path)] << ", " << n << " bytes, hit at "
                             << at << ", alignment " << alignment;
                 }
     }
@@ -109,10 +114,10 @@ TEST(ByteSearch, EverySearchAgreesWithThePlainLoopOnRandomText)
         const int alignment = static_cast<int>(random.Below(64));
         for (const Search& s : Searches()) {
             const std::int64_t want = Expected(s, text.data(), static_cast<std::int64_t>(text.size()));
-            for (const Path path : kernel_paths::Runnable()) {
+            for (const Path path : RunnablePaths()) {
                 const CPathScope scope(path);
                 ASSERT_EQ(FindAt(s, text, alignment), want)
-                    << s.name << " on " << Name(path) << " in " << model::ToHex(text);
+                    << s.name << " on " << kPathNames[static_cast<int>(path)] << " in " << model::ToHex(text);
             }
         }
     }
@@ -152,18 +157,18 @@ TEST(ByteSearch, AsciiCopiesTakeTheRunInWholeBlocksOnEveryPath)
                         c.inUnit == 2 && at % 2 == 1 ? 0x01 : 0x80;
                 const int run = at >= 0 ? at : chars;
                 const std::int64_t want = run / c.block * c.block;
-                for (const Path path : kernel_paths::Runnable()) {
+                for (const Path path : RunnablePaths()) {
                     const auto block = std::make_unique<std::uint8_t[]>(in.size() + 1);
                     std::copy(in.begin(), in.end(), block.get() + 1);
                     Bytes out(static_cast<std::size_t>(chars) * c.outUnit, 0xCC);
                     const std::int64_t taken = c.copy(block.get() + 1, chars, out.data(), path);
-                    ASSERT_EQ(taken, want) << c.name << " on " << Name(path) << ", " << chars
+                    ASSERT_EQ(taken, want) << c.name << " on " << kPathNames[static_cast<int>(path)] << ", " << chars
                                            << " characters, non-ASCII at " << at;
                     for (std::int64_t k = 0; k < chars * c.outUnit; ++k) {
                         const std::int64_t ch = k / c.outUnit;
                         const std::uint8_t expected =
                             ch >= taken ? 0xCC : (k % c.outUnit == 0 ? in[ch * c.inUnit] : 0);
-                        ASSERT_EQ(out[k], expected) << c.name << " on " << Name(path)
+                        ASSERT_EQ(out[k], expected) << c.name << " on " << kPathNames[static_cast<int>(path)]
                                                     << ", byte " << k << " of " << chars << " characters";
                     }
                 }
@@ -197,14 +202,14 @@ TEST(ByteSearch, EveryConversionGivesTheSameBytesOnEveryPath)
                 const Bytes in = MixedText(random, source);
                 const NLCode code = round % 4 == 3 ? NewLine::None : round % 4;
                 std::vector<Bytes> outs;
-                for (const Path path : kernel_paths::Runnable()) {
+                for (const Path path : RunnablePaths()) {
                     const CPathScope scope(path);
                     outs.push_back(harness::RunConvert(in, source, target, code));
                 }
                 for (std::size_t k = 1; k < outs.size(); ++k)
                     ASSERT_TRUE(harness::SameBytes(outs[k], outs[0]))
                         << Charset::kShortNames[source] << "->" << Charset::kShortNames[target] << " NL " << code
-                        << " on " << kernel_paths::kNames[k] << " in " << model::ToHex(in);
+                        << " on " << kPathNames[k] << " in " << model::ToHex(in);
             }
 }
 
