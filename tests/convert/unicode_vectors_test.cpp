@@ -34,8 +34,7 @@ const Direction kToUtf16 = {"UTF-8 -> UTF-16", Charset::Utf8, unicode_forms::Utf
 
 struct Result {
     Bytes bytes;
-    std::int64_t nIllFormed;
-    CReplacementTally::First first;
+    std::string tally; // count, line, column and value of the first
 };
 
 // One run on exact-size heap blocks, the input at alignment, so that the
@@ -51,38 +50,35 @@ Result Run(const Direction& d, const Bytes& in, int alignment, Path path)
     CReplacementTally tally;
     tally.SetInput(p, n, d.source);
     const std::int64_t written = d.convert(p, n, out.get(), &tally);
-    return {Bytes(out.get(), out.get() + written), tally.m_nIllFormed, tally.m_firstIllFormed};
+    const CReplacementTally::First& first = tally.m_firstIllFormed;
+    return {Bytes(out.get(), out.get() + written), std::to_string(tally.m_nIllFormed) + " at " +
+                                                       std::to_string(first.nLine) + ":" +
+                                                       std::to_string(first.nColumn) + " " +
+                                                       std::to_string(first.nValue)};
 }
 
 // Every other path at every alignment against the plain path.
-::testing::AssertionResult SameOnEveryPath(const Direction& d, const Bytes& in, int nAlignments = 32)
+::testing::AssertionResult SameOnEveryPath(const Direction& d, const Bytes& in, int nAlignments)
 {
     const Result want = Run(d, in, 0, Path::Plain);
     for (const Path path : kernel_paths::Runnable())
-        for (int alignment = 0; alignment < nAlignments; ++alignment) {
-            const Result got = Run(d, in, alignment, path);
-            const CReplacementTally::First& a = got.first;
-            const CReplacementTally::First& b = want.first;
-            if (got.bytes != want.bytes || got.nIllFormed != want.nIllFormed || a.nLine != b.nLine ||
-                a.nColumn != b.nColumn || a.nValue != b.nValue)
+        for (int alignment = 0; alignment < nAlignments; ++alignment)
+            if (const Result got = Run(d, in, alignment, path); got.bytes != want.bytes || got.tally != want.tally)
                 return ::testing::AssertionFailure()
-                       << d.name << " on " << kernel_paths::Name(path) << " at alignment " << alignment << ": "
-                       << got.nIllFormed << " ill-formed (want " << want.nIllFormed << "), output "
+                       << d.name << " on " << kernel_paths::Name(path) << " at alignment " << alignment
+                       << ": ill-formed " << got.tally << " (want " << want.tally << "), output "
                        << model::ToHex(got.bytes) << ", want " << model::ToHex(want.bytes) << ", input "
                        << model::ToHex(in);
-        }
     return ::testing::AssertionSuccess();
 }
 
-// UTF-16LE text of about nUnits characters drawn from units, each a BMP
-// character (or a pair, four bytes).
+// UTF-16LE text of nUnits units drawn from units.
 Bytes Units(CRandomText& random, std::size_t nUnits, const char* units)
 {
     const Bytes alphabet = FromHex(units);
     Bytes out;
-    const std::uint32_t nChoices = static_cast<std::uint32_t>(alphabet.size() / 2);
     while (out.size() < 2 * nUnits) {
-        const std::uint32_t k = 2 * random.Below(nChoices);
+        const std::uint32_t k = 2 * random.Below(static_cast<std::uint32_t>(alphabet.size() / 2));
         out.insert(out.end(), alphabet.begin() + k, alphabet.begin() + k + 2);
     }
     return out;
@@ -94,118 +90,62 @@ constexpr const char* kKana = "42 30 44 30 6B 30 A2 30 FC 30 9C 4E 2D 4E 87 65 0
 constexpr const char* kMixed = "42 30 9C 4E 41 00 20 00 0D 00 0A 00 7F 00 80 00 E9 00 FF 07 00 08 FF D7 00 E0 "
                                "FD FF FE FF FF FF FF FE 9C 4E 00 00";
 
-// Texts of every kind, in one form, of every length up to a few blocks and
-// windows.
+// Texts of every kind of every length up to a few blocks and windows, at
+// every alignment; and long ones.
 TEST(UnicodeVectors, EveryKindAndLengthOfTextAsOnThePlainPath)
 {
     CRandomText random(3301);
-    for (std::size_t n = 0; n <= 160; ++n) {
+    for (std::size_t n = 0; n <= 65537; n = n < 160 ? n + 1 : 16 * n + 1) {
         SCOPED_TRACE(testing::Message() << n << " bytes");
+        const int nAlignments = n <= 160 ? 32 : 3;
         const Bytes kana = Units(random, n / 2, kKana);
         const Bytes mixed = Units(random, n / 2, kMixed);
-        const Bytes texts16[] = {kana, mixed, random.Utf16Text(n), random.Hostile(Charset::Unicode, n),
-                                 random.AnyBytes(n)};
-        for (const Bytes& text : texts16)
-            ASSERT_TRUE(SameOnEveryPath(kToUtf8, text));
-        const Bytes texts8[] = {model::UnicodeToUtf8(kana), model::UnicodeToUtf8(mixed),
-                                random.JapaneseText(Charset::Utf8, n), random.Hostile(Charset::Utf8, n),
-                                random.AnyBytes(n)};
-        for (const Bytes& text : texts8)
-            ASSERT_TRUE(SameOnEveryPath(kToUtf16, text));
+        for (const Bytes& text : {kana, mixed, random.Utf16Text(n), random.Hostile(Charset::Unicode, n),
+                                  random.AnyBytes(n)})
+            ASSERT_TRUE(SameOnEveryPath(kToUtf8, text, nAlignments));
+        for (const Bytes& text : {model::UnicodeToUtf8(kana), model::UnicodeToUtf8(mixed),
+                                  random.JapaneseText(Charset::Utf8, n), random.Hostile(Charset::Utf8, n),
+                                  random.AnyBytes(n)})
+            ASSERT_TRUE(SameOnEveryPath(kToUtf16, text, nAlignments));
     }
 }
 
-TEST(UnicodeVectors, LongTextsAsOnThePlainPath)
-{
-    CRandomText random(3302);
-    for (const std::size_t n : {4096u, 65537u}) {
-        const Bytes japanese = random.Utf16Text(n);
-        ASSERT_TRUE(SameOnEveryPath(kToUtf8, japanese, 3));
-        ASSERT_TRUE(SameOnEveryPath(kToUtf16, model::UnicodeToUtf8(japanese), 3));
-        ASSERT_TRUE(SameOnEveryPath(kToUtf8, Units(random, n, kMixed), 3));
-        ASSERT_TRUE(SameOnEveryPath(kToUtf16, model::UnicodeToUtf8(Units(random, n, kKana)), 3));
-    }
-}
-
-struct Insert {
-    const char* bytes;
-    const char* why;
+// What no vector block takes, and the well-formed edges next to it.
+const char* const kUtf16Inserts[] = {
+    "00 D8", "FF DB", "00 DC", "FF DF", "00 DC 00 D8", // lone surrogates
+    "3D D8 00 DE", "00 D8 00 D8 00 DC",               // pairs
+    "41",                                             // an odd byte, which shifts every unit after it
+};
+const char* const kUtf8Inserts[] = {
+    "C0 80", "C1 BF", "F5 80", "F8 88 80 80 80", "FF", // leads of nothing
+    "E0 80 80", "E0 9F BF", "ED A0 80", "ED BF BF",    // overlong forms, encoded surrogates
+    "F0 9F 98 80", "F4 90 80 80",                      // a four-byte form, one above U+10FFFF
+    "80", "BF BF", "E3 81", "E3", "C3", "E3 C3 A9",    // stray continuations, forms cut short
+    "E0 A0 80", "ED 9F BF", "EE 80 80", "EF BF BD", "EF BF BF", "C2 80", "DF BF",
 };
 
-// In UTF-16: what no vector block takes.
-const Insert kUtf16Inserts[] = {
-    {"00 D8", "a lone high surrogate"},
-    {"FF DB", "the last high surrogate, alone"},
-    {"00 DC", "a lone low surrogate"},
-    {"FF DF", "the last low surrogate, alone"},
-    {"3D D8 00 DE", "a pair"},
-    {"00 DC 00 D8", "low then high"},
-    {"00 D8 00 D8 00 DC", "high, then a pair"},
-};
-
-// In UTF-8: every way a form is ill-formed, the forms no vector window
-// takes, and the well-formed edges next to them.
-const Insert kUtf8Inserts[] = {
-    {"C0 80", "C0 leads nothing"},
-    {"C1 BF", "C1 leads nothing"},
-    {"E0 80 80", "overlong three-byte form"},
-    {"E0 9F BF", "the last overlong one"},
-    {"E0 A0 80", "U+0800, the first three-byte form"},
-    {"ED 9F BF", "U+D7FF, below the surrogates"},
-    {"ED A0 80", "an encoded surrogate"},
-    {"ED BF BF", "the last encoded surrogate"},
-    {"EE 80 80", "U+E000, above them"},
-    {"EF BF BD", "U+FFFD written as itself"},
-    {"EF BF BF", "U+FFFF"},
-    {"C2 80", "U+0080"},
-    {"DF BF", "U+07FF"},
-    {"F0 9F 98 80", "a four-byte form"},
-    {"F4 90 80 80", "above U+10FFFF"},
-    {"F5 80", "F5 leads nothing"},
-    {"F8 88 80 80 80", "no five-byte forms"},
-    {"FF", "FF"},
-    {"80", "a stray continuation byte"},
-    {"BF BF", "two"},
-    {"E3 81", "a form cut short"},
-    {"E3", "a lead alone"},
-    {"C3", "a two-byte lead alone"},
-    {"E3 C3 A9", "a lead before a new lead"},
-};
-
-// Bytes inserted at every position of a few blocks of text: before, inside
-// and after forms, at every place of a block and a window.
-::testing::AssertionResult EveryPosition(const Direction& d, const Bytes& text, const Insert& insert, int step)
-{
-    const Bytes bytes = FromHex(insert.bytes);
-    for (std::size_t at = 0; at <= std::min<std::size_t>(text.size(), 100); at += step) {
-        Bytes in(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(at));
-        in.insert(in.end(), bytes.begin(), bytes.end());
-        in.insert(in.end(), text.begin() + static_cast<std::ptrdiff_t>(at), text.end());
-        if (::testing::AssertionResult same = SameOnEveryPath(d, in, 4); !same)
-            return same << " (" << insert.why << " at " << at << ")";
-    }
-    return ::testing::AssertionSuccess();
-}
-
-TEST(UnicodeVectors, SurrogatesAtEveryPlaceOfABlockAsOnThePlainPath)
+// Each inserted at every place of a few blocks of text: before, inside and
+// after forms, at every position of a block and of a window.
+TEST(UnicodeVectors, FaultsAtEveryPlaceOfABlockAsOnThePlainPath)
 {
     CRandomText random(3303);
-    const Bytes texts[] = {Units(random, 80, kKana), Units(random, 80, kMixed)};
-    for (const Bytes& text : texts)
-        for (const Insert& insert : kUtf16Inserts)
-            ASSERT_TRUE(EveryPosition(kToUtf8, text, insert, 2));
-    // And an odd byte where a unit should be.
-    ASSERT_TRUE(EveryPosition(kToUtf8, texts[0], {"41", "a lone byte"}, 2));
-}
-
-TEST(UnicodeVectors, IllFormedUtf8AtEveryPlaceOfAWindowAsOnThePlainPath)
-{
-    CRandomText random(3304);
-    const Bytes texts[] = {model::UnicodeToUtf8(Units(random, 60, kKana)),
-                           model::UnicodeToUtf8(Units(random, 60, kMixed))};
-    for (const Bytes& text : texts)
-        for (const Insert& insert : kUtf8Inserts)
-            ASSERT_TRUE(EveryPosition(kToUtf16, text, insert, 1));
+    const auto everywhere = [](const Direction& d, const Bytes& text, const char* insert, std::size_t step) {
+        const Bytes bytes = FromHex(insert);
+        for (std::size_t at = 0; at <= std::min<std::size_t>(text.size(), 100); at += step) {
+            Bytes in = text;
+            in.insert(in.begin() + static_cast<std::ptrdiff_t>(at), bytes.begin(), bytes.end());
+            if (::testing::AssertionResult same = SameOnEveryPath(d, in, 4); !same)
+                return same << " (" << insert << " at " << at << ")";
+        }
+        return ::testing::AssertionSuccess();
+    };
+    for (const char* units : {kKana, kMixed}) {
+        const Bytes text = Units(random, 70, units);
+        for (const char* insert : kUtf16Inserts)
+            ASSERT_TRUE(everywhere(kToUtf8, text, insert, 2));
+        for (const char* insert : kUtf8Inserts)
+            ASSERT_TRUE(everywhere(kToUtf16, model::UnicodeToUtf8(text), insert, 1));
+    }
 }
 
 } // namespace
