@@ -5,6 +5,7 @@
 
 #include "byte_search.h"
 #include "replacement_tally.h"
+#include "unicode_vectors.h"
 #include "utf16_units.h"
 #include "utf8_forms.h"
 
@@ -40,7 +41,12 @@ std::int64_t Utf16ToUtf8(const std::uint8_t* p, std::int64_t n, std::uint8_t* pO
     std::uint8_t* q = pOut;
     std::int64_t k = 0;
     const byte_search::Path path = byte_search::KernelPath();
+    [[maybe_unused]] const bool bWide = path == byte_search::Path::Avx2;
     while (k < nUnits) {
+#if defined(MOJIRO_X86_KERNELS)
+        if (bWide && nUnits - k >= unicode_vectors::kUtf16Block)
+            k += unicode_vectors::Utf16ToUtf8Avx2(p + 2 * k, nUnits - k, &q);
+#endif
         // Eight units below 0x80 at a time.
         const std::int64_t nAscii = byte_search::NarrowAscii(p + 2 * k, nUnits - k, q, path);
         q += nAscii;
@@ -74,12 +80,20 @@ std::int64_t Utf8ToUtf16(const std::uint8_t* p, std::int64_t n, std::uint8_t* pO
     std::uint8_t* q = pOut;
     std::int64_t i = 0;
     const byte_search::Path path = byte_search::KernelPath();
+    // The vector loop takes runs of forms; the pairs below then go no
+    // further than they must to reach it again.
+    const bool bWide = path == byte_search::Path::Avx2;
     while (i < n) {
+#if defined(MOJIRO_X86_KERNELS)
+        if (bWide && n - i >= unicode_vectors::kUtf8Reach)
+            i += unicode_vectors::Utf8ToUtf16Avx2(p + i, n - i, &q);
+#endif
         // Sixteen ASCII bytes widen to sixteen units at once.
         const std::int64_t nAscii = byte_search::WidenAscii(p + i, n - i, q, path);
         q += 2 * nAscii;
         i += nAscii;
         const std::int64_t stop = i + 16 < n ? i + 16 : n;
+        const std::int64_t pairsEnd = bWide ? stop : n;
         while (i < stop) {
             // ASCII and three-byte forms, nearly all of Japanese text, take
             // a few instructions; the rest goes out of line.
@@ -92,7 +106,7 @@ std::int64_t Utf8ToUtf16(const std::uint8_t* p, std::int64_t n, std::uint8_t* pO
                 q = PutUtf16Unit(q, c);
                 i += 3;
                 std::uint32_t c2;
-                while (i + 8 <= n && utf8_forms::TwoThreeByteForms(p + i, &c, &c2)) {
+                while (i + 8 <= pairsEnd && utf8_forms::TwoThreeByteForms(p + i, &c, &c2)) {
                     q = PutUtf16Unit(PutUtf16Unit(q, c), c2);
                     i += 6;
                 }

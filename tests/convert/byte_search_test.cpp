@@ -11,6 +11,7 @@
 
 #include "byte_search.h"
 #include "engine_harness.h"
+#include "kernel_paths.h"
 #include "random_text.h"
 
 namespace {
@@ -18,23 +19,13 @@ namespace {
 using Bytes = model::Bytes;
 using byte_search::Path;
 
-constexpr const char* kPathNames[] = {"plain", "sse2", "avx2"};
+using kernel_paths::CPathScope;
+constexpr const auto& kPathNames = kernel_paths::kNames;
 
-// The paths this machine runs, the plain one first.
 std::vector<Path> RunnablePaths()
 {
-    std::vector<Path> paths;
-    for (int k = 0; k <= static_cast<int>(byte_search::BestPath()); ++k)
-        paths.push_back(static_cast<Path>(k));
-    return paths;
+    return kernel_paths::Runnable();
 }
-
-// Sets a path for one scope, and the best one again after it.
-class CPathScope {
-public:
-    explicit CPathScope(Path path) { EXPECT_EQ(byte_search::SetKernelPath(path), path); }
-    ~CPathScope() { byte_search::SetKernelPath(byte_search::BestPath()); }
-};
 
 struct Search {
     const char* name;
