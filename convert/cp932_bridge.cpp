@@ -7,6 +7,7 @@
 #include "cp932_table.h"
 #include "replacement_tally.h"
 #include "text_constants.h"
+#include "unicode_vectors.h"
 #include "utf8_forms.h"
 
 #if defined(MOJIRO_X86_KERNELS)
@@ -418,6 +419,40 @@ std::int64_t EncodeUnits(const std::uint8_t* pUtf16le, std::int64_t nUnits, std:
     return i;
 }
 
+#if defined(MOJIRO_X86_KERNELS)
+// A stretch of well-formed UTF-8 at p[0, n) decoded by the Unicode forms'
+// vector loop, then each unit looked up: returns the bytes taken and moves
+// *pOut, or 0 (writing nothing that counts) when nothing was decoded or a
+// character has no form, which the careful way then replaces and tallies.
+std::int64_t EncodeUtf8Stretch(const std::uint8_t* p, std::int64_t n, std::uint8_t** pOut)
+{
+    constexpr std::int64_t kStretch = 256;
+    std::uint8_t units[2 * kStretch + 64];
+    std::uint8_t* q = units;
+    const std::int64_t nTaken = unicode_vectors::Utf8ToUtf16Avx2(p, n < kStretch ? n : kStretch, &q);
+    std::uint8_t* out = *pOut;
+    for (const std::uint8_t* u = units; u < q; u += 2) {
+        const std::uint16_t unit = static_cast<std::uint16_t>(u[0] | u[1] << 8);
+        if (unit < 0x80) {
+            *out++ = static_cast<std::uint8_t>(unit);
+            continue;
+        }
+        const std::uint16_t code = Lookup(unit);
+        if (code == 0)
+            return 0;
+        if (code >= 0x100) {
+            out[0] = static_cast<std::uint8_t>(code >> 8);
+            out[1] = static_cast<std::uint8_t>(code);
+            out += 2;
+        } else {
+            *out++ = static_cast<std::uint8_t>(code);
+        }
+    }
+    *pOut = out;
+    return nTaken;
+}
+#endif
+
 // The same for the forms of UTF-8 text that begin before limit; a form may
 // read beyond limit, up to nLength. The decoder yields no surrogates: a
 // character beyond the BMP arrives whole and is one unmappable character, and
@@ -439,10 +474,22 @@ std::int64_t EncodeUtf8Forms(const std::uint8_t* pUtf8, std::int64_t nLength, st
     std::uint8_t* out = pBytes;
     std::int64_t i = start;
     const byte_search::Path path = byte_search::KernelPath();
+    [[maybe_unused]] std::int64_t nVectorFrom = 0;
     while (i < limit) {
         const std::int64_t nAscii = byte_search::CopyAscii(pUtf8 + i, limit - i, out, path);
         out += nAscii;
         i += nAscii;
+#if defined(MOJIRO_X86_KERNELS)
+        // A stretch that met a character without a form is left to the
+        // careful way before the vector loop is asked again.
+        if (path == byte_search::Path::Avx2 && limit - i >= unicode_vectors::kUtf8Reach && i >= nVectorFrom) {
+            if (const std::int64_t nTaken = EncodeUtf8Stretch(pUtf8 + i, limit - i, &out); nTaken > 0) {
+                i += nTaken;
+                continue;
+            }
+            nVectorFrom = i + 64;
+        }
+#endif
         const std::int64_t stop = i + 16 < limit ? i + 16 : limit;
         while (i < stop) {
             // ASCII and three-byte forms, nearly all of Japanese text, take

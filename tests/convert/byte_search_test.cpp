@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "byte_search.h"
+#include "replacement_tally.h"
+#include "text_stream.h"
 #include "engine_harness.h"
 #include "kernel_paths.h"
 #include "random_text.h"
@@ -242,6 +244,8 @@ TEST(ByteSearch, PairRunsStopAtEveryOtherUnitOnEveryPath)
         {Charset::ShiftJis, Charset::EucJp, "88 9F", "", {"B1", "41", "81 20", "F0 40", "FA 40", "EF FC", "80", "9F 7F"}},
         {Charset::ShiftJis, Charset::Jis, "E0 80", "", {"B1", "41", "81 20", "F0 40", "FA 40", "88 9F 0A", "1B"}},
         {Charset::EucJp, Charset::ShiftJis, "B0 A1", "", {"8E B1", "8F B0 A1", "41", "A1 41", "FF", "0A", "A1"}},
+        {Charset::Utf8, Charset::ShiftJis, "E4 BA 9C", "",
+         {"C3 A9", "F0 9F 98 80", "E3 81", "80", "41", "C2 A7", "EF BD B1", "ED A0 80", "E0 80 80"}},
         {Charset::Jis, Charset::ShiftJis, "30 21", "1B 24 42",
          {"1B 28 42 41 1B 24 42", "0A", "0D 0A", "7F", "0E 31 0F", "21 0A", "1B 24 40", "A1 A1"}},
     };
@@ -256,13 +260,29 @@ TEST(ByteSearch, PairRunsStopAtEveryOtherUnitOnEveryPath)
                 const Bytes unit = model::FromHex(other);
                 text.insert(text.begin() + static_cast<std::ptrdiff_t>(before.size() + at), unit.begin(), unit.end());
                 std::vector<Bytes> outs;
+                std::vector<CReplacementTally> tallies;
                 for (const Path path : RunnablePaths()) {
                     const CPathScope scope(path);
-                    outs.push_back(harness::RunConvert(text, c.source, c.target, NewLine::Lf));
+                    harness::CCollectSink sink;
+                    tallies.emplace_back();
+                    CTextStream stream(c.source, c.target, NewLine::Lf, "_", sink, true, &tallies.back());
+                    stream.Write(text.data(), static_cast<std::int64_t>(text.size()));
+                    stream.Finish();
+                    outs.push_back(sink.m_bytes);
                 }
-                for (std::size_t k = 1; k < outs.size(); ++k)
-                    ASSERT_TRUE(harness::SameBytes(outs[k], outs[0]))
-                        << Charset::kShortNames[c.source] << " " << other << " at " << at << " on " << kPathNames[k];
+                for (std::size_t k = 1; k < outs.size(); ++k) {
+                    const auto where = [&] {
+                        return testing::Message() << Charset::kShortNames[c.source] << " " << other << " at " << at
+                                                  << " on " << kPathNames[k];
+                    };
+                    ASSERT_TRUE(harness::SameBytes(outs[k], outs[0])) << where();
+                    const CReplacementTally& a = tallies[k];
+                    const CReplacementTally& b = tallies[0];
+                    ASSERT_TRUE(a.m_nNoForm == b.m_nNoForm && a.m_nIllFormed == b.m_nIllFormed &&
+                                a.m_firstNoForm.nColumn == b.m_firstNoForm.nColumn &&
+                                a.m_firstIllFormed.nColumn == b.m_firstIllFormed.nColumn)
+                        << where();
+                }
             }
         }
     }
