@@ -451,6 +451,52 @@ TEST_F(ConvertDlgTest, ConvertedFileIsByteIdenticalToTheBatchRun)
     }
 }
 
+// A file large enough for the threads goes through the pipeline from the
+// window too: the batch run's bytes, and a cancel part-way leaves nothing.
+TEST_F(ConvertDlgTest, ALargeFileOnThreadsGivesTheBatchBytesAndCancelsCleanly)
+{
+    ::setenv("MOJIRO_THREADS", "3", 1);
+    std::string strText;
+    for (int k = 0; strText.size() < (20u << 20); ++k)
+        strText += kShiftJisText + std::to_string(k) + "\x83\x65\x83\x4c\r\n";
+    WriteFile(m_folder / "in.txt", strText);
+    CConvertCommandLineInfo cmdInfo;
+    cmdInfo.m_bAuto = true;
+    cmdInfo.m_nInputCharset = 0;
+    cmdInfo.m_nOutputCharset = 4;
+    cmdInfo.m_nNLCode = 1;
+    cmdInfo.m_strOutputPattern = Path("batch.out");
+    cmdInfo.m_listFiles.push_back(Path("in.txt"));
+    CBatchRun batch(RealFileSystem(), [] { return std::string("_"); });
+    batch.Run(cmdInfo);
+    ASSERT_TRUE(batch.AllWritten());
+    Open([&](CConvertDlg& dlg) {
+        dlg.m_strInputFilename = Path("in.txt");
+        dlg.m_nOutputCharset = 4;
+        dlg.m_nNLCode = 1;
+    });
+    TypeOutput(Path("dialog.out"));
+    Click(IDC_CONVERT);
+    const std::string strDialog = ReadFile(m_folder / "dialog.out");
+    const std::string strBatch = ReadFile(m_folder / "batch.out");
+    EXPECT_GT(strBatch.size(), 20u << 20);
+    EXPECT_TRUE(strDialog == strBatch) << strDialog.size() << " bytes against " << strBatch.size();
+    m_pDlg->DestroyWindow();
+    m_pDlg.reset();
+
+    int nCalls = 0;
+    SetProgressHook([&](std::int64_t, std::int64_t) { return ++nCalls < 3; });
+    m_messages.Clear();
+    Open([&](CConvertDlg& dlg) { dlg.m_strInputFilename = Path("in.txt"); });
+    TypeOutput(Path("cancelled.out"));
+    Click(IDC_CONVERT);
+    SetProgressHook({});
+    ::unsetenv("MOJIRO_THREADS");
+    ASSERT_EQ(m_messages.Messages().size(), 1u);
+    EXPECT_NE(m_messages.Messages()[0].find("取り消しました"), std::string::npos);
+    EXPECT_FALSE(fs::exists(m_folder / "cancelled.out"));
+}
+
 TEST_F(ConvertDlgTest, SubstituteComesFromTheSetting)
 {
     profile::WriteProfileString("Settings", "strUnmappableDefaultChar", "?");
