@@ -453,6 +453,32 @@ std::int64_t EncodeUtf8Stretch(const std::uint8_t* p, std::int64_t n, std::uint8
 }
 #endif
 
+// The form at pUtf8[i] that is not ASCII nor a whole three-byte form: its
+// CP932 form, or the substitute for a character without one, beyond the
+// BMP, or ill-formed. Returns where the next form starts.
+std::int64_t PutRareForm(const std::uint8_t* pUtf8, std::int64_t i, std::int64_t nLength, const Substitute& substitute,
+                         std::uint8_t** pOut, CReplacementTally* pTally)
+{
+    const std::uint8_t* const at = pUtf8 + i;
+    std::uint32_t c;
+    const std::int64_t next = utf8_forms::DecodeRareForm(pUtf8, i, nLength, &c);
+    const bool bIllFormed = utf8_forms::IsIllFormed(at, next - i, c);
+    if (bIllFormed || c > 0xFFFF) {
+        if (pTally != nullptr && bIllFormed)
+            pTally->IllFormed(at, at[0]);
+        else if (pTally != nullptr)
+            pTally->NoForm(at, c);
+        *pOut = PutSubstitute(*pOut, substitute);
+        return next;
+    }
+    *pOut = EncodeUnit(*pOut, static_cast<std::uint16_t>(c), substitute.bytes, SubstituteLength(substitute),
+                       [pTally, at](std::uint16_t u) {
+                           if (pTally != nullptr)
+                               pTally->NoForm(at, u);
+                       });
+    return next;
+}
+
 // The same for the forms of UTF-8 text that begin before limit; a form may
 // read beyond limit, up to nLength. The decoder yields no surrogates: a
 // character beyond the BMP arrives whole and is one unmappable character, and
@@ -510,21 +536,7 @@ std::int64_t EncodeUtf8Forms(const std::uint8_t* pUtf8, std::int64_t nLength, st
                     i += 6;
                 }
             } else {
-                const std::uint8_t* const at = pUtf8 + i;
-                i = utf8_forms::DecodeRareForm(pUtf8, i, nLength, &c);
-                if (utf8_forms::IsIllFormed(at, pUtf8 + i - at, c)) {
-                    if (pTally != nullptr)
-                        pTally->IllFormed(at, at[0]);
-                    for (int k = 0; k < nSub; ++k)
-                        *out++ = substitute.bytes[k];
-                } else if (c > 0xFFFF) {
-                    if (pTally != nullptr)
-                        pTally->NoForm(at, c);
-                    for (int k = 0; k < nSub; ++k)
-                        *out++ = substitute.bytes[k];
-                } else {
-                    out = EncodeUnit(out, static_cast<std::uint16_t>(c), substitute.bytes, nSub, noForm(at));
-                }
+                i = PutRareForm(pUtf8, i, nLength, substitute, &out, pTally);
             }
         }
     }

@@ -84,72 +84,9 @@ Unit SubstituteUnit(const cp932::Substitute& substitute)
 }
 
 #if defined(MOJIRO_X86_KERNELS)
-// The arithmetic of RowCellToShiftJis on 16 pairs at once, in 16-bit
-// lanes of lead | trail << 8, while every byte is a row or cell (21-7E, of
-// EUC-JP less 0x80): a pair of JIS X 0208 runs gives its two bytes in place.
-// Returns the bytes taken, up to the first byte that is none. A block is
-// stored whole: the bytes past what it takes are room the output has (no
-// more than the input's, n - i >= a block).
 #define MOJIRO_AVX2 __attribute__((target("avx2")))
-template <class V>
-MOJIRO_AVX2 std::int64_t RowCellPairsWide(const std::uint8_t* p, std::int64_t n, std::uint8_t offset, std::uint8_t* q)
-{
-    std::int64_t i = 0;
-    for (; i + V::kBytes <= n; i += V::kBytes) {
-        const auto v = V::Sub8(V::Load(p + i), offset);
-        // The pairs before the first byte that is no row or cell are kept.
-        const std::uint32_t in = V::InMask(v, 0x21, 0x7E);
-        const std::int64_t nTaken = in == V::kAll ? V::kBytes : (std::countr_one(in) & ~1);
-        if (nTaken == 0)
-            break;
-        const auto row = V::And16(v, 0xFF);
-        const auto cell = V::Shr16(v, 8);
-        auto s2 = V::Add16(cell, V::Select16(V::And16(row, 1), 0x1F, 0x7D));
-        s2 = V::Add16(s2, V::Greater16(s2, 0x7E, 1));
-        auto s1 = V::Add16(V::Shr16(V::Sub16(row, 0x21), 1), 0x81);
-        s1 = V::Add16(s1, V::Greater16(s1, 0x9F, 0x40));
-        V::Store(q + i, V::Or16(s1, V::Shl16(s2, 8)));
-        if (nTaken < V::kBytes)
-            return i + nTaken;
-    }
-    return i;
-}
-
-// ShiftJisToRowCell on 16 lanes of lead | trail << 8 while each is a
-// pair of the 94 rows (leads 81-9F, E0-EF; trails 40-7E, 80-FC), rows and
-// cells plus offset (0x80 for EUC-JP); stored whole like the above.
-template <class V>
-MOJIRO_AVX2 std::int64_t SjisPairsWide(const std::uint8_t* p, std::int64_t n, std::uint8_t offset, std::uint8_t* q)
-{
-    std::int64_t i = 0;
-    for (; i + V::kBytes <= n; i += V::kBytes) {
-        const auto v = V::Load(p + i);
-        const auto lead = V::And16(v, 0xFF);
-        auto trail = V::Shr16(v, 8);
-        const auto low = V::Within16(lead, 0x81, 0x9F);
-        const auto leadOk = V::Or16(low, V::Within16(lead, 0xE0, 0xEF));
-        const auto trailOk = V::Or16(V::Within16(trail, 0x40, 0x7E), V::Within16(trail, 0x80, 0xFC));
-        const std::uint32_t in = V::Mask(V::And(leadOk, trailOk));
-        const std::int64_t nTaken = in == V::kAll ? V::kBytes : (std::countr_one(in) & ~1);
-        if (nTaken == 0)
-            break;
-        // j1 = 2 (lead - 0x71 or 0xB1) + 1, and one more in the second half
-        // of a lead's trails, where j2 = trail - 0x7D; else trail - 0x1F
-        // (trails above 7F one less).
-        auto j1 = V::Add16(V::Shl16(V::Sub16(lead, V::Blend(low, 0x71, 0xB1)), 1), 1);
-        trail = V::Sub16(trail, V::Greater16(trail, 0x7F, 1));
-        const auto second = V::Greater16(trail, 0x9D, 1);
-        j1 = V::Add16(j1, second);
-        const auto j2 = V::Sub16(trail, V::Blend(V::Greater16(trail, 0x9D, -1), 0x7D, 0x1F));
-        const auto bytes = V::Or16(j1, V::Shl16(j2, 8));
-        V::Store(q + i, V::Or16(bytes, V::Set16(static_cast<short>(offset * 0x101))));
-        if (nTaken < V::kBytes)
-            return i + nTaken;
-    }
-    return i;
-}
-
-struct Avx2Lanes {
+// Sixteen-bit lanes of a 256-bit register, for the pair walks below.
+struct Lanes {
     static constexpr std::int64_t kBytes = 32;
     using T = __m256i;
     MOJIRO_AVX2 static T Load(const std::uint8_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
@@ -169,11 +106,6 @@ struct Avx2Lanes {
     MOJIRO_AVX2 static T Sub16(T a, short b) { return _mm256_sub_epi16(a, _mm256_set1_epi16(b)); }
     MOJIRO_AVX2 static T Shr16(T v, int k) { return _mm256_srli_epi16(v, k); }
     MOJIRO_AVX2 static T Shl16(T v, int k) { return _mm256_slli_epi16(v, k); }
-    MOJIRO_AVX2 static T Select16(T odd, short a, short b)
-    {
-        const T mask = _mm256_cmpeq_epi16(odd, _mm256_set1_epi16(1));
-        return _mm256_or_si256(_mm256_and_si256(mask, _mm256_set1_epi16(a)), _mm256_andnot_si256(mask, _mm256_set1_epi16(b)));
-    }
     MOJIRO_AVX2 static T Greater16(T v, short limit, short add)
     {
         return _mm256_and_si256(_mm256_cmpgt_epi16(v, _mm256_set1_epi16(limit)), _mm256_set1_epi16(add));
@@ -193,15 +125,69 @@ struct Avx2Lanes {
     }
 };
 
+// The arithmetic of RowCellToShiftJis on 16 pairs at once, in 16-bit
+// lanes of lead | trail << 8, while every byte is a row or cell (21-7E, of
+// EUC-JP less 0x80): a pair of JIS X 0208 runs gives its two bytes in place.
+// Returns the bytes taken, up to the first byte that is none. A block is
+// stored whole: the bytes past what it takes are room the output has (no
+// more than the input's, n - i >= a block).
 MOJIRO_AVX2 std::int64_t RowCellPairsAvx2(const std::uint8_t* p, std::int64_t n, std::uint8_t offset, std::uint8_t* q)
 {
-    return RowCellPairsWide<Avx2Lanes>(p, n, offset, q);
+    std::int64_t i = 0;
+    for (; i + Lanes::kBytes <= n; i += Lanes::kBytes) {
+        const auto v = Lanes::Sub8(Lanes::Load(p + i), offset);
+        // The pairs before the first byte that is no row or cell are kept.
+        const std::uint32_t in = Lanes::InMask(v, 0x21, 0x7E);
+        const std::int64_t nTaken = in == Lanes::kAll ? Lanes::kBytes : (std::countr_one(in) & ~1);
+        if (nTaken == 0)
+            break;
+        const auto row = Lanes::And16(v, 0xFF);
+        const auto cell = Lanes::Shr16(v, 8);
+        auto s2 = Lanes::Add16(cell, Lanes::Blend(Lanes::Greater16(Lanes::And16(row, 1), 0, -1), 0x1F, 0x7D));
+        s2 = Lanes::Add16(s2, Lanes::Greater16(s2, 0x7E, 1));
+        auto s1 = Lanes::Add16(Lanes::Shr16(Lanes::Sub16(row, 0x21), 1), 0x81);
+        s1 = Lanes::Add16(s1, Lanes::Greater16(s1, 0x9F, 0x40));
+        Lanes::Store(q + i, Lanes::Or16(s1, Lanes::Shl16(s2, 8)));
+        if (nTaken < Lanes::kBytes)
+            return i + nTaken;
+    }
+    return i;
 }
 
+// ShiftJisToRowCell on 16 lanes of lead | trail << 8 while each is a
+// pair of the 94 rows (leads 81-9F, E0-EF; trails 40-7E, 80-FC), rows and
+// cells plus offset (0x80 for EUC-JP); stored whole like the above.
 MOJIRO_AVX2 std::int64_t SjisPairsAvx2(const std::uint8_t* p, std::int64_t n, std::uint8_t offset, std::uint8_t* q)
 {
-    return SjisPairsWide<Avx2Lanes>(p, n, offset, q);
+    std::int64_t i = 0;
+    for (; i + Lanes::kBytes <= n; i += Lanes::kBytes) {
+        const auto v = Lanes::Load(p + i);
+        const auto lead = Lanes::And16(v, 0xFF);
+        auto trail = Lanes::Shr16(v, 8);
+        const auto low = Lanes::Within16(lead, 0x81, 0x9F);
+        const auto leadOk = Lanes::Or16(low, Lanes::Within16(lead, 0xE0, 0xEF));
+        const auto trailOk = Lanes::Or16(Lanes::Within16(trail, 0x40, 0x7E), Lanes::Within16(trail, 0x80, 0xFC));
+        const std::uint32_t in = Lanes::Mask(Lanes::And(leadOk, trailOk));
+        const std::int64_t nTaken = in == Lanes::kAll ? Lanes::kBytes : (std::countr_one(in) & ~1);
+        if (nTaken == 0)
+            break;
+        // j1 = 2 (lead - 0x71 or 0xB1) + 1, and one more in the second half
+        // of a lead's trails, where j2 = trail - 0x7D; else trail - 0x1F
+        // (trails above 7F one less).
+        auto j1 = Lanes::Add16(Lanes::Shl16(Lanes::Sub16(lead, Lanes::Blend(low, 0x71, 0xB1)), 1), 1);
+        trail = Lanes::Sub16(trail, Lanes::Greater16(trail, 0x7F, 1));
+        const auto second = Lanes::Greater16(trail, 0x9D, 1);
+        j1 = Lanes::Add16(j1, second);
+        const auto j2 = Lanes::Sub16(trail, Lanes::Blend(Lanes::Greater16(trail, 0x9D, -1), 0x7D, 0x1F));
+        const auto bytes = Lanes::Or16(j1, Lanes::Shl16(j2, 8));
+        Lanes::Store(q + i, Lanes::Or16(bytes, Lanes::Set16(static_cast<short>(offset * 0x101))));
+        if (nTaken < Lanes::kBytes)
+            return i + nTaken;
+    }
+    return i;
 }
+
+
 #undef MOJIRO_AVX2
 #endif
 
