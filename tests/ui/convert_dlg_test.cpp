@@ -90,6 +90,21 @@ protected:
     void SelectOutputCharset(int nIndex) { Combo(IDC_OUTPUT_CHARSET)->setCurrentIndex(nIndex); }
     void Click(int nID) { QTest::mouseClick(Button(nID), Qt::LeftButton); }
 
+    // What the batch run writes for the Shift_JIS input of the folder.
+    bool BatchConvert(const char* pszInput, int nTarget, int nNL, const char* pszOutput)
+    {
+        CConvertCommandLineInfo cmdInfo;
+        cmdInfo.m_bAuto = true;
+        cmdInfo.m_nInputCharset = 0;
+        cmdInfo.m_nOutputCharset = nTarget;
+        cmdInfo.m_nNLCode = nNL;
+        cmdInfo.m_strOutputPattern = Path(pszOutput);
+        cmdInfo.m_listFiles.push_back(Path(pszInput));
+        CBatchRun batch(RealFileSystem(), [] { return std::string("_"); });
+        batch.Run(cmdInfo);
+        return batch.AllWritten();
+    }
+
     void Drop(const QList<QUrl>& urls)
     {
         QMimeData mime;
@@ -426,16 +441,7 @@ TEST_F(ConvertDlgTest, ConvertedFileIsByteIdenticalToTheBatchRun)
     WriteFile(m_folder / "in.txt", kShiftJisText + "\x83\x65\x83\x4c\x83\x58\x83\x67\r\n");
     for (int nTarget = 0; nTarget < 5; ++nTarget) {
         for (int nNL = 0; nNL < 3; ++nNL) {
-            CConvertCommandLineInfo cmdInfo;
-            cmdInfo.m_bAuto = true;
-            cmdInfo.m_nInputCharset = 0;
-            cmdInfo.m_nOutputCharset = nTarget;
-            cmdInfo.m_nNLCode = nNL;
-            cmdInfo.m_strOutputPattern = Path("batch.out");
-            cmdInfo.m_listFiles.push_back(Path("in.txt"));
-            CBatchRun batch(RealFileSystem(), [] { return std::string("_"); });
-            batch.Run(cmdInfo);
-            ASSERT_TRUE(batch.AllWritten());
+            ASSERT_TRUE(BatchConvert("in.txt", nTarget, nNL, "batch.out"));
 
             Open([&](CConvertDlg& dlg) {
                 dlg.m_strInputFilename = Path("in.txt");
@@ -456,20 +462,14 @@ TEST_F(ConvertDlgTest, ConvertedFileIsByteIdenticalToTheBatchRun)
 TEST_F(ConvertDlgTest, ALargeFileOnThreadsGivesTheBatchBytesAndCancelsCleanly)
 {
     ::setenv("MOJIRO_THREADS", "3", 1);
+    const struct CUnset {
+        ~CUnset() { ::unsetenv("MOJIRO_THREADS"); }
+    } unset;
     std::string strText;
     for (int k = 0; strText.size() < (20u << 20); ++k)
         strText += kShiftJisText + std::to_string(k) + "\x83\x65\x83\x4c\r\n";
     WriteFile(m_folder / "in.txt", strText);
-    CConvertCommandLineInfo cmdInfo;
-    cmdInfo.m_bAuto = true;
-    cmdInfo.m_nInputCharset = 0;
-    cmdInfo.m_nOutputCharset = 4;
-    cmdInfo.m_nNLCode = 1;
-    cmdInfo.m_strOutputPattern = Path("batch.out");
-    cmdInfo.m_listFiles.push_back(Path("in.txt"));
-    CBatchRun batch(RealFileSystem(), [] { return std::string("_"); });
-    batch.Run(cmdInfo);
-    ASSERT_TRUE(batch.AllWritten());
+    ASSERT_TRUE(BatchConvert("in.txt", 4, 1, "batch.out"));
     Open([&](CConvertDlg& dlg) {
         dlg.m_strInputFilename = Path("in.txt");
         dlg.m_nOutputCharset = 4;
@@ -491,7 +491,6 @@ TEST_F(ConvertDlgTest, ALargeFileOnThreadsGivesTheBatchBytesAndCancelsCleanly)
     TypeOutput(Path("cancelled.out"));
     Click(IDC_CONVERT);
     SetProgressHook({});
-    ::unsetenv("MOJIRO_THREADS");
     ASSERT_EQ(m_messages.Messages().size(), 1u);
     EXPECT_NE(m_messages.Messages()[0].find("取り消しました"), std::string::npos);
     EXPECT_FALSE(fs::exists(m_folder / "cancelled.out"));
