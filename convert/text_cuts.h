@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
 
 #include "charset.h"
 
@@ -18,13 +17,6 @@ constexpr bool Possible(CharsetId nSource, NLCode nCode)
 {
     return Charset::IsValid(nSource) && nCode >= NewLine::CrLf && nCode <= NewLine::Cr;
 }
-
-// p[0, n) starts in the start state. For each target (ascending), the first
-// cut at or after it, ascending and without repeats; a target with no cut
-// after it ends the list. ISO-2022-JP needs a scan from the start; an escape
-// whose bytes the line-ending pass would rewrite stops it.
-std::vector<std::int64_t> FindCuts(CharsetId nSource, const std::uint8_t* p, std::int64_t n,
-                                   const std::vector<std::int64_t>& targets);
 
 // The last cut of p[0, n), which starts in the start state: the piece a
 // pipeline converts while the rest waits for more text. 0 when there is none.

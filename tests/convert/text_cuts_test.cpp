@@ -1,25 +1,52 @@
-// The pipeline's last cut is the last of all the cuts the full scan finds,
+// The pipeline's last cut is the last one a scan from the start finds,
 // whatever the text and kernel path: the shortcut for ISO-2022-JP reads
-// backwards from the last line end, so it must agree with the scan from the
-// start.
+// backwards from the last line end, so it must agree with the scan.
 #include <gtest/gtest.h>
 
-#include <numeric>
 
 #include "byte_search.h"
+#include "jis_family.h"
 #include "random_text.h"
 #include "reference_model.h"
 #include "text_cuts.h"
 
 namespace {
 
+// The last cut by a scan from the start, unit by unit: after an LF in
+// Shift_JIS, EUC-JP and UTF-8, after an LF unit in UTF-16, and in ISO-2022-JP
+// after an LF read in ASCII mode, before any escape that is cut off or holds
+// a byte the line-ending pass treats apart.
 std::int64_t LastOfAllCuts(CharsetId source, const model::Bytes& text)
 {
     const auto n = static_cast<std::int64_t>(text.size());
-    std::vector<std::int64_t> targets(static_cast<std::size_t>(n));
-    std::iota(targets.begin(), targets.end(), 0);
-    const std::vector<std::int64_t> cuts = text_cuts::FindCuts(source, text.data(), n, targets);
-    return cuts.empty() ? 0 : cuts.back();
+    const std::uint8_t* const p = text.data();
+    const auto special = [](std::uint8_t c) { return c == 0x0D || c == 0x0A || c == 0x1B || c == 0x0E || c == 0x0F; };
+    std::int64_t last = 0;
+    if (source == Charset::Unicode) {
+        for (std::int64_t q = 0; q + 1 < n; q += 2)
+            if (p[q] == 0x0A && p[q + 1] == 0)
+                last = q + 2;
+        return last;
+    }
+    if (source != Charset::Jis) {
+        for (std::int64_t q = 0; q < n; ++q)
+            if (p[q] == 0x0A)
+                last = q + 1;
+        return last;
+    }
+    jis_family::JisReader reader;
+    for (std::int64_t i = 0; i < n;) {
+        if (p[i] == 0x1B && (n - i < 3 || special(p[i + 1]) || special(p[i + 2])))
+            break;
+        if (p[i] == 0x0A && reader.mode == jis_escapes::Mode::Ascii)
+            last = i + 1;
+        jis_family::Unit unit{jis_family::Kind::Nothing};
+        const int length = reader.Read(p, i, n, false, &unit);
+        if (length == 0)
+            break;
+        i += length;
+    }
+    return last;
 }
 
 std::int64_t LastCut(CharsetId source, const model::Bytes& text)
